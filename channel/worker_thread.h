@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <thread>
+
+namespace korvane {
+
+// Runs one routine on a thread of its own, started at once. Destroying it joins the thread, so
+// the owner tells the routine to stop first.
+class WorkerThread {
+public:
+    explicit WorkerThread(std::function<void()> routine);
+    ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Waits without limit for the routine to end. Safe to call more than once.
+    void join();
+    bool joinable() const { return thread_.joinable(); }
+    std::thread::id id() const { return thread_.get_id(); }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace korvane
