@@ -31,7 +31,7 @@ constexpr std::size_t kMostRecordData = 130;
 constexpr char kPowerOnText[] = "**Failed** Please power on the device again!\r\n";
 constexpr char kModelMismatchText[] =
     "**Failed** The upgrade file does not match the device model!\r\n";
-constexpr char kFileInvalidText[] = "**Failed** File is Invalid!\r\n";
+constexpr char kRecordRefusedText[] = "**Failed** File is Invalid!\r\n";
 
 bool contains(const char* text, const char* part) {
     return std::strstr(text, part) != nullptr;
@@ -185,7 +185,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             break;
         }
         if (!recordIsSound(text, digits)) {
-            job.reportText(kFileInvalidText);
+            job.reportText(kRecordRefusedText);
             return -2;
         }
         const int result = sendRecord(job, channel, text);
@@ -203,7 +203,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
         }
         if (result == -2) {
             // The adapter refused the data: the download is still closed properly.
-            job.reportText(kFileInvalidText);
+            job.reportText(kRecordRefusedText);
             return closeDownload(job, channel, -2);
         }
         return result;
