@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace korvane::cli {
+namespace korvane {
 
 namespace {
 
@@ -182,4 +182,4 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
     return true;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

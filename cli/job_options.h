@@ -5,7 +5,7 @@
 
 #include "cli/progress_display.h"
 
-namespace korvane::cli {
+namespace korvane {
 
 inline constexpr const char* kDefaultTcpAddress = "192.168.0.10";
 inline constexpr int kDefaultTcpPort = 35000;
@@ -31,4 +31,4 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
 std::string serialDescriptor(const std::string& name, int baud);
 std::string tcpDescriptor(const std::string& address, int port);
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <ostream>
+#include <string>
 
 #include "channel/worker_thread.h"
+#include "cli/cli.h"
 
-namespace korvane::cli {
+namespace korvane {
 
 namespace {
 
@@ -16,10 +19,10 @@ namespace {
 // condition variable, so the flag is looked at between bounded waits for the worker's end.
 constexpr auto kInterruptCheck = std::chrono::milliseconds(50);
 
-// What the sink needs and what it learns; used by one thread at a time (this one during openPort,
-// the worker afterwards; the worker is joined before the results are read).
+// What the sink needs and what it learns. Used by one thread at a time: this one during
+// openPort, the worker afterwards; the worker is joined before the results are read.
 struct RunState {
-    std::FILE* out;
+    std::ostream* out;
     ProgressDisplay* progress;
     bool working = false;  // the worker's part has begun
     int workTexts = 0;
@@ -35,8 +38,8 @@ void writeReport(void* userData, int kind, std::intptr_t value) {
         }
         const std::size_t length = std::strlen(text);
         state.progress->beforeText();
-        std::fwrite(text, 1, length, state.out);
-        std::fflush(state.out);
+        printReportText(*state.out, text);
+        state.out->flush();
         state.progress->afterText(length > 0 && text[length - 1] == '\n');
         if (state.working) {
             ++state.workTexts;
@@ -74,18 +77,17 @@ class Completion {
 }  // namespace
 
 int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisplay& progress,
-           std::FILE* out, InterruptSource& interrupt) {
-    RunState state{out, &progress};
+           std::ostream& out, InterruptSource& interrupt) {
+    RunState state{&out, &progress};
     job.setReportSink(&state, writeReport);
 
     const std::string path = kind == JobKind::Update ? options.file : std::string();
     const int slot = job.openPort(options.descriptor, path);
     if (slot < 0 || interrupt.pending()) {
-        if (slot >= 0) {
-            job.releasePort(slot);
-        }
+        job.releasePort(slot);
         progress.finish();
-        return interrupt.pending() ? kExitInterrupted : kExitFailure;
+        job.setReportSink(nullptr, nullptr);
+        return interrupt.pending() ? kExitInterrupted : kExitFailed;
     }
 
     state.working = true;
@@ -109,14 +111,16 @@ int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisp
         }
     }
     progress.finish();
+    // The sink's state lives on this stack frame only.
+    job.setReportSink(nullptr, nullptr);
 
     if (stopSent || interrupt.pending()) {
         return kExitInterrupted;
     }
     if (kind == JobKind::Update) {
-        return state.reached100 ? kExitSuccess : kExitFailure;
+        return state.reached100 ? kExitOk : kExitFailed;
     }
-    return state.workTexts > 0 ? kExitSuccess : kExitFailure;
+    return state.workTexts > 0 ? kExitOk : kExitFailed;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -1,21 +1,19 @@
 #pragma once
 
-#include <cstdio>
+#include <iosfwd>
 
 #include "cli/job_options.h"
 #include "cli/progress_display.h"
 #include "engine/update_job.h"
 
-namespace korvane::cli {
+namespace korvane {
 
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
+// Exit status after Ctrl-C, as shells report a process ended by SIGINT.
 inline constexpr int kExitInterrupted = 130;
 
 enum class JobKind { Update, Read };
 
-// Whether the user asked to stop (Ctrl-C). Read from the waiting thread only.
+// Whether the user asked to stop (Ctrl-C). Read from the thread that waits for the work.
 class InterruptSource {
   public:
     virtual ~InterruptSource() = default;
@@ -24,12 +22,13 @@ class InterruptSource {
 
 // Runs one update or version read-out on `job` the way the window does: setReportSink, openPort
 // on this thread, the work and releasePort on a WorkerThread. Every text goes to `out` as it is
-// reported, progress to `progress`. While the work runs, an interrupt sets the job's stop request
-// (the download loops end before their next pair or record).
+// reported (line ends as the terminal writes them), progress to `progress`. While the work runs,
+// an interrupt sets the job's stop request; the download loops end before their next pair or
+// record.
 //
-// Exit status: kExitSuccess when an update reached progress 100 or a read reported at least one
-// text; kExitInterrupted when an interrupt came, whatever happened after it; else kExitFailure.
+// Exit status: kExitOk when an update reached progress 100 or a read reported at least one text;
+// kExitInterrupted when an interrupt came, whatever happened after it; else kExitFailed.
 int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisplay& progress,
-           std::FILE* out, InterruptSource& interrupt);
+           std::ostream& out, InterruptSource& interrupt);
 
-}  // namespace korvane::cli
+}  // namespace korvane

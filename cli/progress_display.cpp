@@ -1,8 +1,10 @@
 #include "cli/progress_display.h"
 
 #include <cstring>
+#include <ostream>
+#include <string>
 
-namespace korvane::cli {
+namespace korvane {
 
 namespace {
 
@@ -24,28 +26,27 @@ void ProgressDisplay::show(int percent) {
     }
     last_ = percent;
     if (mode_ == ProgressMode::Plain) {
-        std::fprintf(out_, "progress %d%%\n", percent);
-        std::fflush(out_);
+        out_ << "progress " << percent << "%\n";
+        out_.flush();
     } else if (mode_ == ProgressMode::Bar && !textLineOpen_) {
         drawBar();
     }
 }
 
 void ProgressDisplay::drawBar() {
-    char bar[kBarWidth + 1];
     const int filled = last_ * kBarWidth / 100;
-    std::memset(bar, '#', static_cast<std::size_t>(filled));
-    std::memset(bar + filled, '.', static_cast<std::size_t>(kBarWidth - filled));
-    bar[kBarWidth] = '\0';
-    std::fprintf(out_, "\r[%s] %3d%%", bar, last_);
-    std::fflush(out_);
+    const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                            std::string(static_cast<std::size_t>(kBarWidth - filled), '.');
+    const std::string percent = std::to_string(last_);
+    out_ << "\r[" << bar << "] " << std::string(3 - percent.size(), ' ') << percent << "%";
+    out_.flush();
     barShown_ = true;
 }
 
 void ProgressDisplay::beforeText() {
     if (barShown_) {
-        std::fprintf(out_, "\r%*s\r", kBarWidth + 8, "");
-        std::fflush(out_);
+        out_ << '\r' << std::string(kBarWidth + 8, ' ') << '\r';
+        out_.flush();
         barShown_ = false;
     }
 }
@@ -59,8 +60,8 @@ void ProgressDisplay::afterText(bool endsLine) {
 
 void ProgressDisplay::finish() {
     if (barShown_) {
-        std::fputc('\n', out_);
-        std::fflush(out_);
+        out_ << '\n';
+        out_.flush();
         barShown_ = false;
     }
 }
@@ -78,4 +79,4 @@ bool parseProgressMode(const char* text, ProgressMode& mode) {
     return true;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

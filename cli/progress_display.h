@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstdio>
+#include <iosfwd>
 
-namespace korvane::cli {
+namespace korvane {
 
 // How progress reports are shown on standard error.
 enum class ProgressMode {
@@ -16,7 +16,7 @@ enum class ProgressMode {
 // line is complete.
 class ProgressDisplay {
   public:
-    ProgressDisplay(ProgressMode mode, std::FILE* out) : mode_(mode), out_(out) {}
+    ProgressDisplay(ProgressMode mode, std::ostream& out) : mode_(mode), out_(out) {}
 
     void show(int percent);
     void beforeText();
@@ -29,7 +29,7 @@ class ProgressDisplay {
     void drawBar();
 
     ProgressMode mode_;
-    std::FILE* out_;
+    std::ostream& out_;
     int last_ = -1;
     bool barShown_ = false;
     bool textLineOpen_ = false;
@@ -38,4 +38,4 @@ class ProgressDisplay {
 // "bar", "plain" or "none"; false for any other text.
 bool parseProgressMode(const char* text, ProgressMode& mode);
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -25,6 +25,9 @@ constexpr int kAfterDownloadWaitMs = 2000;
 constexpr int kMostTries = 3;
 constexpr std::size_t kMainReplySize = 2048;
 constexpr std::size_t kReplySize = 256;
+// The echo of a command is collected in the reply buffer before it is recognised and dropped, so
+// the reply buffer of a record holds at least the longest record command (273 characters).
+constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 // The data length that a record may announce.
 constexpr std::size_t kMostRecordData = 130;
 
@@ -132,7 +135,7 @@ int sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
     }
     char command[6 + kMaxFamily1Digits + 2];
     std::snprintf(command, sizeof(command), "QXDLDT%s\r", recordText);
-    char reply[kReplySize];
+    char reply[kRecordReplySize];
     for (int tries = 0; tries < kMostTries; ++tries) {
         reply[0] = '\0';
         const int result =

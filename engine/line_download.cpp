@@ -30,7 +30,9 @@ constexpr int kExchangeMs = 2000;
 constexpr int kClosingRecordMs = 5000;
 constexpr int kFinishRetryWaitMs = 200;
 constexpr std::size_t kMainReplySize = 2048;
-constexpr std::size_t kLineReplySize = 256;
+// The echo of a command is collected in the reply buffer before it is recognised and dropped, so
+// a reply buffer holds at least the longest line command ("QXBL", 253 digits and CR).
+constexpr std::size_t kLineReplySize = 4 + kLineCapacity + 64;
 constexpr int kWholePrefix = 255;
 
 // A line is sent at most six times per pass; it must be taken within its first four sends.

@@ -223,6 +223,14 @@ TEST_F(BlockDownloadTest, RecordAnswers) {
     }
 }
 
+TEST_F(BlockDownloadTest, LongestRecordGetsItsEchoDropped) {
+    const std::string record = family1Record(std::vector<unsigned>(130, 0x5A));
+    ASSERT_EQ(record.size(), 2u * (2 + 130 + 1));
+    channel.replyToPrefix("QXDLDT", "OK\r\r>");
+    EXPECT_EQ(sendRecord(job, channel, record.c_str()), 5);
+    EXPECT_EQ(channel.writes().size(), 1u);
+}
+
 TEST_F(BlockDownloadTest, RefusedRecordClosesTheDownload) {
     loadRecords(3);
     job.appMode = true;

@@ -97,6 +97,18 @@ TEST_F(LineDownloadTest, LineCommandDropsTheTypeDigits) {
     EXPECT_EQ(sent[0].size(), 4u + 134u + 1u);
 }
 
+TEST_F(LineDownloadTest, LongestLinesGetTheirEchoDropped) {
+    channel.replyToPrefix("QXBL", "...\r\r>", 1);
+    channel.replyToPrefix("QXBL", "OK\r\r>", 1);
+    LinePair pair;
+    const std::string line = "00" + std::string(kLineCapacity - 3, 'A');
+    std::snprintf(pair.a.text, sizeof(pair.a.text), "%s", line.c_str());
+    std::snprintf(pair.b.text, sizeof(pair.b.text), "%s", line.c_str());
+    pair.a.digits = pair.b.digits = line.size();
+    EXPECT_EQ(sendLinePair(channel, pair), 0);
+    EXPECT_EQ(channel.writes().size(), 2u);
+}
+
 TEST_F(LineDownloadTest, RepeatRulesOfOnePair) {
     struct Case {
         const char* name;
