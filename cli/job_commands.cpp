@@ -20,7 +20,14 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     std::string error;
     if (!parseJobOptions(args, kind == JobKind::Update, options, error)) {
         err << "korvane-fw " << name << ": " << error << "\n";
-        return subcommandUsage(name, err);
+        const int status = subcommandUsage(name, err);
+        err << "  PORT: --port DESCRIPTOR (com|NAME:BAUD or tcp|IP:PORT), --serial NAME [--baud N]"
+               " (default "
+            << kDefaultBaud << ") or --tcp [ADDR[:PORT]] (default " << kDefaultTcpAddress << ":"
+            << kDefaultTcpPort << ")\n"
+            << "  OPTIONS: --progress=bar|plain|none (default: bar on a terminal, else plain),"
+               " --log (write the serial traffic log)\n";
+        return status;
     }
     if (!options.progressGiven) {
         const bool terminal = &err == &std::cerr && standardErrorIsTerminal();

@@ -4,11 +4,12 @@
 
 namespace korvane {
 
-// korvane-fw update (--port DESCRIPTOR | --serial NAME [--baud N] | --tcp [ADDR[:PORT]])
-//                   --file PATH [--progress=bar|plain|none] [--log]
+// The PORT of update and read is --port DESCRIPTOR, --serial NAME [--baud N] or
+// --tcp [ADDR[:PORT]].
+
+// korvane-fw update PORT --file PATH [--progress=bar|plain|none] [--log]
 int runUpdateCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
-// korvane-fw read (--port DESCRIPTOR | --serial NAME [--baud N] | --tcp [ADDR[:PORT]])
-//                 [--progress=bar|plain|none] [--log]
+// korvane-fw read PORT [--progress=bar|plain|none] [--log]
 int runReadCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 // korvane-fw ports
 int runPortsCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
