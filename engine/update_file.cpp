@@ -14,8 +14,6 @@ namespace korvane {
 
 namespace {
 
-constexpr const char* kFormatErrorText = "**Failed** update file format error!\r\n";
-
 // In table order; the empty entry ends the table and is itself found by an empty name.
 constexpr const char* kModelNames[] = {"Azur03", "ZNB5413", "ZNB5411", "ZNB5412", "Azur01", ""};
 

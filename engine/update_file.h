@@ -25,8 +25,10 @@ struct UpdateFile {
     void release();
 };
 
-// Files shorter than this are refused before the check with "**Failed** File is Invalid!\r\n".
+// Files shorter than this are refused before the check with kFileInvalidText.
 inline constexpr std::int32_t kMinUpdateFileSize = 138;
+inline constexpr const char* kFileInvalidText = "**Failed** File is Invalid!\r\n";
+inline constexpr const char* kFormatErrorText = "**Failed** update file format error!\r\n";
 
 // Upper bounds of one line's digits; longer lines are format errors. A family-1 record holds at
 // most 4 + 130 + 1 bytes (the information record's header is the longer one).
