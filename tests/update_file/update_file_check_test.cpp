@@ -201,6 +201,7 @@ TEST(Family1Check, RecordLengthAndDigitLimits) {
         {"record of 0 data bytes with checksum 01", "000001", -2},
         {"record announcing 131 data bytes", record131, -2},
         {"line with no digit at all", ": ", -2},
+        {"empty line at the very start of the file", "", -2},
         {"line with only its length", "0001", -2},
         {"record without its checksum digits", "000211", -2},
         {"record with digits after its checksum", "0000000F", 1},
