@@ -5,17 +5,9 @@
 
 namespace korvane {
 
-int runLineDownload(UpdateJob&, Channel&) {
-    return -1;
-}
-int runBlockDownload(UpdateJob&, Channel&) {
-    return -1;
-}
-int reportDeviceVersion(UpdateJob&, Channel&, ModelCode) {
-    return -1;
-}
-int reportAdapterVersion(UpdateJob&, Channel&, ModelCode) {
-    return -1;
-}
+int runLineDownload(UpdateJob&, Channel&) { return -1; }
+int runBlockDownload(UpdateJob&, Channel&) { return -1; }
+int reportDeviceVersion(UpdateJob&, Channel&, ModelCode) { return -1; }
+int reportAdapterVersion(UpdateJob&, Channel&, ModelCode) { return -1; }
 
 }  // namespace korvane

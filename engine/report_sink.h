@@ -14,14 +14,14 @@ inline constexpr int kReportProgress = 1;
 
 // The sink and its user data, as the job stores them. Reports to a missing sink go nowhere.
 class Reporter {
-  public:
+public:
     Reporter() = default;
     Reporter(void* userData, ReportSink sink) : userData_(userData), sink_(sink) {}
 
     void reportText(const char* text) const;
     void reportProgress(int percent) const;
 
-  private:
+private:
     void* userData_ = nullptr;
     ReportSink sink_ = nullptr;
 };

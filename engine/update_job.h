@@ -24,7 +24,7 @@ struct PortSlot {
 // everything through its ReportSink. Each job owns its slots, file area, lock and stop request,
 // so several jobs can run side by side.
 class UpdateJob {
-  public:
+public:
     static constexpr int kSlotCount = 256;
     static constexpr std::size_t kMaxPathLength = 1023;
 
@@ -59,7 +59,7 @@ class UpdateJob {
     bool slotInUse(int slot) const;
     Channel* slotChannel(int slot) const;
 
-  private:
+private:
     ChannelFactory factory_;
     Reporter reporter_;
     std::array<PortSlot, kSlotCount> slots_;
