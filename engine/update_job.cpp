@@ -13,11 +13,7 @@ namespace {
 
 constexpr const char* kNotEnoughMemory = "**Failed** Not enough memory!\r\n";
 constexpr const char* kPortOpened = "Port is opened!\r\n";
-constexpr const char* kFileInvalid = "**Failed** File is Invalid!\r\n";
 constexpr const char* kDownloadFinished = "File download finished!\r\n";
-
-// The shortest file worth checking; anything shorter is refused as invalid.
-constexpr std::int32_t kMinFileSize = 138;
 
 constexpr const char* kEchoOnCommand = "ATE1\r";
 constexpr int kEchoOnTimeMs = 2000;
@@ -69,7 +65,7 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
         return -1;
     }
     if (!pathFits(path)) {
-        reportText(kFileInvalid);
+        reportText(kFileInvalidText);
         return -1;
     }
 
@@ -102,12 +98,12 @@ void UpdateJob::runUpdate(int slot) {
     const std::int32_t size = loadWholeFile(held->path, file_.data);
     if (size < 0) {
         releaseFileBuffer();
-        reportText(kFileInvalid);
+        reportText(kFileInvalidText);
         return;
     }
     file_.size = size;
-    if (size < kMinFileSize) {
-        reportText(kFileInvalid);
+    if (size < kMinUpdateFileSize) {
+        reportText(kFileInvalidText);
         releaseFileBuffer();
         return;
     }

@@ -11,6 +11,7 @@
 #include "channel/tick.h"
 #include "channel/worker_thread.h"
 #include "engine/update_job.h"
+#include "sim/update_file_writer.h"
 #include "tests/support/scripted_channel.h"
 
 namespace korvane {
@@ -75,12 +76,17 @@ class ScratchFiles {
     std::filesystem::path dir_;
 };
 
-// A sound update file of the family. TEMPORARY: the stand-in check's marker; the file writer
-// takes over once it is on main.
+// A sound update file of the family, from the file writer.
 std::string soundUpdateFile(int family) {
-    std::string bytes = "STAND-IN FAMILY " + std::to_string(family) + "\r\n";
-    bytes.resize(4096, '0');
-    return bytes;
+    sim::UpdateFileRecipe recipe;
+    recipe.family = family;
+    recipe.payload = sim::samplePayload(1000);
+    if (family == 1) {
+        recipe.modelName = "Korvane FS v1";
+    }
+    const sim::GeneratedUpdateFile file = sim::makeUpdateFile(recipe);
+    EXPECT_TRUE(file.ok()) << file.error;
+    return file.bytes;
 }
 
 // What the fake flows saw and what they answer.
