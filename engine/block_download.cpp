@@ -34,7 +34,6 @@ constexpr std::size_t kMostRecordData = 130;
 constexpr char kPowerOnText[] = "**Failed** Please power on the device again!\r\n";
 constexpr char kModelMismatchText[] =
     "**Failed** The upgrade file does not match the device model!\r\n";
-constexpr char kRecordRefusedText[] = "**Failed** File is Invalid!\r\n";
 
 bool contains(const char* text, const char* part) {
     return std::strstr(text, part) != nullptr;
@@ -83,16 +82,6 @@ ModelCode adapterModelFromReply(const char* reply) {
     }
     if (beginsWith(reply, "ZNB6730", 6)) {
         return kModelZnb6730;
-    }
-    return kModelUnknown;
-}
-
-ModelCode fileModelFromName(const char* modelName) {
-    if (beginsWith(modelName, "Korvane FS BT", 13)) {
-        return kModelZnb6730;
-    }
-    if (beginsWith(modelName, "Korvane FS v", 6)) {
-        return kModelZnb540;
     }
     return kModelUnknown;
 }
@@ -188,7 +177,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             break;
         }
         if (!recordIsSound(text, digits)) {
-            job.reportText(kRecordRefusedText);
+            job.reportText(kFileInvalidText);
             return -2;
         }
         const int result = sendRecord(job, channel, text);
@@ -206,7 +195,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
         }
         if (result == -2) {
             // The adapter refused the data: the download is still closed properly.
-            job.reportText(kRecordRefusedText);
+            job.reportText(kFileInvalidText);
             return closeDownload(job, channel, -2);
         }
         return result;
@@ -222,7 +211,7 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
         return -1;
     }
     job.deviceCode = adapterModelFromReply(reply);
-    job.modelCode = fileModelFromName(job.file().modelName);
+    job.modelCode = static_cast<ModelCode>(family1ModelCode(job.file().modelName));
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
         job.reportText(kModelMismatchText);
         return -1;

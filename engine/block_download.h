@@ -17,8 +17,6 @@ inline constexpr int kNormalLinkBaud = 115200;
 
 // The adapter's model from its answer to "QXVERS\r": 5, 6 or 255.
 ModelCode adapterModelFromReply(const char* reply);
-// The file's model from its modelName: 6, 5 or 255 ("Korvane FS BT" is tested first).
-ModelCode fileModelFromName(const char* modelName);
 
 // Sends every data record before the information record, then closes the download. 1: done;
 // 0: the stop request ended it; -1: a record was not accepted; -2: a record is damaged or the

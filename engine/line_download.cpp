@@ -298,7 +298,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
     const int model = lookupModelName(file.modelName);
     if (model < 0) {
-        job.reportText("**Failed** update file format error!\r\n");
+        job.reportText(kFormatErrorText);
         return model;
     }
     job.modelCode = static_cast<ModelCode>(model);

@@ -64,11 +64,6 @@ TEST_F(BlockDownloadTest, ModelCodes) {
     EXPECT_EQ(adapterModelFromReply("ZNB540 V1.0"), kModelZnb540);
     EXPECT_EQ(adapterModelFromReply("ZNB6739"), kModelZnb6730);  // six characters compared
     EXPECT_EQ(adapterModelFromReply("V1.0.0"), kModelUnknown);
-    EXPECT_EQ(fileModelFromName("Korvane FS BT2"), kModelZnb6730);
-    EXPECT_EQ(fileModelFromName("Korvane FS v2"), kModelZnb540);
-    EXPECT_EQ(fileModelFromName("Korvan"), kModelZnb540);
-    EXPECT_EQ(fileModelFromName("Korvane FS B"), kModelZnb540);
-    EXPECT_EQ(fileModelFromName("ZNB540"), kModelUnknown);
 }
 
 TEST_F(BlockDownloadTest, WholeUpdateWithTheFastLink) {
