@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -33,7 +34,7 @@ std::string readWhole(const std::string& path) {
 // korvane-fw run as a child process, its output collected in files.
 class Program {
   public:
-    explicit Program(std::vector<std::string> args) {
+    explicit Program(std::vector<std::string> args, const std::string& workDir = "") {
         static int counter = 0;
         const std::string base = ::testing::TempDir() + "korvane_fw_" + std::to_string(::getpid()) +
                                  "_" + std::to_string(counter++);
@@ -45,6 +46,9 @@ class Program {
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!workDir.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+        }
         args.insert(args.begin(), KORVANE_FW_PATH);
         std::vector<char*> argv;
         for (std::string& arg : args) {
@@ -197,6 +201,34 @@ TEST(Cli, CtrlCStopsTheUpdateAndNeverReportsSuccess) {
     EXPECT_EQ(run.err.find("progress 100%"), std::string::npos);
     EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
     EXPECT_LT(adapter.server().status().lineCommands, 100);
+}
+
+TEST(Cli, LogOptionWritesTheSerialTrafficLog) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5413;
+    EmulatedLink adapter(settings, Link::Pty);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const std::filesystem::path dir =
+        std::filesystem::path(::testing::TempDir()) / ("korvane_log_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+
+    const Finished plain = Program({"read", "--serial", adapter.server().ptyPath()}, dir).wait();
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));  // no log unless asked for
+
+    const Finished logged =
+        Program({"read", "--serial", adapter.server().ptyPath(), "--log"}, dir).wait();
+    EXPECT_EQ(logged.status, 0);
+    std::string log;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file()) {
+            log += readWhole(entry.path().string());
+        }
+    }
+    EXPECT_NE(log.find("Is Opened!"), std::string::npos) << log;
+    EXPECT_NE(log.find("Data[out]"), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Cli, PortsListsOneNamePerLine) {
