@@ -45,8 +45,9 @@ struct ServerOptions {
 //     korvane::sim::AdapterServer adapter(settings, options);
 //     std::string error;
 //     if (!adapter.start(&error)) { ... }              // serves on a background thread
-//     adapter.address();  // "/dev/pts/7" (pty) or "127.0.0.1:40123" (TCP)
-//     ... run the updater against it ("com|/dev/pts/7:115200" or "tcp|127.0.0.1:40123") ...
+//     adapter.address();         // "/dev/pts/7" (pty) or "127.0.0.1:40123" (TCP)
+//     adapter.hostDescriptor();  // "com|/dev/pts/7:115200" or "tcp|127.0.0.1:40123"
+//     ... run the updater against it ...
 //     adapter.waitUntil([](const AdapterStatus& s) { return s.update != UpdateStatus::Running; },
 //                       10000);
 //     adapter.image();        // what it received (compare with the update file)
@@ -81,6 +82,9 @@ class AdapterServer {
     std::string address() const;
     int tcpPort() const;
     std::string ptyPath() const;
+    // The updater's port descriptor for this adapter: "tcp|ADDR:PORT", or "com|PATH:baud" for a
+    // pty.
+    std::string hostDescriptor(int baud = 115200) const;
 
     AdapterStatus status() const;
     FirmwareImage image() const;

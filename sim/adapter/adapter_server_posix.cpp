@@ -77,6 +77,13 @@ std::string AdapterServer::address() const {
     return listener_.address() + ":" + std::to_string(listener_.port());
 }
 
+std::string AdapterServer::hostDescriptor(int baud) const {
+    if (options_.link == ServerOptions::Link::Pty) {
+        return "com|" + ptyPath() + ":" + std::to_string(baud);
+    }
+    return "tcp|" + address();
+}
+
 int AdapterServer::tcpPort() const {
     return listener_.port();
 }

@@ -10,7 +10,9 @@ namespace korvane::sim {
 namespace {
 
 constexpr std::size_t kMaxCommandLength = 1024;
-constexpr std::size_t kMaxCommandLog = 1'000'000;
+constexpr std::size_t kMaxCommandLog = 100'000;
+// The adapter's flash holds no more than this many lines or records; beyond it they are refused.
+constexpr std::size_t kMaxImageEntries = 200'000;
 constexpr std::size_t kFloodBytes = 100'000;
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr char kNoiseAlphabet[] = "#$%&*+-=@^_~{}|";
@@ -456,7 +458,8 @@ EmulatedAdapter::Reply EmulatedAdapter::takeLine(const std::string& payload) {
     }
 
     const int lineNumber = static_cast<int>(entries.size()) + (expectingSecond_ ? 2 : 1);
-    if (!isSoundLinePayload(payload) || takeCount(repPackLeft_, lineNumber) != 0) {
+    if (!isSoundLinePayload(payload) || entries.size() + 2 > kMaxImageEntries ||
+        takeCount(repPackLeft_, lineNumber) != 0) {
         pairTroubled_ = true;
         ++repPackSent_;
         reply.lines = {"RepPack"};
@@ -490,7 +493,8 @@ EmulatedAdapter::Reply EmulatedAdapter::takeRecord(const std::string& record) {
     Reply reply;
     reply.delayMs = settings_.faults.lineDelayMs;
     const int recordNumber = static_cast<int>(image_.entries.size()) + 1;
-    if (!isSoundRecord(record) || takeCount(err02Left_, recordNumber) != 0) {
+    if (!isSoundRecord(record) || image_.entries.size() >= kMaxImageEntries ||
+        takeCount(err02Left_, recordNumber) != 0) {
         ++err02Sent_;
         reply.lines = {"ERR02"};
         return reply;

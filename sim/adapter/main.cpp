@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     installStopHandlers();
     const bool pty = options.server.link == ServerOptions::Link::Pty;
     std::printf("%s %s\n", pty ? "pty" : "tcp", server.address().c_str());
+    std::printf("descriptor %s\n", server.hostDescriptor().c_str());
     std::fflush(stdout);
 
     server.run();

@@ -64,7 +64,9 @@ TEST(AdapterFaults, NoiseComesBeforeTheEchoAndNeverLooksLikeAnAnswer) {
     ASSERT_EQ(noisy.size(), 40 + std::string("QXI\rKorvane FD v2.2.29\r\r>").size());
     EXPECT_EQ(noisy.substr(40), "QXI\rKorvane FD v2.2.29\r\r>");
     for (char c : noisy.substr(0, 40)) {
-        EXPECT_TRUE(c != '\r' && c != '\n' && c != '\0' && c != '>' && !std::isalpha(static_cast<unsigned char>(c))) << c;
+        EXPECT_TRUE(c != '\r' && c != '\n' && c != '\0' && c != '>' &&
+                    !std::isalpha(static_cast<unsigned char>(c)))
+            << c;
     }
     EXPECT_EQ(host.say("ATI"), "ATI\rELM327 v2.2\r\r>");
 }

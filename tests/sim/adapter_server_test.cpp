@@ -74,8 +74,11 @@ TEST(PtyServer, HostAtAnotherRateIsNotUnderstood) {
     ASSERT_TRUE(link->write("ATI\r"));
     EXPECT_EQ(link->readFor(200), "");
     EXPECT_TRUE(server.waitUntil([](const auto& s) { return s.counts.garbledIn == 4; }, 3000));
-    ASSERT_TRUE(link->setRate(115200));
+    // A standard rate set the classic way is read as well as one set through termios2.
+    ASSERT_TRUE(link->setStandardRate(115200));
     EXPECT_EQ(link->exchange("ATI\r"), "ELM327 v2.2\r\r>");
+    EXPECT_EQ(server.status().hostRate, 115200);
+    EXPECT_EQ(server.hostDescriptor(), "com|" + server.ptyPath() + ":115200");
 }
 
 TEST(PtyServer, ClosingThePtyAtLineKEndsServingAndRemovesThePath) {
@@ -113,6 +116,7 @@ TEST(TcpServer, ServesOneConnectionAtATimeAndKeepsItsStateAcrossThem) {
     ASSERT_TRUE(server.start());
     ASSERT_NE(server.tcpPort(), 0);
     EXPECT_EQ(server.address(), "127.0.0.1:" + std::to_string(server.tcpPort()));
+    EXPECT_EQ(server.hostDescriptor(), "tcp|" + server.address());
 
     auto first = LinkClient::connectTcp(server.address());
     ASSERT_NE(first, nullptr);

@@ -27,6 +27,8 @@ class LinkClient {
     std::string exchange(const std::string& command, int timeoutMs = 3000);
     // Pty only: the slave's line rate, set with termios2 (exact for 2000000).
     bool setRate(int rate);
+    // Pty only: a standard rate (9600, 115200) set the classic way, with cfsetspeed/tcsetattr.
+    bool setStandardRate(int rate);
     // True once the adapter's end closed the link (read gives 0 or an error).
     bool closedByPeer(int timeoutMs);
     int fd() const { return fd_; }

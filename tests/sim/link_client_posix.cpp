@@ -76,6 +76,13 @@ bool LinkClient::setRate(int rate) {
     return isPty_ && setTtyRateExact(fd_, rate);
 }
 
+bool LinkClient::setStandardRate(int rate) {
+    const speed_t speed = rate == 9600 ? B9600 : rate == 115200 ? B115200 : B0;
+    termios settings{};
+    return isPty_ && speed != B0 && tcgetattr(fd_, &settings) == 0 &&
+           cfsetspeed(&settings, speed) == 0 && tcsetattr(fd_, TCSANOW, &settings) == 0;
+}
+
 bool LinkClient::write(const std::string& bytes) {
     std::size_t done = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(5);
