@@ -30,6 +30,7 @@ struct ServerOptions {
     // When not empty: the image (see firmware_image.h) is written here after every completed
     // update and when the server stops.
     std::string imageOut;
+    ImageFormat imageFormat = ImageFormat::Lines;
     // When set: called on the serving thread with every command the adapter receives.
     std::function<void(const ReceivedCommand&)> commandObserver;
 };

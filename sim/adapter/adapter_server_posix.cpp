@@ -311,7 +311,7 @@ void AdapterServer::writeImageIfCompleted(bool always) {
         imagesWrittenFor_ = completed;
         copy = adapter_.image();
     }
-    writeImageFile(copy, options_.imageOut);
+    writeImageFile(copy, options_.imageOut, options_.imageFormat);
 }
 
 AdapterStatus AdapterServer::status() const {

@@ -87,8 +87,9 @@ const char* usageText() {
            "  --version-without-model  models 5, 6: \"QXVERS\" answer without the model name\n"
            "  --baud N                 the adapter's rate at power-on (default 115200)\n"
            "  --wire-time              bytes take 10 bits at the current rate each way\n"
-           "  --image-out FILE         write the received image there (one line or record per "
-           "line)\n"
+           "  --image-out FILE         write the received image there\n"
+           "  --image-format F         lines: the hex text of every line or record taken, one a\n"
+           "                           line (default); payload: the firmware bytes they carry\n"
            "  --trace                  print every command with its time on stderr\n"
            "Faults:\n"
            "  --rep-pack LINE:COUNT    answer \"RepPack\" to that line COUNT times\n"
@@ -185,6 +186,16 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             settings.wireTime = true;
         } else if (flag == "--image-out") {
             ok = value(options.server.imageOut);
+        } else if (flag == "--image-format") {
+            ok = value(text);
+            if (ok && text == "lines") {
+                options.server.imageFormat = ImageFormat::Lines;
+            } else if (ok && text == "payload") {
+                options.server.imageFormat = ImageFormat::Payload;
+            } else if (ok) {
+                error = "--image-format wants lines or payload, got " + text;
+                ok = false;
+            }
         } else if (flag == "--trace") {
             options.trace = true;
         } else if (flag == "--rep-pack") {

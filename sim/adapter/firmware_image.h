@@ -25,10 +25,24 @@ struct FirmwareImage {
     std::string pendingLine;
 };
 
-// The image as the text `--image-out` writes: every entry followed by "\n".
+// The image as text: every entry followed by "\n".
 std::string imageText(const FirmwareImage& image);
 
-// Writes `imageText` to `path` (through a temporary file and a rename). False on failure.
-bool writeImageFile(const FirmwareImage& image, const std::string& path);
+// The firmware bytes the image carries:
+// - family 1: the data bytes of every record (its bytes 2 to 2+n-1, n from its first two bytes);
+// - family 2: bytes 3 to 66 of every line before the information line, that is the 64 bytes
+//   after the line's sequence number (the line's type byte is not sent, so these are bytes 2 to
+//   65 of what follows "QXBL"). The information line is the first whose text after "QXBL"
+//   begins with "FFF1"; it and what follows it carry no firmware.
+// This is the layout of the project's update files (sim/update_file_writer.h); the entries
+// themselves assume no layout.
+std::string payloadBytes(const FirmwareImage& image);
+
+// What an image file holds: the entries as text lines, or the firmware bytes.
+enum class ImageFormat { Lines, Payload };
+
+// Writes the image to `path` (through a temporary file and a rename). False on failure.
+bool writeImageFile(const FirmwareImage& image, const std::string& path,
+                    ImageFormat format = ImageFormat::Lines);
 
 }  // namespace korvane::sim

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core_host.h"
-#include "sample_update_files.h"
 
 namespace korvane::simtest {
 namespace {

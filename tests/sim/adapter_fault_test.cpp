@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core_host.h"
-#include "sample_update_files.h"
+#include "writer_files.h"
 
 namespace korvane::simtest {
 namespace {
@@ -99,7 +99,7 @@ TEST(AdapterFaults, LinkDropsAtLineKBeforeTakingIt) {
     FaultPlan faults;
     faults.dropAtLine = 3;
     CoreHost host(withFaults(sim::kModelZnb5412, faults, false));
-    const auto lines = makeFamily2File(5, "Korvane OBD-II", "ZNB5412", "V2.2.30").image;
+    const auto lines = sentTexts(family2File(5 * 64, "ZNB5412"));
     host.say("QXUPDT03");
     EXPECT_EQ(host.say("QXBL" + lines[0]), "...\r\r>");
     EXPECT_EQ(host.say("QXBL" + lines[1]), "OK\r\r>");

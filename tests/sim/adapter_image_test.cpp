@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core_host.h"
-#include "sample_update_files.h"
+#include "writer_files.h"
 
 namespace korvane::simtest {
 namespace {
@@ -20,7 +20,7 @@ constexpr char kRepBlock[] = "RepBlock\r\r>";
 // A family-2 adapter already in download mode, echo off, and the payloads of a sample file.
 struct LineDownload {
     explicit LineDownload(sim::FaultPlan faults = {}) : host(settingsWith(faults)) {
-        lines = makeFamily2File(7, "Korvane OBD-II", "ZNB5411", "V2.2.30").image;
+        lines = sentTexts(family2File(7 * 64));
         EXPECT_EQ(host.say("QXUPDT03"), kOk);
     }
     static AdapterSettings settingsWith(const sim::FaultPlan& faults) {
@@ -156,7 +156,7 @@ TEST(LineImage, NewDownloadStartsAnEmptyImage) {
 // A family-1 adapter in download mode, echo off.
 struct BlockDownload {
     explicit BlockDownload(sim::FaultPlan faults = {}) : host(settingsWith(faults)) {
-        records = makeFamily1File(6, "Korvane FS", "Korvane FS v1").image;
+        records = sentTexts(family1File(6 * 100, 100));
         EXPECT_EQ(host.say("QXDLZNB540"), kOk);
     }
     static AdapterSettings settingsWith(const sim::FaultPlan& faults) {
@@ -204,6 +204,58 @@ TEST(RecordImage, UnsoundRecordsAreRefusedWithErr02) {
     EXPECT_EQ(download.host.say("QXDLDT000000"), kOk);
     EXPECT_EQ(download.host.adapter.image().entries,
               (std::vector<std::string>{"0003A1B2C316", "000000"}));
+}
+
+}  // namespace
+}  // namespace korvane::simtest
+
+namespace korvane::simtest {
+namespace {
+
+// Every command of the file sent to an adapter of `model` in download mode, without faults.
+sim::FirmwareImage transferred(const sim::GeneratedUpdateFile& file, int model) {
+    AdapterSettings settings;
+    settings.model = model;
+    CoreHost host(settings);
+    host.say(model == sim::kModelZnb540 ? "QXDLZNB540" : "QXUPDT03");
+    for (const std::string& command : file.commands) {
+        host.send(command);
+    }
+    return host.adapter.image();
+}
+
+TEST(ImagePayload, FirmwareBytesEqualTheWritersImage) {
+    struct Case {
+        int family;
+        std::size_t payload;
+        int recordSize;
+        sim::Defect defect;
+    };
+    const Case cases[] = {
+        {2, 7 * 64, 0, sim::Defect::None},
+        {2, 6 * 64 + 5, 0, sim::Defect::None},  // padded last line, filler line for even count
+        {2, 5 * 64, 0, sim::Defect::RecordsAfterInfo},  // lines after the info line are sent
+        {1, 1000, 128, sim::Defect::None},
+        {1, 999, 130, sim::Defect::None},
+        {1, 300, 1, sim::Defect::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.family) + "/" + std::to_string(c.payload));
+        sim::UpdateFileRecipe recipe;
+        recipe.family = c.family;
+        recipe.payload = sim::samplePayload(c.payload, 3);
+        recipe.defect = c.defect;
+        if (c.family == 1) {
+            recipe.recordSize = c.recordSize;
+            recipe.modelName = "Korvane FS v1";
+        }
+        const sim::GeneratedUpdateFile file = sim::makeUpdateFile(recipe);
+        ASSERT_TRUE(file.ok()) << file.error;
+        const sim::FirmwareImage image =
+            transferred(file, c.family == 1 ? sim::kModelZnb540 : sim::kModelZnb5412);
+        EXPECT_EQ(image.entries, sentTexts(file));
+        EXPECT_EQ(sim::payloadBytes(image), std::string(file.image.begin(), file.image.end()));
+    }
 }
 
 }  // namespace

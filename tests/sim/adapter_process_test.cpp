@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "link_client.h"
-#include "sample_update_files.h"
 #include "transfer_script.h"
+#include "writer_files.h"
 
 extern char** environ;
 
@@ -104,9 +104,13 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
-std::string joinedImage(const SampleFile& file) {
+// What --image-out should hold after a correct transfer of `file`.
+std::string expectedImage(const sim::GeneratedUpdateFile& file, bool payload) {
+    if (payload) {
+        return std::string(file.image.begin(), file.image.end());
+    }
     std::string text;
-    for (const std::string& entry : file.image) {
+    for (const std::string& entry : sentTexts(file)) {
         text += entry + "\n";
     }
     return text;
@@ -115,6 +119,7 @@ std::string joinedImage(const SampleFile& file) {
 struct ProcessCase {
     bool pty;
     int family;
+    bool payload;  // --image-format payload, else lines
 };
 
 class SimProgram : public ::testing::TestWithParam<ProcessCase> {};
@@ -125,16 +130,17 @@ TEST_P(SimProgram, ScriptedUpdateByHandLeavesTheFilesPayloadAsImage) {
                                   std::to_string(getpid()) + (c.pty ? "_pty_" : "_tcp_") +
                                   std::to_string(c.family) + ".txt";
     std::remove(imagePath.c_str());
-    const SampleFile file = c.family == 2
-                                ? makeFamily2File(41, "Korvane OBD-II", "ZNB5411", "V2.2.30")
-                                : makeFamily1File(30, "Korvane FS", "Korvane FS v1.0.1");
+    const sim::GeneratedUpdateFile file =
+        c.family == 2 ? family2File(41 * 64 - 10) : family1File(30 * 100 + 7, 100);
+    ASSERT_TRUE(file.ok()) << file.error;
 
     std::vector<std::string> arguments = {c.pty ? "--pty" : "--tcp"};
     if (!c.pty) {
         arguments.push_back("127.0.0.1:0");
     }
-    arguments.insert(arguments.end(), {"--model", c.family == 2 ? "2" : "5", "--image-out",
-                                       imagePath, "--wire-time"});
+    arguments.insert(arguments.end(),
+                     {"--model", c.family == 2 ? "2" : "5", "--image-out", imagePath,
+                      "--image-format", c.payload ? "payload" : "lines", "--wire-time"});
     SimProcess sim;
     std::string where;
     ASSERT_TRUE(sim.start(arguments, where));
@@ -151,16 +157,18 @@ TEST_P(SimProgram, ScriptedUpdateByHandLeavesTheFilesPayloadAsImage) {
     link.reset();
 
     EXPECT_EQ(sim.terminate(), 0);
-    EXPECT_EQ(readWholeFile(imagePath), joinedImage(file));
+    EXPECT_EQ(readWholeFile(imagePath), expectedImage(file, c.payload));
     std::remove(imagePath.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(PtyAndTcp, SimProgram,
-                         ::testing::Values(ProcessCase{true, 2}, ProcessCase{true, 1},
-                                           ProcessCase{false, 2}, ProcessCase{false, 1}),
+                         ::testing::Values(ProcessCase{true, 2, false}, ProcessCase{true, 1, true},
+                                           ProcessCase{false, 2, true},
+                                           ProcessCase{false, 1, false}),
                          [](const auto& info) {
                              return std::string(info.param.pty ? "Pty" : "Tcp") + "Family" +
-                                    std::to_string(info.param.family);
+                                    std::to_string(info.param.family) +
+                                    (info.param.payload ? "Payload" : "Lines");
                          });
 
 TEST(SimProgramExit, StatusTellsWhetherTheLastUpdateCompleted) {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "link_client.h"
-#include "sample_update_files.h"
 #include "sim/adapter/adapter_server.h"
+#include "writer_files.h"
 
 namespace korvane::simtest {
 namespace {
@@ -90,7 +90,7 @@ TEST(PtyServer, ClosingThePtyAtLineKEndsServingAndRemovesThePath) {
     const std::string path = server.ptyPath();
     auto link = LinkClient::openPty(path, 115200);
     ASSERT_NE(link, nullptr);
-    const auto lines = makeFamily2File(3, "Korvane OBD-II", "ZNB5411", "V2.2.30").image;
+    const auto lines = sentTexts(family2File(3 * 64));
     EXPECT_EQ(link->exchange("QXUPDT03\r"), "OK\r\r>");
     EXPECT_EQ(link->exchange("QXBL" + lines[0] + "\r"), "...\r\r>");
     ASSERT_TRUE(link->write("QXBL" + lines[1] + "\r"));
@@ -142,7 +142,7 @@ TEST(TcpServer, DropAtLineKClosesTheConnectionAndTheNextOneGoesOn) {
     settings.faults.dropAtLine = 3;
     AdapterServer server(settings, tcpOptions());
     ASSERT_TRUE(server.start());
-    const auto lines = makeFamily2File(3, "Korvane OBD-II", "ZNB5411", "V2.2.30").image;
+    const auto lines = sentTexts(family2File(3 * 64));
 
     auto link = LinkClient::connectTcp(server.address());
     ASSERT_NE(link, nullptr);

@@ -21,9 +21,14 @@ std::string expectAnswer(LinkClient& link, const std::string& command, const std
     return "";
 }
 
+// A command of the writer's list without its final CR.
+std::string withoutCr(const std::string& command) {
+    return command.substr(0, command.size() - 1);
+}
+
 }  // namespace
 
-std::string runLineUpdateByHand(LinkClient& link, const SampleFile& file,
+std::string runLineUpdateByHand(LinkClient& link, const sim::GeneratedUpdateFile& file,
                                 const std::string& identityAnswer) {
     if (link.exchange("ATE1\r") != "OK\r\r>") {
         return "ATE1 not answered OK";
@@ -35,12 +40,9 @@ std::string runLineUpdateByHand(LinkClient& link, const SampleFile& file,
     if (failure.empty()) {
         failure = expectAnswer(link, "QXUPDT03", "OK\r\r>");
     }
-    const std::vector<std::string> lines = fileLines(file.text);
-    for (std::size_t i = 0; failure.empty() && i + 1 < lines.size(); i += 2) {
-        failure = expectAnswer(link, "QXBL" + lines[i].substr(2), "...\r\r>");
-        if (failure.empty()) {
-            failure = expectAnswer(link, "QXBL" + lines[i + 1].substr(2), "OK\r\r>");
-        }
+    for (std::size_t i = 0; failure.empty() && i < file.commands.size(); ++i) {
+        failure =
+            expectAnswer(link, withoutCr(file.commands[i]), i % 2 == 0 ? "...\r\r>" : "OK\r\r>");
     }
     if (failure.empty()) {
         failure = expectAnswer(link, "QXFL", "OK\r\r>");
@@ -48,7 +50,8 @@ std::string runLineUpdateByHand(LinkClient& link, const SampleFile& file,
     return failure;
 }
 
-std::string runBlockUpdateByHand(LinkClient& link, const SampleFile& file, bool switchTty) {
+std::string runBlockUpdateByHand(LinkClient& link, const sim::GeneratedUpdateFile& file,
+                                 bool switchTty) {
     if (link.exchange("ATE1\r") != "OK\r\r>") {
         return "ATE1 not answered OK";
     }
@@ -72,11 +75,8 @@ std::string runBlockUpdateByHand(LinkClient& link, const SampleFile& file, bool 
     if (failure.empty()) {
         failure = expectAnswer(link, "", "OK\r\r>");
     }
-    for (const std::string& line : fileLines(file.text)) {
-        if (!failure.empty() || line.rfind("FFF1", 0) == 0) {
-            break;
-        }
-        failure = expectAnswer(link, "QXDLDT" + line, "OK\r\r>");
+    for (std::size_t i = 0; failure.empty() && i < file.commands.size(); ++i) {
+        failure = expectAnswer(link, withoutCr(file.commands[i]), "OK\r\r>");
     }
     if (failure.empty()) {
         failure = expectAnswer(link, "QXDLED", "OK\r\r>");
