@@ -75,8 +75,8 @@ struct AdapterStatus {
     int err02Sent = 0;
     int closingRecords = 0;  // closing record commands accepted
     int linkDrops = 0;       // links closed by the drop fault
-    int connections = 0;     // links served (TCP connections accepted; 1 for a pty)
-    bool linkOpen = false;   // a host is connected (TCP) or the pty exists
+    int connections = 0;     // links served (TCP connections accepted; 1 for a pty); server only
+    bool linkOpen = false;   // a host is connected (TCP) or the pty exists; server only
     LinkCounts counts;
 };
 
