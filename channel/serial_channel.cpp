@@ -36,7 +36,7 @@ void SerialChannel::close() {
 
 bool SerialChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (direct()) {
-        if (!open_) {
+        if (!open_ || count < 0) {
             return false;
         }
         if (port_->read(buffer, count, Deadline(timeoutMs)) != count) {
@@ -53,7 +53,7 @@ bool SerialChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
 
 bool SerialChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
     if (direct()) {
-        if (!open_) {
+        if (!open_ || count < 0) {
             return false;
         }
         if (port_->write(bytes, count, Deadline(timeoutMs)) != count) {

@@ -104,7 +104,13 @@ Ready waitFor(int fd, short events, const Deadline& deadline) {
 class PosixSerialPort final : public SerialPort {
   public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
-    ~PosixSerialPort() override { ::close(fd_); }
+    ~PosixSerialPort() override {
+        // Exclusive use ends with us, even while another descriptor keeps the line alive.
+        if (exclusive_) {
+            ::ioctl(fd_, TIOCNXCL);
+        }
+        ::close(fd_);
+    }
 
     bool configure(int baud);
 
@@ -131,6 +137,7 @@ class PosixSerialPort final : public SerialPort {
     bool applyBaud(termios& settings, int baud);
 
     int fd_;
+    bool exclusive_ = false;
     WakePipe wake_;
 };
 
@@ -143,6 +150,7 @@ bool PosixSerialPort::configure(int baud) {
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0) {
         return false;
     }
+    exclusive_ = true;
     termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) {
         return false;

@@ -128,6 +128,15 @@ int TcpChannel::setBaudRate(int) {
     return 1;
 }
 
+std::vector<std::string> TcpChannel::pendingPeerNames() {
+    std::lock_guard<CriticalLock> hold(peersLock_);
+    std::vector<std::string> names;
+    for (const auto& entry : pendingPeers_) {
+        names.push_back(entry.first);
+    }
+    return names;
+}
+
 bool TcpChannel::clientOpen() {
     open_ = false;
     if (!startSocketLayer()) {

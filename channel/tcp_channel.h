@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "channel/byte_queue.h"
 #include "channel/channel.h"
@@ -45,6 +46,9 @@ class TcpChannel final : public Channel {
     // pointer must not be used after that.
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
+
+    // Server: the names of the accepted peers not yet handed out, in name order.
+    std::vector<std::string> pendingPeerNames();
 
   private:
     TcpChannel(TcpChannel* ownerServer, std::unique_ptr<TcpSocket> socket);
