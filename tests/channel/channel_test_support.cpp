@@ -164,7 +164,9 @@ RawListener::RawListener(int receiveBuffer) {
     port = ntohs(address.sin_port);
 }
 
-RawListener::~RawListener() { ::close(fd); }
+RawListener::~RawListener() {
+    ::close(fd);
+}
 
 int RawListener::acceptOne(int timeoutMs) {
     pollfd entry{fd, POLLIN, 0};

@@ -14,7 +14,7 @@ namespace {
 
 // A link whose input and output the test controls and watches.
 class FakeLink final : public PumpLink {
-public:
+  public:
     Wait waitForInputOrWake(bool watchInput, const Deadline& deadline) override {
         std::unique_lock<std::mutex> hold(mutex_);
         ++waits_;
@@ -89,7 +89,7 @@ public:
         return waits_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::uint8_t> input_;
@@ -114,8 +114,7 @@ struct PumpRig {
 TEST(QueuePump, SendsLargeWritesInBlocksOfAtMost2048) {
     PumpRig rig;
     const auto bytes = test::patternBytes(5000);
-    EXPECT_TRUE(
-        writeToQueue(rig.tx, rig.queueLock, &rig.pump, bytes.data(), 5000, 5000));
+    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, bytes.data(), 5000, 5000));
     ASSERT_TRUE(rig.link.waitForSent(5000, 5000));
     EXPECT_EQ(rig.link.sent(), bytes);
     const auto sizes = rig.link.sendSizes();

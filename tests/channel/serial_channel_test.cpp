@@ -33,15 +33,22 @@ std::unique_ptr<SerialChannel> openOn(const Pty& pty, int baud, const std::strin
     return channel;
 }
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 TEST(SerialPortName, ComNamesMapToNumberedPortsOtherNamesStayAsTheyAre) {
     const std::pair<const char*, const char*> cases[] = {
-        {"COM1", "/dev/ttyS0"},        {"COM3", "/dev/ttyS2"},
-        {"COM256", "/dev/ttyS255"},    {"com3", "com3"},
-        {"COM03", "COM03"},            {"COM0", "COM0"},
-        {"COM257", "COM257"},          {"COM3 ", "COM3 "},
-        {"/dev/ttyUSB0", "/dev/ttyUSB0"}, {"", ""},
+        {"COM1", "/dev/ttyS0"},
+        {"COM3", "/dev/ttyS2"},
+        {"COM256", "/dev/ttyS255"},
+        {"com3", "com3"},
+        {"COM03", "COM03"},
+        {"COM0", "COM0"},
+        {"COM257", "COM257"},
+        {"COM3 ", "COM3 "},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"", ""},
     };
     for (const auto& [name, path] : cases) {
         EXPECT_EQ(serialDevicePath(name), path) << name;
@@ -63,7 +70,7 @@ TEST(SerialChannel, OpensRaw8N1WithoutFlowControl) {
 }
 
 TEST(SerialChannel, EveryOfferedRateIsSetExactly) {
-    const int rates[] = {9600,   19200,  38400,   57600,   115200,  230400,  256000,
+    const int rates[] = {9600,   19200,  38400,   57600,   115200,  230400, 256000,
                          460800, 500000, 1000000, 2000000, 4000000, 8000000};
     Pty pty;
     for (int rate : rates) {
@@ -267,14 +274,14 @@ TEST(SerialChannel, DefaultFactoryBuildsSerialChannels) {
     EXPECT_TRUE(isOpen);
     EXPECT_EQ(channel->setBaudRate(2000000), 1);
     EXPECT_EQ(channel->acceptPeer(ChannelConfig(), 0), nullptr);
-    auto failed = defaultChannelFactory().com(serialConfig("/dev/korvane-no-such-port", 115200),
-                                              isOpen);
+    auto failed =
+        defaultChannelFactory().com(serialConfig("/dev/korvane-no-such-port", 115200), isOpen);
     ASSERT_TRUE(failed);  // still a valid object
     EXPECT_FALSE(isOpen);
 }
 
 class SerialChannelLog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { cwd_ = std::make_unique<test::ScopedTempCwd>(); }
     void TearDown() override {
         LogLevel = 0;

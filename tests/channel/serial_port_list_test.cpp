@@ -14,14 +14,14 @@ namespace fs = std::filesystem;
 
 // Builds a small system-information tree the way the kernel lays it out.
 class FakeSysfs {
-public:
+  public:
     FakeSysfs() : root_(cwd_.path()) {
         fs::create_directories(root_ / "sys/class/tty");
         fs::create_directories(root_ / "dev");
     }
     // A tty whose device lives at `devicePath` (relative to sys/devices); empty: no device.
-    void tty(const std::string& name, const std::string& devicePath,
-             const std::string& type = "", bool withNode = true) {
+    void tty(const std::string& name, const std::string& devicePath, const std::string& type = "",
+             bool withNode = true) {
         const fs::path dir = root_ / "sys/class/tty" / name;
         fs::create_directories(dir);
         if (!devicePath.empty()) {
@@ -55,7 +55,7 @@ public:
     }
     std::string node(const std::string& name) const { return (root_ / "dev" / name).string(); }
 
-private:
+  private:
     static void write(const fs::path& file, const std::string& text) {
         std::ofstream(file) << text;
     }
@@ -65,15 +65,15 @@ private:
 
 TEST(SerialPortList, ListsRealSerialDevicesByKindThenNumber) {
     FakeSysfs sys;
-    sys.tty("tty0", "platform/vtcon");                          // a console: never offered
-    sys.tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "4");      // a real UART
+    sys.tty("tty0", "platform/vtcon");                            // a console: never offered
+    sys.tty("ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "4");        // a real UART
     sys.tty("ttyS1", "platform/serial8250/serial8250:0.1", "0");  // placeholder without UART
     sys.tty("ttyUSB10", "pci0/usb1/1-2/1-2:1.0/ttyUSB10");
     sys.tty("ttyUSB2", "pci0/usb1/1-1/1-1:1.0/ttyUSB2");
-    sys.tty("ttyUSB3", "");                                     // no device behind it
+    sys.tty("ttyUSB3", "");                                          // no device behind it
     sys.tty("ttyUSB4", "pci0/usb1/1-3/1-3:1.0/ttyUSB4", "", false);  // no device node
     sys.tty("ttyACM0", "pci0/usb1/1-4/1-4:1.0");
-    sys.tty("rfcomm0", "");                                     // bound, not yet connected
+    sys.tty("rfcomm0", "");  // bound, not yet connected
     sys.tty("pts0", "");
     sys.tty("ttyUSBx", "pci0/usb1/1-5/1-5:1.0/ttyUSBx");
     std::vector<std::string> names;

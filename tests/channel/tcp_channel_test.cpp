@@ -41,7 +41,9 @@ ChannelConfig peerWanted(const std::string& ip, int port) {
     return config;
 }
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 // A connected client channel and the raw socket of the adapter it talks to.
 struct ClientRig {

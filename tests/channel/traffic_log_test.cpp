@@ -80,8 +80,8 @@ TEST(TrafficLog, FilePathIsTheDatedFileInItsFolder) {
     const LocalTime after = localTimeNow();
     auto expected = [](const LocalTime& t) {
         char name[64];
-        std::snprintf(name, sizeof name, "DadoredivIdorirlog/port%04d%02d%02d.log", t.year,
-                      t.month, t.day);
+        std::snprintf(name, sizeof name, "DadoredivIdorirlog/port%04d%02d%02d.log", t.year, t.month,
+                      t.day);
         return std::string(name);
     };
     EXPECT_TRUE(path == expected(before) || path == expected(after)) << path;
