@@ -71,6 +71,7 @@ void QueuePump::run() {
                 }
             }
         }
+        std::lock_guard<std::mutex> sending(sendLock_);
         std::size_t taken = 0;
         {
             std::lock_guard<CriticalLock> hold(queueLock_);
@@ -81,6 +82,16 @@ void QueuePump::run() {
         }
     }
     ended_.store(true);
+}
+
+int QueuePump::sendAtOnce(const std::uint8_t* bytes, int count) {
+    std::unique_lock<std::mutex> sending(sendLock_, std::try_to_lock);
+    if (!sending.owns_lock() || ended_.load() || !txQueue_.empty()) {
+        return 0;
+    }
+    // Like every pass of the pump, at most one block at a time.
+    const int sent = link_.sendWithin(bytes, std::min(count, kBlockSize), Deadline(0));
+    return sent > 0 ? sent : 0;
 }
 
 bool QueuePump::sendAll(const std::uint8_t* bytes, int count) {
@@ -128,8 +139,14 @@ bool writeToQueue(ByteQueue& txQueue, CriticalLock& queueLock, QueuePump* pump,
         return true;
     }
     const Deadline deadline(timeoutMs);
-    auto queued = std::size_t{0};
     const auto total = static_cast<std::size_t>(count);
+    auto queued = std::size_t{0};
+    if (pump != nullptr) {
+        queued = static_cast<std::size_t>(pump->sendAtOnce(bytes, count));
+        if (queued == total) {
+            return true;
+        }
+    }
     for (;;) {
         {
             std::lock_guard<CriticalLock> hold(queueLock);

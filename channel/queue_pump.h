@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "channel/byte_queue.h"
 #include "channel/critical_lock.h"
@@ -35,6 +36,11 @@ class QueuePump {
     void stop();
     // Tells the pump that the transmit queue has bytes to send.
     void notifyQueuedForSending() { link_.wake(); }
+    // Sends what the link takes at once of `bytes` (at most one block) on the caller's thread,
+    // provided nothing queued earlier is still waiting or being sent (so the order of bytes is
+    // kept). Returns how many were sent; the caller queues the rest. Saves the hand-over to the
+    // pump thread and back on every command.
+    int sendAtOnce(const std::uint8_t* bytes, int count);
     // Tells the pump that bytes were taken from the receive queue, which held `sizeBefore`
     // bytes; the pump stops receiving while that queue is full.
     void notifyReceiveTaken(std::size_t sizeBefore);
@@ -53,6 +59,9 @@ class QueuePump {
     ByteQueue& rxQueue_;
     ByteQueue& txQueue_;
     CriticalLock& queueLock_;
+    // Held while bytes leave the transmit queue until they are sent; lock order: sendLock_, then
+    // queueLock, then a queue's own lock.
+    std::mutex sendLock_;
     CriticalLock stopLock_;
     bool stop_ = false;
     std::atomic<bool> ended_{false};
@@ -65,8 +74,10 @@ class QueuePump {
 bool readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
                    std::uint8_t* buffer, int count, int timeoutMs);
 
-// The caller's side of the transmit queue: queues the bytes and waits until the pump has taken
-// them all; false when the budget ran out first (queued bytes are still sent later).
+// The caller's side of the transmit queue: sends what the link takes at once when nothing is
+// queued, queues the rest and waits until the pump has taken it all; false when the budget ran
+// out first (queued bytes are still sent later). Bytes beyond the queue's capacity are queued as
+// room appears; those not queued when the budget runs out are not sent.
 bool writeToQueue(ByteQueue& txQueue, CriticalLock& queueLock, QueuePump* pump,
                   const std::uint8_t* bytes, int count, int timeoutMs);
 

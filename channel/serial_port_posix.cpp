@@ -6,8 +6,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
+#include <cstring>
 
 #include "channel/serial_baud.h"
 #include "channel/serial_port.h"
@@ -115,17 +118,20 @@ class PosixSerialPort final : public SerialPort {
     bool configure(int baud);
 
     int read(std::uint8_t* buffer, int count, const Deadline& deadline) override {
-        return transfer(buffer, count, deadline, POLLIN);
+        return transfer(buffer, count, deadline, Step::readAhead);
     }
     int write(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
-        return transfer(const_cast<std::uint8_t*>(bytes), count, deadline, POLLOUT);
+        return transfer(const_cast<std::uint8_t*>(bytes), count, deadline, Step::write);
     }
-    bool purge() override { return ::tcflush(fd_, TCIOFLUSH) == 0; }
+    bool purge() override {
+        aheadStart_ = aheadEnd_ = 0;
+        return ::tcflush(fd_, TCIOFLUSH) == 0;
+    }
     bool setBaud(int baud) override;
 
     Wait waitForInputOrWake(bool watchInput, const Deadline& deadline) override;
     int receiveAvailable(std::uint8_t* buffer, int most) override {
-        return read(buffer, most, Deadline(0));
+        return transfer(buffer, most, Deadline(0), Step::read);
     }
     int sendWithin(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
         return write(bytes, count, deadline);
@@ -133,11 +139,20 @@ class PosixSerialPort final : public SerialPort {
     void wake() override { wake_.wake(); }
 
   private:
-    int transfer(std::uint8_t* data, int count, const Deadline& deadline, short direction);
+    enum class Step { read, readAhead, write };
+
+    int transfer(std::uint8_t* data, int count, const Deadline& deadline, Step step);
+    ssize_t moveOnce(std::uint8_t* data, std::size_t count, Step step);
     bool applyBaud(termios& settings, int baud);
 
     int fd_;
     bool exclusive_ = false;
+    // Input taken from the driver by a direct read beyond what that read asked for: a one-byte
+    // read then costs a system call only when the driver had nothing more. Only read() (the
+    // direct mode's caller) uses it; purge() drops it along with the driver's input.
+    std::array<std::uint8_t, 4096> ahead_{};
+    std::size_t aheadStart_ = 0;
+    std::size_t aheadEnd_ = 0;
     WakePipe wake_;
 };
 
@@ -201,17 +216,38 @@ bool PosixSerialPort::setBaud(int baud) {
     return applyBaud(settings, baud);
 }
 
-int PosixSerialPort::transfer(std::uint8_t* data, int count, const Deadline& deadline,
-                              short direction) {
+// One step without waiting: the bytes moved, 0 at the end of input, or -1 with errno set.
+ssize_t PosixSerialPort::moveOnce(std::uint8_t* data, std::size_t count, Step step) {
+    if (step == Step::write) {
+        return ::write(fd_, data, count);
+    }
+    const bool aheadEmpty = aheadStart_ == aheadEnd_;
+    if (step == Step::read || (aheadEmpty && count >= ahead_.size())) {
+        return ::read(fd_, data, count);
+    }
+    if (aheadEmpty) {
+        const ssize_t got = ::read(fd_, ahead_.data(), ahead_.size());
+        if (got <= 0) {
+            return got;
+        }
+        aheadStart_ = 0;
+        aheadEnd_ = static_cast<std::size_t>(got);
+    }
+    const std::size_t taken = std::min(count, aheadEnd_ - aheadStart_);
+    std::memcpy(data, ahead_.data() + aheadStart_, taken);
+    aheadStart_ += taken;
+    return static_cast<ssize_t>(taken);
+}
+
+int PosixSerialPort::transfer(std::uint8_t* data, int count, const Deadline& deadline, Step step) {
     if (count < 0) {
         return -1;
     }
+    const short direction = step == Step::write ? POLLOUT : POLLIN;
     int done = 0;
     bool hungUp = false;
     while (done < count) {
-        const ssize_t moved = direction == POLLIN
-                                  ? ::read(fd_, data + done, static_cast<size_t>(count - done))
-                                  : ::write(fd_, data + done, static_cast<size_t>(count - done));
+        const ssize_t moved = moveOnce(data + done, static_cast<std::size_t>(count - done), step);
         if (moved > 0) {
             done += static_cast<int>(moved);
             continue;

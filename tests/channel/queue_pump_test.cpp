@@ -41,8 +41,11 @@ class FakeLink final : public PumpLink {
         }
         return n;
     }
-    int sendWithin(const std::uint8_t* bytes, int count, const Deadline&) override {
-        std::lock_guard<std::mutex> hold(mutex_);
+    int sendWithin(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
+        std::unique_lock<std::mutex> hold(mutex_);
+        if (!changed_.wait_until(hold, deadline.timePoint(), [&] { return !held_; })) {
+            return 0;
+        }
         if (refuseSends_) {
             return 0;
         }
@@ -65,6 +68,12 @@ class FakeLink final : public PumpLink {
     void hangUp() {
         std::lock_guard<std::mutex> hold(mutex_);
         gone_ = true;
+        changed_.notify_all();
+    }
+    // While held, sends wait (up to their deadline) and move nothing.
+    void holdSends(bool held) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        held_ = held;
         changed_.notify_all();
     }
     void refuseSends() {
@@ -98,6 +107,7 @@ class FakeLink final : public PumpLink {
     bool woken_ = false;
     bool gone_ = false;
     bool refuseSends_ = false;
+    bool held_ = false;
     int waits_ = 0;
 };
 
@@ -122,6 +132,23 @@ TEST(QueuePump, SendsLargeWritesInBlocksOfAtMost2048) {
     for (int size : sizes) {
         EXPECT_LE(size, QueuePump::kBlockSize);
     }
+}
+
+TEST(QueuePump, LaterWritesNeverOvertakeBytesStillQueued) {
+    PumpRig rig;
+    rig.link.holdSends(true);
+    const std::uint8_t first[] = {'A', 'B'};
+    const std::uint8_t second[] = {'C'};
+    // Not sent at once, so queued; the pump takes "AB" (the write succeeds) and then sits in
+    // its send. "C" must wait in the queue behind it.
+    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, first, 2, 5000));
+    EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, second, 1, 50));
+    rig.link.holdSends(false);
+    ASSERT_TRUE(rig.link.waitForSent(3, 5000));
+    EXPECT_EQ(rig.link.sent(), (std::vector<std::uint8_t>{'A', 'B', 'C'}));
+    // With nothing queued, a write is sent at once on the caller's thread.
+    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, second, 1, 0));
+    EXPECT_EQ(rig.link.sent().size(), 4u);
 }
 
 TEST(QueuePump, MovesInputIntoTheReceiveQueue) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "channel/channel_factory.h"
 #include "channel/serial_baud.h"
@@ -153,6 +154,23 @@ TEST(SerialChannel, DirectModeMovesBytesBothWays) {
     ASSERT_TRUE(channel->read(reply, 14, 1000));
     EXPECT_EQ(std::string(reply, reply + 14), "ELM327 v1.5\r\r>");
     EXPECT_EQ(channel->available(), 0);
+}
+
+TEST(SerialChannel, DirectReadsOfAnySizeKeepTheByteStream) {
+    Pty pty;
+    auto channel = openOn(pty, 115200, "direct");
+    const auto sent = test::patternBytes(12000, 5);
+    std::thread device([&] { test::writeAll(pty.master, sent); });
+    std::vector<std::uint8_t> got(sent.size());
+    std::size_t done = 0;
+    const int sizes[] = {1, 1, 7, 4096, 1, 5000, 3};
+    for (int i = 0; done < got.size(); ++i) {
+        const int size = std::min<int>(sizes[i % 7], static_cast<int>(got.size() - done));
+        ASSERT_TRUE(channel->read(got.data() + done, size, 5000)) << done;
+        done += static_cast<std::size_t>(size);
+    }
+    device.join();
+    EXPECT_EQ(got, sent);
 }
 
 TEST(SerialChannel, DirectReadRunsOutOfBudgetWhenTooFewBytesCome) {
