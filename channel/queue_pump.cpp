@@ -97,6 +97,9 @@ int QueuePump::sendAtOnce(const std::uint8_t* bytes, int count) {
 bool QueuePump::sendAll(const std::uint8_t* bytes, int count) {
     int sent = 0;
     while (sent < count) {
+        if (sent > 0 && stopRequested()) {
+            return false;  // closing: the rest of a slow send is given up
+        }
         const int moved = link_.sendWithin(bytes + sent, count - sent, Deadline(kSendBudgetMs));
         if (moved <= 0) {
             return false;
