@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "channel_test_support.h"
@@ -50,6 +51,7 @@ class FakeLink final : public PumpLink {
             return 0;
         }
         sendSizes_.push_back(count);
+        senders_.push_back(std::this_thread::get_id());
         sent_.insert(sent_.end(), bytes, bytes + count);
         changed_.notify_all();
         return count;
@@ -93,6 +95,10 @@ class FakeLink final : public PumpLink {
         std::lock_guard<std::mutex> hold(mutex_);
         return sendSizes_;
     }
+    std::vector<std::thread::id> senders() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return senders_;
+    }
     int waits() {
         std::lock_guard<std::mutex> hold(mutex_);
         return waits_;
@@ -104,6 +110,7 @@ class FakeLink final : public PumpLink {
     std::deque<std::uint8_t> input_;
     std::vector<std::uint8_t> sent_;
     std::vector<int> sendSizes_;
+    std::vector<std::thread::id> senders_;
     bool woken_ = false;
     bool gone_ = false;
     bool refuseSends_ = false;
@@ -146,9 +153,18 @@ TEST(QueuePump, LaterWritesNeverOvertakeBytesStillQueued) {
     rig.link.holdSends(false);
     ASSERT_TRUE(rig.link.waitForSent(3, 5000));
     EXPECT_EQ(rig.link.sent(), (std::vector<std::uint8_t>{'A', 'B', 'C'}));
-    // With nothing queued, a write is sent at once on the caller's thread.
-    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, second, 1, 0));
-    EXPECT_EQ(rig.link.sent().size(), 4u);
+}
+
+TEST(QueuePump, AWriteWithNothingQueuedIsSentOnTheCallersThread) {
+    PumpRig rig;  // fresh: the pump sits in its first wait and holds nothing
+    const auto bytes = test::patternBytes(3000);
+    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, bytes.data(), 3000, 5000));
+    ASSERT_TRUE(rig.link.waitForSent(3000, 5000));
+    EXPECT_EQ(rig.link.sent(), bytes);
+    const auto senders = rig.link.senders();
+    ASSERT_EQ(senders.size(), 2u);  // one block at once, the rest through the pump
+    EXPECT_EQ(senders[0], std::this_thread::get_id());
+    EXPECT_NE(senders[1], std::this_thread::get_id());
 }
 
 TEST(QueuePump, MovesInputIntoTheReceiveQueue) {
