@@ -55,7 +55,7 @@ void writeReport(void* userData, int kind, std::intptr_t value) {
 
 // Set by the worker as its last step; waited for by the thread that started it.
 class Completion {
-  public:
+public:
     void markDone() {
         {
             std::lock_guard<std::mutex> hold(mutex_);
@@ -68,7 +68,7 @@ class Completion {
         return changed_.wait_for(hold, span, [this] { return done_; });
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool done_ = false;

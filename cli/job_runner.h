@@ -15,7 +15,7 @@ enum class JobKind { Update, Read };
 
 // Whether the user asked to stop (Ctrl-C). Read from the thread that waits for the work.
 class InterruptSource {
-  public:
+public:
     virtual ~InterruptSource() = default;
     virtual bool pending() = 0;
 };

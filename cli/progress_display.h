@@ -15,7 +15,7 @@ enum class ProgressMode {
 // of the terminal: it is wiped before a text goes out and drawn again after it, once the text's
 // line is complete.
 class ProgressDisplay {
-  public:
+public:
     ProgressDisplay(ProgressMode mode, std::ostream& out) : mode_(mode), out_(out) {}
 
     void show(int percent);
@@ -25,7 +25,7 @@ class ProgressDisplay {
     // Leaves the bar where it stands and ends its line.
     void finish();
 
-  private:
+private:
     void drawBar();
 
     ProgressMode mode_;

@@ -8,7 +8,7 @@ namespace korvane {
 // stop and ends by itself); a second Ctrl-C ends the process at once. The previous handling is
 // restored when it goes.
 class SignalInterrupt : public InterruptSource {
-  public:
+public:
     SignalInterrupt();
     ~SignalInterrupt() override;
     SignalInterrupt(const SignalInterrupt&) = delete;
@@ -16,7 +16,7 @@ class SignalInterrupt : public InterruptSource {
 
     bool pending() override;
 
-  private:
+private:
     void (*previous_)(int);
 };
 

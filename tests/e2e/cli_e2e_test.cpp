@@ -33,7 +33,7 @@ std::string readWhole(const std::string& path) {
 
 // korvane-fw run as a child process, its output collected in files.
 class Program {
-  public:
+public:
     explicit Program(std::vector<std::string> args, const std::string& workDir = "") {
         static int counter = 0;
         const std::string base = ::testing::TempDir() + "korvane_fw_" + std::to_string(::getpid()) +
@@ -81,7 +81,7 @@ class Program {
         return result;
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     std::string outPath_;
     std::string errPath_;

@@ -19,7 +19,7 @@ const char* linkName(Link link);
 
 // One emulated adapter served on a background thread for the life of the object.
 class EmulatedLink {
-  public:
+public:
     EmulatedLink(sim::AdapterSettings settings, Link link);
     ~EmulatedLink();
 
@@ -29,7 +29,7 @@ class EmulatedLink {
     std::string descriptor() const;
     sim::AdapterServer& server() { return *server_; }
 
-  private:
+private:
     std::unique_ptr<sim::AdapterServer> server_;
     Link link_;
     bool started_ = false;

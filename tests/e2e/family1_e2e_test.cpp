@@ -29,7 +29,7 @@ void expectImageIsThePayload(const sim::FirmwareImage& image, const UpdateFileOn
 }
 
 class Family1 : public ::testing::Test {
-  protected:
+protected:
     JobRecord run(sim::AdapterSettings settings, Link link, int stopAtProgress = -1,
                   int fileModel = sim::kModelZnb540) {
         adapter_ = std::make_unique<EmulatedLink>(settings, link);

@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Links, Family2Update, ::testing::Values(Link::Pty, Link
 
 // Repeat requests and refusals. All over TCP: the link does not change what the flow does.
 class Family2Faults : public ::testing::Test {
-  protected:
+protected:
     JobRecord run(const sim::FaultPlan& faults, sim::Defect defect = sim::Defect::None,
                   int stopAtProgress = -1) {
         sim::AdapterSettings settings;

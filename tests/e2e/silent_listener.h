@@ -5,7 +5,7 @@ namespace korvane::e2e {
 // A TCP listener on 127.0.0.1 that lets a client connect and then never reads or answers: an
 // adapter that stays silent.
 class SilentListener {
-  public:
+public:
     SilentListener();
     ~SilentListener();
     SilentListener(const SilentListener&) = delete;
@@ -14,7 +14,7 @@ class SilentListener {
     // 0 when the listener could not be set up.
     int port() const { return port_; }
 
-  private:
+private:
     int fd_ = -1;
     int port_ = 0;
 };

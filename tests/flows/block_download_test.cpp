@@ -28,7 +28,7 @@ std::string family1Record(const std::vector<unsigned>& data) {
 }
 
 class BlockDownloadTest : public FlowTest {
-  protected:
+protected:
     // `records` data records, then an information record line (never sent) and one more line.
     void loadRecords(int records, const char* modelName = "Korvane FS v1") {
         std::string text;

@@ -73,7 +73,7 @@ inline std::string family2Text(int count,
 }
 
 class FlowTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         job.setReportSink(&log, ReportLog::sink);
         channel.setEcho(true);

@@ -61,7 +61,7 @@ struct LineAdapter {
 };
 
 class LineDownloadTest : public FlowTest {
-  protected:
+protected:
     // Loads a file of `count` lines and lets `adapter` answer its line commands.
     std::shared_ptr<LineAdapter> serveLines(int count,
                                             std::vector<std::pair<int, const char*>> types = {}) {
@@ -339,7 +339,7 @@ TEST_F(LineDownloadTest, AtiVersionAnswerNamingElmIsAskedAgain) {
 
 // A family-2 adapter that answers every command of the flow as a sound one does.
 class LineFlowTest : public LineDownloadTest {
-  protected:
+protected:
     void serveAdapter(bool applicationMode) {
         channel.reply("ATI\r", applicationMode ? "ELM327 v2.2\r\r>" : "BOOT\r\r>");
         channel.reply("QXUPDT03\r", "OK\r\r>");
