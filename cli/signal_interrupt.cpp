@@ -1,16 +1,19 @@
 #include "cli/signal_interrupt.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace korvane {
 
 namespace {
 
-// Written by the signal handler, so it can only be a flag of this type.
-volatile std::sig_atomic_t interruptFlag = 0;
+// Written by the signal handler, which may run on any thread: a lock-free atomic is both safe
+// there and visible to the thread that waits for the job.
+std::atomic<bool> interruptFlag{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onInterrupt(int) {
-    interruptFlag = 1;
+    interruptFlag.store(true);
     // The next Ctrl-C takes the default action and ends the process.
     std::signal(SIGINT, SIG_DFL);
 }
@@ -18,7 +21,7 @@ extern "C" void onInterrupt(int) {
 }  // namespace
 
 SignalInterrupt::SignalInterrupt() {
-    interruptFlag = 0;
+    interruptFlag.store(false);
     previous_ = std::signal(SIGINT, onInterrupt);
 }
 
