@@ -30,7 +30,7 @@ SignalInterrupt::~SignalInterrupt() {
 }
 
 bool SignalInterrupt::pending() {
-    return interruptFlag != 0;
+    return interruptFlag.load();
 }
 
 }  // namespace korvane
