@@ -7,10 +7,13 @@ namespace {
 
 constexpr CliCommand kCommands[] = {
     {"check", "FILE", "check an update file and show what it holds", runCheckCommand},
-    {"update", "PORT --file PATH [OPTIONS]",
-     "install the firmware of an update file into an adapter", runUpdateCommand},
-    {"read", "PORT [OPTIONS]", "show the adapter's firmware and adapter versions", runReadCommand},
-    {"ports", "", "list the serial ports of this machine", runPortsCommand},
+    {"update", "PORT... --file PATH [OPTIONS]",
+     "install the firmware of an update file into one adapter or several at once",
+     runUpdateCommand},
+    {"read", "PORT... [OPTIONS]", "show the adapters' firmware and adapter versions",
+     runReadCommand},
+    {"ports", "[--json]", "list the serial ports of this machine with what is known of them",
+     runPortsCommand},
 };
 
 }  // namespace

@@ -1,33 +1,61 @@
-// korvane-fw update / read: one firmware update or version read-out on an adapter, driven
-// through the same UpdateJob as the window.
+// korvane-fw update / read: a firmware update or version read-out on one adapter or on several
+// at once, driven through the same UpdateJob as the window.
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "channel/terminal.h"
+#include "channel/terminal_size.h"
 #include "channel/traffic_log.h"
+#include "cli/batch_runner.h"
 #include "cli/job_commands.h"
 #include "cli/job_options.h"
 #include "cli/job_runner.h"
+#include "cli/json_batch_output.h"
+#include "cli/port_label.h"
 #include "cli/signal_interrupt.h"
+#include "cli/text_batch_output.h"
 
 namespace korvane {
 
 namespace {
+
+int usageError(const char* name, const std::string& error, std::ostream& err) {
+    err << "korvane-fw " << name << ": " << error << "\n";
+    const int status = subcommandUsage(name, err);
+    err << "  PORT: --port DESCRIPTOR (com|NAME:BAUD or tcp|IP:PORT), --serial NAME [--baud N]"
+           " (default "
+        << kDefaultBaud << ") or --tcp [ADDR[:PORT]] (default " << kDefaultTcpAddress << ":"
+        << kDefaultTcpPort << ")\n"
+        << "  PORT...: --port may be given again and --ports-file FILE (one descriptor a line)"
+           " adds more; all adapters then run at once\n"
+        << "  OPTIONS: --progress=bar|plain|none|json (default: bar on a terminal, else plain),"
+           " --log (write the serial traffic log)\n";
+    return status;
+}
+
+std::unique_ptr<BatchOutput> makeBatchOutput(const JobOptions& options, std::ostream& out,
+                                             std::ostream& err) {
+    if (options.progress == ProgressMode::Json) {
+        return std::make_unique<JsonBatchOutput>(options.descriptors, out);
+    }
+    std::vector<std::string> labels;
+    for (const std::string& descriptor : options.descriptors) {
+        labels.push_back(portLabel(descriptor));
+    }
+    TerminalSize size;
+    if (options.progress == ProgressMode::Bar && &err == &std::cerr) {
+        standardErrorSize(size.rows, size.columns);
+    }
+    return std::make_unique<TextBatchOutput>(labels, options.progress, out, err, size);
+}
 
 int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ostream& err) {
     const char* name = kind == JobKind::Update ? "update" : "read";
     JobOptions options;
     std::string error;
     if (!parseJobOptions(args, kind == JobKind::Update, options, error)) {
-        err << "korvane-fw " << name << ": " << error << "\n";
-        const int status = subcommandUsage(name, err);
-        err << "  PORT: --port DESCRIPTOR (com|NAME:BAUD or tcp|IP:PORT), --serial NAME [--baud N]"
-               " (default "
-            << kDefaultBaud << ") or --tcp [ADDR[:PORT]] (default " << kDefaultTcpAddress << ":"
-            << kDefaultTcpPort << ")\n"
-            << "  OPTIONS: --progress=bar|plain|none (default: bar on a terminal, else plain),"
-               " --log (write the serial traffic log)\n";
-        return status;
+        return usageError(name, error, err);
     }
     if (!options.progressGiven) {
         const bool terminal = &err == &std::cerr && standardErrorIsTerminal();
@@ -39,9 +67,17 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
         LogLevel = kTrafficLogLevel;
     }
     SignalInterrupt interrupt;
-    UpdateJob job;
-    ProgressDisplay progress(options.progress, err);
-    const int status = runJob(job, kind, options, progress, out, interrupt);
+    int status = kExitFailed;
+    if (options.batch || options.progress == ProgressMode::Json) {
+        const std::unique_ptr<BatchOutput> output = makeBatchOutput(options, out, err);
+        const BatchRequest request{kind, options.descriptors, options.file};
+        status = runBatch(request, *output, interrupt).exitStatus;
+    } else {
+        // One adapter named by --port, --serial or --tcp: its texts as they come, unprefixed.
+        UpdateJob job;
+        ProgressDisplay progress(options.progress, err);
+        status = runJob(job, kind, options, progress, out, interrupt);
+    }
     LogLevel = previousLogLevel;
     return status;
 }

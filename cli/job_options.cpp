@@ -1,6 +1,10 @@
 #include "cli/job_options.h"
 
 #include <cstddef>
+#include <set>
+
+#include "cli/port_label.h"
+#include "cli/ports_file.h"
 
 namespace korvane {
 
@@ -49,6 +53,22 @@ bool parseTcpTarget(const std::string& text, std::string& descriptor, std::strin
     return true;
 }
 
+// Every port once, and not more of them than one run drives.
+bool checkPortList(const std::vector<std::string>& descriptors, std::string& error) {
+    if (descriptors.size() > kMostAdapters) {
+        error = "at most " + std::to_string(kMostAdapters) + " ports at once";
+        return false;
+    }
+    std::set<std::string> seen;
+    for (const std::string& descriptor : descriptors) {
+        if (!seen.insert(portKey(descriptor)).second) {
+            error = "the port \"" + portLabel(descriptor) + "\" is named more than once";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string serialDescriptor(const std::string& name, int baud) {
@@ -61,7 +81,9 @@ std::string tcpDescriptor(const std::string& address, int port) {
 
 bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
                      std::string& error) {
-    int portSources = 0;
+    int singlePortSources = 0;  // --serial and --tcp
+    bool portsFileGiven = false;
+    int portOptions = 0;  // --port
     std::string serialName;
     bool serialGiven = false;
     bool baudGiven = false;
@@ -101,8 +123,18 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
             if (!takeValue()) {
                 return false;
             }
-            options.descriptor = value;
-            ++portSources;
+            options.descriptors.push_back(value);
+            ++portOptions;
+        } else if (name == "--ports-file") {
+            if (!takeValue()) {
+                return false;
+            }
+            std::vector<std::string> listed;
+            if (!readPortsFile(value, listed, error)) {
+                return false;
+            }
+            options.descriptors.insert(options.descriptors.end(), listed.begin(), listed.end());
+            portsFileGiven = true;
         } else if (name == "--serial") {
             if (!takeValue()) {
                 return false;
@@ -113,7 +145,7 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
             }
             serialName = value;
             serialGiven = true;
-            ++portSources;
+            ++singlePortSources;
         } else if (name == "--baud") {
             if (!takeValue()) {
                 return false;
@@ -128,10 +160,12 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
             if (!hasValue && i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0) {
                 value = args[++i];
             }
-            if (!parseTcpTarget(value, options.descriptor, error)) {
+            std::string descriptor;
+            if (!parseTcpTarget(value, descriptor, error)) {
                 return false;
             }
-            ++portSources;
+            options.descriptors.push_back(descriptor);
+            ++singlePortSources;
         } else if (name == "--file") {
             if (!needFile) {
                 error = "--file is not used here";
@@ -147,7 +181,7 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
                 return false;
             }
             if (!parseProgressMode(value.c_str(), options.progress)) {
-                error = "--progress must be bar, plain or none";
+                error = "--progress must be bar, plain, none or json";
                 return false;
             }
             options.progressGiven = true;
@@ -163,9 +197,13 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
         }
     }
 
-    if (portSources != 1) {
-        error = portSources == 0 ? "a port is needed: --port, --serial or --tcp"
-                                 : "give only one of --port, --serial and --tcp";
+    const bool listGiven = portOptions > 0 || portsFileGiven;
+    if (singlePortSources > 1 || (singlePortSources == 1 && listGiven)) {
+        error = "--serial and --tcp name one adapter: give several with --port or --ports-file";
+        return false;
+    }
+    if (singlePortSources == 0 && !listGiven) {
+        error = "a port is needed: --port, --ports-file, --serial or --tcp";
         return false;
     }
     if (baudGiven && !serialGiven) {
@@ -173,8 +211,17 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
         return false;
     }
     if (serialGiven) {
-        options.descriptor = serialDescriptor(serialName, baud);
+        options.descriptors.push_back(serialDescriptor(serialName, baud));
     }
+    if (options.descriptors.empty()) {
+        error = "--ports-file: no ports listed";
+        return false;
+    }
+    if (!checkPortList(options.descriptors, error)) {
+        return false;
+    }
+    options.descriptor = options.descriptors.front();
+    options.batch = options.descriptors.size() > 1 || portsFileGiven;
     if (needFile && (!fileGiven || options.file.empty())) {
         error = "--file PATH is needed";
         return false;

@@ -10,20 +10,28 @@ namespace korvane {
 inline constexpr const char* kDefaultTcpAddress = "192.168.0.10";
 inline constexpr int kDefaultTcpPort = 35000;
 inline constexpr int kDefaultBaud = 115200;
+// The most adapters one run drives: each takes a worker thread and its channel's resources.
+inline constexpr std::size_t kMostAdapters = 256;
 
 // What `update` and `read` are told on their command lines.
 struct JobOptions {
-    std::string descriptor;  // the port descriptor, "com|NAME:BAUD" or "tcp|IP:PORT"
-    std::string file;        // update only
+    std::string
+        descriptor;  // the first (or only) port descriptor, "com|NAME:BAUD" or "tcp|IP:PORT"
+    std::vector<std::string> descriptors;  // every port, in the order given
+    // Several adapters at once (more than one port, or a ports file): texts are prefixed with the
+    // port, and a summary table ends the run.
+    bool batch = false;
+    std::string file;  // update only
     ProgressMode progress = ProgressMode::Bar;
     bool progressGiven = false;  // --progress was given; otherwise the caller picks by terminal
     bool log = false;            // --log: traffic log on
 };
 
-// Parses the arguments after the subcommand's name. The port comes from exactly one of
-// --port DESCRIPTOR, --serial NAME [--baud N] or --tcp [ADDR[:PORT]]; --file PATH is required when
-// `needFile` and refused otherwise. Options take their value as the next argument or after "=".
-// False with `error` set on a usage error.
+// Parses the arguments after the subcommand's name. The ports come from one or more --port
+// DESCRIPTOR and --ports-file FILE options, or from exactly one --serial NAME [--baud N] or
+// --tcp [ADDR[:PORT]], which name a single adapter. A port may be named only once. --file PATH is
+// required when `needFile` and refused otherwise. Options take their value as the next argument
+// or after "=". False with `error` set on a usage error.
 bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
                      std::string& error);
 

@@ -1,19 +1,24 @@
-// korvane-fw ports: the serial ports of this machine, one per line, as the window lists them.
+// korvane-fw ports [--json]: the serial ports of this machine, one per line with what the system
+// knows of each, or as a JSON array.
 #include <ostream>
 
 #include "channel/serial_port_list.h"
 #include "cli/job_commands.h"
+#include "cli/port_description.h"
 
 namespace korvane {
 
 int runPortsCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
-    if (!args.empty()) {
+    const bool json = args.size() == 1 && args[0] == "--json";
+    if (!args.empty() && !json) {
         return subcommandUsage("ports", err);
     }
-    const std::vector<std::string> ports = listSerialPorts();
-    for (const std::string& port : ports) {
-        out << port << "\n";
+    const std::vector<SerialPortInfo> ports = listSerialPortDetails();
+    if (json) {
+        out << serialPortListJson(ports);
+        return kExitOk;
     }
+    out << serialPortListText(ports);
     if (ports.empty()) {
         err << "no serial ports found\n";
     }

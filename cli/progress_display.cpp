@@ -73,6 +73,8 @@ bool parseProgressMode(const char* text, ProgressMode& mode) {
         mode = ProgressMode::Plain;
     } else if (std::strcmp(text, "none") == 0) {
         mode = ProgressMode::None;
+    } else if (std::strcmp(text, "json") == 0) {
+        mode = ProgressMode::Json;
     } else {
         return false;
     }

@@ -9,6 +9,7 @@ enum class ProgressMode {
     Bar,    // one line redrawn in place, for a terminal
     Plain,  // one line per change, for logs and pipes
     None,
+    Json,  // every report as a JSON object on standard output (see cli/json_batch_output.h)
 };
 
 // Shows the job's progress percent; only changes are shown. In bar mode the bar is the last line
@@ -35,7 +36,7 @@ private:
     bool textLineOpen_ = false;
 };
 
-// "bar", "plain" or "none"; false for any other text.
+// "bar", "plain", "none" or "json"; false for any other text.
 bool parseProgressMode(const char* text, ProgressMode& mode);
 
 }  // namespace korvane

@@ -237,7 +237,10 @@ TEST(Cli, PortsListsOneNamePerLine) {
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
         EXPECT_FALSE(line.empty());
-        EXPECT_EQ(line.find_first_of(" |:"), std::string::npos) << line;
+        // The name first, then what is known of the port after two blanks.
+        const std::string name = line.substr(0, line.find(' '));
+        EXPECT_FALSE(name.empty()) << line;
+        EXPECT_EQ(name.find_first_of("|:"), std::string::npos) << line;
     }
 }
 

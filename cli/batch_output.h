@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// How one adapter's job ended.
+enum class AdapterOutcome {
+    Finished,  // update: progress reached 100; read: at least one version text came
+    Failed,
+    CutShort,  // Ctrl-C stopped it before it finished
+};
+
+struct AdapterResult {
+    std::string descriptor;  // as given on the command line
+    std::string label;       // portLabel(descriptor)
+    AdapterOutcome outcome = AdapterOutcome::Failed;
+    // Failed or cut short: the job's first "**Failed** " line, else the last line it reported
+    // after the port was open (a refusal), without the line end; "no answer from the adapter"
+    // when a job that failed reported nothing after the port was open. Finished: empty.
+    std::string message;
+    std::chrono::milliseconds duration{0};
+};
+
+// Where the reports of a run over several adapters go. Adapters are numbered 0.. in the order of
+// their ports. `text` and `progress` come on each adapter's own worker thread, so an output is
+// called from several threads at once and keeps its own lock; the reports of one adapter come in
+// the order its job made them. `adapterDone` comes on the adapter's thread after its last report,
+// `batchDone` once, after every adapter is done.
+class BatchOutput {
+public:
+    virtual ~BatchOutput() = default;
+    // A report text of the engine, exactly as reported ("\r\n" line ends; possibly a piece of a
+    // line).
+    virtual void text(std::size_t adapter, const char* text) = 0;
+    virtual void progress(std::size_t adapter, int percent) = 0;
+    virtual void adapterDone(std::size_t adapter, const AdapterResult& result) = 0;
+    virtual void batchDone(const std::vector<AdapterResult>& results, int exitStatus) = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,196 @@
+#include "cli/batch_runner.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+#include "channel/worker_thread.h"
+#include "cli/port_label.h"
+#include "cli/report_lines.h"
+
+namespace korvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the waiting thread looks at the interrupt flag. A signal handler may not touch a
+// condition variable, so the flag is looked at between bounded waits for the workers' end.
+constexpr auto kInterruptCheck = std::chrono::milliseconds(50);
+
+constexpr std::string_view kFailedPrefix = "**Failed** ";
+
+// Counts the workers still running; each one's last step counts itself out.
+class Countdown {
+public:
+    explicit Countdown(std::size_t count) : remaining_(count) {}
+    void countOut() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            --remaining_;
+        }
+        changed_.notify_all();
+    }
+    bool waitFor(std::chrono::milliseconds span) {
+        std::unique_lock<std::mutex> hold(mutex_);
+        return changed_.wait_for(hold, span, [this] { return remaining_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t remaining_;
+};
+
+// One adapter's part of the run. Its sink fields are used only by its worker thread; the main
+// thread reads `result` after the worker has been joined.
+struct AdapterRun {
+    std::size_t index = 0;
+    BatchOutput* output = nullptr;
+    std::unique_ptr<UpdateJob> job;
+    ReportLines lines;
+    bool working = false;  // the port is open and the work has begun
+    int workTexts = 0;
+    bool reached100 = false;
+    std::string firstFailure;
+    std::string lastLine;      // the last before the work began ("Port is opened!")
+    std::string lastWorkLine;  // the last since
+    AdapterResult result;
+
+    void noteLine(std::string_view line) {
+        if (line.empty()) {
+            return;
+        }
+        (working ? lastWorkLine : lastLine) = line;
+        if (firstFailure.empty() && line.substr(0, kFailedPrefix.size()) == kFailedPrefix) {
+            firstFailure = line;
+        }
+    }
+};
+
+void onReport(void* userData, int kind, std::intptr_t value) {
+    AdapterRun& run = *static_cast<AdapterRun*>(userData);
+    if (kind == kReportText) {
+        const char* text = reinterpret_cast<const char*>(value);
+        if (text == nullptr) {
+            return;
+        }
+        run.output->text(run.index, text);
+        run.lines.add(text, [&run](std::string_view line) { run.noteLine(line); });
+        if (run.working) {
+            ++run.workTexts;
+        }
+    } else if (kind == kReportProgress) {
+        const int percent = static_cast<int>(value);
+        if (percent >= 100) {
+            run.reached100 = true;
+        }
+        run.output->progress(run.index, percent);
+    }
+}
+
+void runAdapter(AdapterRun& run, const BatchRequest& request) {
+    const Clock::time_point start = Clock::now();
+    UpdateJob& job = *run.job;
+    const std::string path = request.kind == JobKind::Update ? request.file : std::string();
+    const int slot = job.openPort(run.result.descriptor, path);
+    if (slot >= 0) {
+        // An interrupt that came while the port was being opened: the adapter is left as it was.
+        if (!job.stopRequested()) {
+            run.working = true;
+            if (request.kind == JobKind::Update) {
+                job.runUpdate(slot);
+            } else {
+                job.readVersions(slot);
+            }
+        }
+        job.releasePort(slot);
+    }
+    run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
+
+    AdapterResult& result = run.result;
+    const bool finished = request.kind == JobKind::Update ? run.reached100 : run.workTexts > 0;
+    if (finished) {
+        result.outcome = AdapterOutcome::Finished;
+    } else {
+        result.outcome = job.stopRequested() ? AdapterOutcome::CutShort : AdapterOutcome::Failed;
+        if (!run.firstFailure.empty()) {
+            result.message = run.firstFailure;
+        } else if (!run.lastWorkLine.empty()) {
+            result.message = run.lastWorkLine;  // a refusal, which is no "**Failed** " text
+        } else if (run.working && result.outcome == AdapterOutcome::Failed) {
+            result.message = "no answer from the adapter";
+        }
+    }
+    result.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    run.output->adapterDone(run.index, result);
+}
+
+}  // namespace
+
+int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted) {
+    if (interrupted) {
+        return kExitInterrupted;
+    }
+    for (const AdapterResult& result : results) {
+        if (result.outcome != AdapterOutcome::Finished) {
+            return kExitFailed;
+        }
+    }
+    return kExitOk;
+}
+
+BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
+                  const JobMaker& makeJob) {
+    const std::size_t count = request.descriptors.size();
+    std::vector<std::unique_ptr<AdapterRun>> runs;
+    runs.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto run = std::make_unique<AdapterRun>();
+        run->index = i;
+        run->output = &output;
+        run->job = makeJob ? makeJob() : std::make_unique<UpdateJob>();
+        run->result.descriptor = request.descriptors[i];
+        run->result.label = portLabel(request.descriptors[i]);
+        // Before any worker starts: setReportSink clears the stop request.
+        run->job->setReportSink(run.get(), onReport);
+        runs.push_back(std::move(run));
+    }
+
+    Countdown countdown(count);
+    bool stopSent = false;
+    {
+        std::vector<std::unique_ptr<WorkerThread>> workers;
+        workers.reserve(count);
+        for (auto& run : runs) {
+            AdapterRun* adapter = run.get();
+            workers.push_back(std::make_unique<WorkerThread>([adapter, &request, &countdown] {
+                runAdapter(*adapter, request);
+                countdown.countOut();
+            }));
+        }
+        while (!countdown.waitFor(kInterruptCheck)) {
+            if (!stopSent && interrupt.pending()) {
+                for (auto& run : runs) {
+                    run->job->requestStop();
+                }
+                stopSent = true;
+            }
+        }
+    }  // every worker joined
+
+    BatchRun batch;
+    batch.interrupted = stopSent || interrupt.pending();
+    for (auto& run : runs) {
+        // The sink's state goes with this frame.
+        run->job->setReportSink(nullptr, nullptr);
+        batch.results.push_back(run->result);
+    }
+    batch.exitStatus = batchExitStatus(batch.results, batch.interrupted);
+    output.batchDone(batch.results, batch.exitStatus);
+    return batch;
+}
+
+}  // namespace korvane

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/batch_output.h"
+#include "cli/cli.h"
+#include "cli/job_runner.h"
+#include "engine/update_job.h"
+
+namespace korvane {
+
+// One update or read-out on several adapters at once.
+struct BatchRequest {
+    JobKind kind = JobKind::Update;
+    std::vector<std::string> descriptors;
+    std::string file;  // update only
+};
+
+struct BatchRun {
+    std::vector<AdapterResult> results;  // in the order of the descriptors
+    bool interrupted = false;
+    int exitStatus = kExitFailed;
+};
+
+// Makes the job of one adapter; tests hand in jobs with their own channels.
+using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
+
+// Runs every adapter side by side, each with an UpdateJob of its own on a WorkerThread of its
+// own. The worker opens the port too (openPort may take seconds for an adapter that does not
+// answer, and the others should not wait for it), then runs the update or read-out and releases
+// the port. Each job's reports go to `output` tagged with the adapter's number.
+//
+// An interrupt sets the stop request of every job: downloads end before their next pair or
+// record, and an adapter whose port was still being opened is not started. Those that did not
+// finish are reported cut short.
+//
+// Exit status: kExitInterrupted after an interrupt; else kExitOk when every adapter finished;
+// else kExitFailed.
+BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
+                  const JobMaker& makeJob = {});
+
+// The exit status that `results` call for.
+int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted);
+
+}  // namespace korvane

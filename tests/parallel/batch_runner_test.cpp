@@ -1,0 +1,292 @@
+// runBatch in-process, with scripted adapters and stand-in flows: how each adapter's end becomes
+// its result, and what an interrupt does to adapters in each stage.
+#include "cli/batch_runner.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "sim/update_file_writer.h"
+#include "tests/support/scripted_channel.h"
+
+namespace korvane {
+namespace {
+
+using test::ScriptedChannelFactory;
+
+// Records what the runner hands its output, from any thread.
+class RecordingOutput : public BatchOutput {
+public:
+    void text(std::size_t adapter, const char* text) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        texts_[adapter] += text;
+    }
+    void progress(std::size_t adapter, int percent) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        progress_[adapter].push_back(percent);
+    }
+    void adapterDone(std::size_t adapter, const AdapterResult& result) override {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            done_[adapter].push_back(result);
+        }
+        changed_.notify_all();
+    }
+    void batchDone(const std::vector<AdapterResult>& results, int exitStatus) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        ++batchDoneCalls_;
+        batchResults_ = results;
+        batchExit_ = exitStatus;
+    }
+
+    bool isDone(std::size_t adapter) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return done_.count(adapter) > 0;
+    }
+    std::string texts(std::size_t adapter) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return texts_[adapter];
+    }
+    std::vector<int> progress(std::size_t adapter) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return progress_[adapter];
+    }
+    std::size_t doneCalls(std::size_t adapter) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return done_[adapter].size();
+    }
+    int batchDoneCalls() const { return batchDoneCalls_; }
+    int batchExit() const { return batchExit_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::size_t, std::string> texts_;
+    std::map<std::size_t, std::vector<int>> progress_;
+    std::map<std::size_t, std::vector<AdapterResult>> done_;
+    int batchDoneCalls_ = 0;
+    std::vector<AdapterResult> batchResults_;
+    int batchExit_ = -1;
+};
+
+class NeverInterrupted : public InterruptSource {
+public:
+    bool pending() override { return false; }
+};
+
+// A one-way gate between threads.
+class Gate {
+public:
+    void open() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    bool waitOpen(int timeoutMs) {
+        std::unique_lock<std::mutex> hold(mutex_);
+        return changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                 [this] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+class BatchRunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::UpdateFileRecipe recipe;
+        recipe.payload = sim::samplePayload(1000);
+        const sim::GeneratedUpdateFile file = sim::makeUpdateFile(recipe);
+        ASSERT_TRUE(file.ok()) << file.error;
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("korvane-batch-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                    .string();
+        ASSERT_TRUE(sim::saveUpdateFile(path_, file));
+        // "COMX" is a port that does not open.
+        channels_.setOpenRule(
+            [](const ChannelConfig& config) { return config.text("name") != "COMX"; });
+    }
+    void TearDown() override { std::filesystem::remove(path_); }
+
+    // Jobs on scripted channels whose line download is `flows[i]` for the i-th job made.
+    JobMaker jobsWith(std::vector<std::function<int(UpdateJob&)>> downloads) {
+        auto made = std::make_shared<std::size_t>(0);
+        return [this, downloads, made]() {
+            JobFlows flows;
+            const std::function<int(UpdateJob&)> download = downloads[(*made)++];
+            flows.lineDownload = [download](UpdateJob& job, Channel&) { return download(job); };
+            flows.deviceVersion = [download](UpdateJob& job, Channel&, ModelCode) {
+                return download(job);
+            };
+            flows.adapterVersion = [](UpdateJob&, Channel&, ModelCode) { return -1; };
+            return std::make_unique<UpdateJob>(channels_.factory(), flows);
+        };
+    }
+
+    ScriptedChannelFactory channels_;
+    std::string path_;
+};
+
+std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int result) {
+    return [texts, result](UpdateJob& job) {
+        for (const char* text : texts) {
+            job.reportText(text);
+        }
+        return result;
+    };
+}
+
+TEST_F(BatchRunnerTest, EachAdapterEndsWithItsOwnResult) {
+    RecordingOutput output;
+    NeverInterrupted interrupt;
+    const BatchRequest request{
+        JobKind::Update,
+        {"com|COM1:115200", "com|COM2:115200", "com|COM3:115200", "com|COMX:115200"},
+        path_};
+    const BatchRun run = runBatch(
+        request, output, interrupt,
+        jobsWith({reports({"all well\r\n"}, 0),
+                  reports({"step\r\n", "**Failed** first!\r\n", "**Failed** then this!\r\n"}, -1),
+                  reports({"There is no upgrade ", "function for this product!\r\n"}, -1),
+                  reports({}, 0)}));
+
+    ASSERT_EQ(run.results.size(), 4u);
+    EXPECT_EQ(run.results[0].outcome, AdapterOutcome::Finished);
+    EXPECT_EQ(run.results[0].message, "");
+    EXPECT_EQ(run.results[1].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[1].message, "**Failed** first!");  // the cause, not what followed
+    EXPECT_EQ(run.results[2].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[2].message, "There is no upgrade function for this product!");
+    EXPECT_EQ(run.results[3].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[3].message, "**Failed** Port connection error!");
+    EXPECT_EQ(run.results[3].label, "COMX");
+    EXPECT_FALSE(run.interrupted);
+    EXPECT_EQ(run.exitStatus, kExitFailed);
+
+    EXPECT_EQ(output.texts(0), "Port is opened!\r\nall well\r\nFile download finished!\r\n");
+    EXPECT_EQ(output.progress(0), (std::vector<int>{1, 2, 100}));
+    EXPECT_EQ(output.texts(3), "**Failed** Port connection error!\r\n");
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(output.doneCalls(i), 1u);
+    }
+    EXPECT_EQ(output.batchDoneCalls(), 1);
+    EXPECT_EQ(output.batchExit(), kExitFailed);
+    EXPECT_EQ(channels_.liveChannels(), 0);  // every port released
+}
+
+TEST_F(BatchRunnerTest, AllFinishedExitsWithZero) {
+    RecordingOutput output;
+    NeverInterrupted interrupt;
+    const BatchRequest request{JobKind::Update, {"com|COM1:115200", "tcp|127.0.0.1:9"}, path_};
+    const BatchRun run =
+        runBatch(request, output, interrupt, jobsWith({reports({}, 0), reports({}, 1)}));
+    EXPECT_EQ(run.exitStatus, kExitOk);
+    EXPECT_EQ(run.results[1].label, "127.0.0.1:9");
+}
+
+TEST_F(BatchRunnerTest, ReadFinishesWhenTheAdapterToldSomething) {
+    RecordingOutput output;
+    NeverInterrupted interrupt;
+    const BatchRequest request{JobKind::Read, {"com|COM1:115200", "com|COM2:115200"}, ""};
+    const BatchRun run =
+        runBatch(request, output, interrupt,
+                 jobsWith({reports({"device version:", "V2.2", "\r\n"}, 1), reports({}, -1)}));
+    EXPECT_EQ(run.results[0].outcome, AdapterOutcome::Finished);
+    EXPECT_EQ(run.results[1].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[1].message, "no answer from the adapter");
+    EXPECT_EQ(run.exitStatus, kExitFailed);
+    EXPECT_EQ(output.texts(0), "Port is opened!\r\ndevice version:V2.2\r\n");
+}
+
+// A job whose openPort waits at a gate, as an unreachable adapter's takes seconds.
+class HeldOpenJob : public UpdateJob {
+public:
+    HeldOpenJob(ChannelFactory factory, JobFlows flows, Gate& entered, Gate& release)
+        : UpdateJob(std::move(factory), std::move(flows)), entered_(entered), release_(release) {}
+    int openPort(std::string_view descriptor, std::string_view path) override {
+        entered_.open();
+        release_.waitOpen(10000);
+        return UpdateJob::openPort(descriptor, path);
+    }
+
+private:
+    Gate& entered_;
+    Gate& release_;
+};
+
+// Ctrl-C comes while adapter 0 is still opening its port and after adapter 1 has finished:
+// adapter 0 is never started, adapter 1 keeps its result, the run ends with 130.
+TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
+    Gate entered;
+    Gate release;
+    RecordingOutput output;
+    std::vector<UpdateJob*> jobs;
+    int flowsRun = 0;
+
+    class InterruptAfterBoth : public InterruptSource {
+    public:
+        InterruptAfterBoth(Gate& entered, Gate& release, RecordingOutput& output,
+                           std::vector<UpdateJob*>& jobs)
+            : entered_(entered), release_(release), output_(output), jobs_(jobs) {}
+        bool pending() override {
+            if (!fired_ && entered_.waitOpen(0) && output_.isDone(1)) {
+                // As the runner would: every job told to stop before the held port opens.
+                for (UpdateJob* job : jobs_) {
+                    job->requestStop();
+                }
+                release_.open();
+                fired_ = true;
+            }
+            return fired_;
+        }
+
+    private:
+        Gate& entered_;
+        Gate& release_;
+        RecordingOutput& output_;
+        std::vector<UpdateJob*>& jobs_;
+        bool fired_ = false;
+    } interrupt(entered, release, output, jobs);
+
+    JobFlows flows;
+    flows.lineDownload = [&flowsRun](UpdateJob& job, Channel&) {
+        ++flowsRun;
+        job.reportText("sent\r\n");
+        return 0;
+    };
+    const JobMaker makeJob = [&, made = 0]() mutable -> std::unique_ptr<UpdateJob> {
+        std::unique_ptr<UpdateJob> job;
+        if (made++ == 0) {
+            job = std::make_unique<HeldOpenJob>(channels_.factory(), flows, entered, release);
+        } else {
+            job = std::make_unique<UpdateJob>(channels_.factory(), flows);
+        }
+        jobs.push_back(job.get());
+        return job;
+    };
+    const BatchRequest request{JobKind::Update, {"com|COM1:115200", "com|COM2:115200"}, path_};
+    const BatchRun run = runBatch(request, output, interrupt, makeJob);
+
+    EXPECT_TRUE(run.interrupted);
+    EXPECT_EQ(run.exitStatus, kExitInterrupted);
+    EXPECT_EQ(run.results[0].outcome, AdapterOutcome::CutShort);
+    EXPECT_EQ(run.results[1].outcome, AdapterOutcome::Finished);
+    EXPECT_EQ(flowsRun, 1);  // adapter 1 only
+    EXPECT_EQ(output.texts(0), "Port is opened!\r\n");
+    EXPECT_EQ(output.progress(0), std::vector<int>{});  // no update began
+    EXPECT_EQ(channels_.constructions(), 2);
+    EXPECT_EQ(channels_.liveChannels(), 0);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,167 @@
+// Naming several ports: ports files, repeated --port, what is refused, how ports are labelled.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "cli/job_options.h"
+#include "cli/port_label.h"
+#include "cli/ports_file.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PortsFile, OneDescriptorALineWithoutBlanksCommentsOrEmptyLines) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> descriptors;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"tcp|127.0.0.1:35000", {"tcp|127.0.0.1:35000"}},
+        {"com|/dev/ttyUSB0:115200\ncom|/dev/ttyUSB1:115200\n",
+         {"com|/dev/ttyUSB0:115200", "com|/dev/ttyUSB1:115200"}},
+        {"  tcp|10.0.0.1:35000 \t\r\n\r\n\n# bench 2\n   # indented comment\ncom|COM3:9600\r\n",
+         {"tcp|10.0.0.1:35000", "com|COM3:9600"}},
+        {"tcp|a:1 # not a comment here", {"tcp|a:1 # not a comment here"}},
+        {"\n\n\n", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parsePortsText(c.text), c.descriptors) << c.text;
+    }
+}
+
+class PortsFileOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("korvane-ports-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string write(const std::string& name, const std::string& text) {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    fs::path dir_;
+};
+
+TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
+    std::vector<std::string> ports;
+    std::string error;
+    ASSERT_TRUE(readPortsFile(write("ok.txt", "# tray 1\ntcp|127.0.0.1:1\n"), ports, error));
+    EXPECT_EQ(ports, std::vector<std::string>{"tcp|127.0.0.1:1"});
+
+    EXPECT_FALSE(readPortsFile((dir_ / "missing.txt").string(), ports, error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+
+    error.clear();
+    EXPECT_FALSE(
+        readPortsFile(write("huge.txt", std::string(kMaxPortsFileBytes + 1, '#')), ports, error));
+    EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
+
+TEST_F(PortsFileOnDisk, PortsFromOptionsAndFileInOrder) {
+    const std::string file = write("ports.txt", "tcp|127.0.0.1:2\n\ntcp|127.0.0.1:3\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> descriptors;
+        bool batch;
+    };
+    const Case cases[] = {
+        {{"--port", "tcp|127.0.0.1:1"}, {"tcp|127.0.0.1:1"}, false},
+        {{"--tcp", "127.0.0.1:9"}, {"tcp|127.0.0.1:9"}, false},
+        {{"--serial", "/dev/ttyUSB0", "--baud", "9600"}, {"com|/dev/ttyUSB0:9600"}, false},
+        {{"--port", "tcp|127.0.0.1:1", "--port=com|/dev/ttyUSB0:115200"},
+         {"tcp|127.0.0.1:1", "com|/dev/ttyUSB0:115200"},
+         true},
+        {{"--port", "tcp|127.0.0.1:1", "--ports-file", file, "--port", "tcp|127.0.0.1:4"},
+         {"tcp|127.0.0.1:1", "tcp|127.0.0.1:2", "tcp|127.0.0.1:3", "tcp|127.0.0.1:4"},
+         true},
+        // A ports file means a batch even when it names one adapter.
+        {{"--ports-file", write("one.txt", "tcp|127.0.0.1:7\n")}, {"tcp|127.0.0.1:7"}, true},
+    };
+    for (const Case& c : cases) {
+        JobOptions options;
+        std::string error;
+        ASSERT_TRUE(parseJobOptions(c.args, false, options, error)) << error;
+        EXPECT_EQ(options.descriptors, c.descriptors);
+        EXPECT_EQ(options.descriptor, c.descriptors.front());
+        EXPECT_EQ(options.batch, c.batch);
+    }
+}
+
+TEST_F(PortsFileOnDisk, RefusedPortListsAreUsageErrors) {
+    const std::string empty = write("empty.txt", "# nothing yet\n\n");
+    const std::string twice = write("twice.txt", "tcp|127.0.0.1:5\ntcp|127.0.0.1:5\n");
+    const std::vector<std::vector<std::string>> wrong = {
+        {"read", "--port", "tcp|127.0.0.1:5", "--port", "tcp|127.0.0.1:5"},
+        {"read", "--port", "tcp|127.0.0.1:5", "--port", "tcp|127.0.0.1:005"},  // same port
+        {"read", "--port", "com|/dev/ttyUSB0:9600", "--port", "com|/dev/ttyUSB0:115200"},
+        {"read", "--ports-file", twice},
+        {"read", "--ports-file", empty},
+        {"read", "--ports-file", (dir_ / "missing.txt").string()},
+        {"read", "--ports-file"},
+        {"read", "--tcp", "--port", "tcp|127.0.0.1:5"},
+        {"read", "--port", "tcp|127.0.0.1:5", "--serial", "/dev/ttyS0"},
+        {"read", "--ports-file", write("p.txt", "tcp|127.0.0.1:5\n"), "--tcp"},
+        {"read", "--progress=yaml", "--port", "tcp|127.0.0.1:5"},
+        {"update", "--port", "tcp|127.0.0.1:5", "--port", "tcp|127.0.0.1:6"},  // no --file
+    };
+    for (const auto& args : wrong) {
+        std::ostringstream out;
+        std::ostringstream err;
+        std::string line;
+        for (const std::string& arg : args) {
+            line += arg + " ";
+        }
+        EXPECT_EQ(runCli(args, out, err), kExitUsage) << line;
+        EXPECT_NE(err.str().find("usage: korvane-fw " + args[0]), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+}
+
+TEST(PortsFile, MoreAdaptersThanOneRunDrivesAreRefused) {
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i <= kMostAdapters; ++i) {
+        args.push_back("--port");
+        args.push_back("tcp|127.0.0.1:" + std::to_string(1000 + i));
+    }
+    JobOptions options;
+    std::string error;
+    EXPECT_FALSE(parseJobOptions(args, false, options, error));
+    args.resize(args.size() - 2);
+    JobOptions most;
+    EXPECT_TRUE(parseJobOptions(args, false, most, error)) << error;
+    EXPECT_EQ(most.descriptors.size(), kMostAdapters);
+}
+
+TEST(PortLabel, NamesThePortAndKeysTheAdapter) {
+    struct Case {
+        const char* descriptor;
+        const char* label;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"com|/dev/ttyUSB0:115200", "/dev/ttyUSB0", "com|/dev/ttyUSB0"},
+        {"com|COM3:9600", "COM3", "com|COM3"},
+        {"tcp|192.168.0.10:35000", "192.168.0.10:35000", "tcp|192.168.0.10:35000"},
+        {"tcp|192.168.0.10:035000", "192.168.0.10:035000", "tcp|192.168.0.10:35000"},
+        {"usb|x:1", "usb|x:1", "?usb|x:1"},  // malformed: named by itself
+        {"tcp|nocolon", "tcp|nocolon", "?tcp|nocolon"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(portLabel(c.descriptor), c.label);
+        EXPECT_EQ(portKey(c.descriptor), c.key);
+    }
+}
+
+}  // namespace
+}  // namespace korvane

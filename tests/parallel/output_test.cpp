@@ -1,0 +1,340 @@
+// How the reports of several adapters reach people and programs: whole prefixed lines, the
+// in-place board, JSON lines, the summary table.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "cli/json_batch_output.h"
+#include "cli/progress_board.h"
+#include "cli/report_lines.h"
+#include "cli/summary_table.h"
+#include "cli/text_batch_output.h"
+#include "tests/parallel/terminal_screen.h"
+
+namespace korvane {
+namespace {
+
+using std::chrono::milliseconds;
+using test::TerminalScreen;
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ReportLines, JoinsPiecesIntoLines) {
+    struct Case {
+        std::vector<std::string> pieces;
+        std::vector<std::string> lines;  // the last one from flush(), when the text did not end
+    };
+    const Case cases[] = {
+        {{"Port is opened!\r\n"}, {"Port is opened!"}},
+        {{"device version:", "V2.2", "\r\n"}, {"device version:V2.2"}},
+        {{"a\r\nb\r\n", "c"}, {"a", "b", "c"}},
+        {{"\r\n"}, {""}},
+        {{"x\r", "\n"}, {"x"}},  // the line end split between two reports
+        {{"a\rb\n"}, {"a\rb"}},  // a lone CR stays in the line
+        {{"no end"}, {"no end"}},
+    };
+    for (const Case& c : cases) {
+        ReportLines lines;
+        std::vector<std::string> got;
+        const auto collect = [&got](std::string_view line) { got.emplace_back(line); };
+        for (const std::string& piece : c.pieces) {
+            lines.add(piece, collect);
+        }
+        lines.flush(collect);
+        EXPECT_EQ(got, c.lines) << c.pieces.front();
+        EXPECT_FALSE(lines.hasPending());
+    }
+}
+
+TEST(ReportLines, AnEndlessLineIsHandedOnInBoundedPieces) {
+    ReportLines lines;
+    std::vector<std::size_t> sizes;
+    const auto collect = [&sizes](std::string_view line) { sizes.push_back(line.size()); };
+    const std::string chunk(1000, 'x');
+    for (int i = 0; i < 10; ++i) {
+        lines.add(chunk, collect);
+    }
+    lines.flush(collect);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{ReportLines::kMaxLine, ReportLines::kMaxLine,
+                                               10000 - 2 * ReportLines::kMaxLine}));
+}
+
+TEST(ReportLines, ControlBytesCannotReachTheTerminal) {
+    EXPECT_EQ(printableLine("\x1b[2Jgone\x07\r\x7f ok\tend"), "?[2Jgone??? ok\tend");
+    EXPECT_EQ(printableLine("\xb0"
+                            "C"),
+              "\xb0"
+              "C");  // 8-bit text passes
+}
+
+// Eight adapters report at once, each line in three pieces: every output line is whole and
+// carries its own adapter's prefix, and each adapter's lines keep their order.
+TEST(TextBatchOutput, LinesOfAdaptersReportingAtOnceNeverMix) {
+    constexpr int kAdapters = 8;
+    constexpr int kLines = 300;
+    std::vector<std::string> labels;
+    for (int a = 0; a < kAdapters; ++a) {
+        labels.push_back("adapter" + std::to_string(a));
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    TextBatchOutput output(labels, ProgressMode::Plain, out, err);
+    std::vector<std::thread> threads;
+    for (int a = 0; a < kAdapters; ++a) {
+        threads.emplace_back([&output, a] {
+            const auto adapter = static_cast<std::size_t>(a);
+            for (int n = 0; n < kLines; ++n) {
+                output.text(adapter, "line ");
+                output.text(adapter, std::to_string(n).c_str());
+                output.text(adapter, "\r\n");
+                output.progress(adapter, n * 100 / kLines);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    std::vector<int> next(kAdapters, 0);
+    const std::regex line(R"(\[adapter(\d)\] line (\d+))");
+    for (const std::string& text : splitLines(out.str())) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(text, match, line)) << text;
+        const int adapter = std::stoi(match[1]);
+        EXPECT_EQ(std::stoi(match[2]), next[adapter]) << text;
+        next[adapter] = std::stoi(match[2]) + 1;
+    }
+    EXPECT_EQ(next, std::vector<int>(kAdapters, kLines));
+
+    const std::regex progress(R"(\[adapter\d\] progress \d+%)");
+    const std::vector<std::string> progressLines = splitLines(err.str());
+    EXPECT_EQ(progressLines.size(), static_cast<std::size_t>(kAdapters * 100));  // changes only
+    for (const std::string& text : progressLines) {
+        EXPECT_TRUE(std::regex_match(text, progress)) << text;
+    }
+}
+
+AdapterResult result(const std::string& label, AdapterOutcome outcome, const std::string& message,
+                     int ms) {
+    AdapterResult r;
+    r.descriptor = "tcp|" + label;
+    r.label = label;
+    r.outcome = outcome;
+    r.message = message;
+    r.duration = milliseconds(ms);
+    return r;
+}
+
+TEST(TextBatchOutput, UnfinishedLineIsWrittenWhenItsAdapterIsDoneAndTheTableEndsTheRun) {
+    std::ostringstream out;
+    std::ostringstream err;
+    TextBatchOutput output({"10.0.0.1:35000", "COM3"}, ProgressMode::None, out, err);
+    output.text(1, "Port is opened!\r\n");
+    output.text(0, "device version:");
+    output.text(1, "Adapter version:");
+    output.text(0, "V2.2");
+    output.adapterDone(0, result("10.0.0.1:35000", AdapterOutcome::Failed, "x", 10));
+    output.text(1, "v1\r\n");
+    output.batchDone({result("10.0.0.1:35000", AdapterOutcome::Failed, "device version:V2.2", 1240),
+                      result("COM3", AdapterOutcome::Finished, "", 30)},
+                     1);
+    EXPECT_EQ(out.str(),
+              "[COM3]           Port is opened!\n"
+              "[10.0.0.1:35000] device version:V2.2\n"
+              "[COM3]           Adapter version:v1\n"
+              "\n"
+              "PORT            RESULT               TIME\n"
+              "10.0.0.1:35000  device version:V2.2  1.2 s\n"
+              "COM3            finished             0.0 s\n"
+              "1 of 2 adapters finished, 1 failed.\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST(SummaryTable, ResultsAndCounts) {
+    const std::vector<AdapterResult> results = {
+        result("/dev/ttyUSB0", AdapterOutcome::Finished, "", 61234),
+        result("192.168.0.10:35000", AdapterOutcome::Failed,
+               "**Failed** Repeat three times error on 4 line!", 940),
+        result("/dev/rfcomm0", AdapterOutcome::CutShort,
+               "**Failed** Request stop download fail,Upgrade again after power on!", 3000),
+        result("COM4", AdapterOutcome::Failed, "", 5),  // nothing to name
+        result("COM5", AdapterOutcome::Failed, "bad\x1b[2Jtext", 5),
+    };
+    EXPECT_EQ(summaryTable(results),
+              "PORT                RESULT                                          TIME\n"
+              "/dev/ttyUSB0        finished                                        61.2 s\n"
+              "192.168.0.10:35000  **Failed** Repeat three times error on 4 line!  0.9 s\n"
+              "/dev/rfcomm0        cut short                                       3.0 s\n"
+              "COM4                failed                                          0.0 s\n"
+              "COM5                bad?[2Jtext                                     0.0 s\n"
+              "1 of 5 adapters finished, 3 failed, 1 cut short.\n");
+    EXPECT_EQ(summaryTable({results[0]}),
+              "PORT          RESULT    TIME\n"
+              "/dev/ttyUSB0  finished  61.2 s\n"
+              "1 of 1 adapter finished.\n");
+}
+
+// Bar mode on a terminal: text lines scroll above the board, the board stays below them with
+// one line per adapter, and the table replaces it at the end. Out and err share the terminal.
+TEST(ProgressBoardOnATerminal, TextsScrollAboveOneLinePerAdapter) {
+    std::ostringstream terminal;
+    TextBatchOutput output({"127.0.0.1:1", "/dev/ttyUSB0"}, ProgressMode::Bar, terminal, terminal,
+                           TerminalSize{24, 80});
+    output.text(0, "Port is opened!\r\n");
+    for (int p = 1; p <= 50; ++p) {
+        output.progress(0, p);
+    }
+    output.text(1, "device version:");
+    output.text(0, "Device connection ok!\r\n");
+    output.text(1, "V2.2");
+    output.text(1, "\r\n");
+    output.progress(1, 30);
+
+    TerminalScreen screen;
+    screen.feed(terminal.str());
+    EXPECT_FALSE(screen.sawUnknownSequence());
+    const std::vector<std::string> expected = {
+        "[127.0.0.1:1]  Port is opened!",
+        "[127.0.0.1:1]  Device connection ok!",
+        "[/dev/ttyUSB0] device version:V2.2",
+        "[127.0.0.1:1]  [##########..........]  50%  Device connection ok!",
+        "[/dev/ttyUSB0] [######..............]  30%  device version:V2.2",
+    };
+    EXPECT_EQ(screen.lines(), expected);
+    EXPECT_EQ(screen.cursorRow(), 5);
+    EXPECT_EQ(screen.cursorColumn(), 0);
+
+    output.adapterDone(1, result("/dev/ttyUSB0", AdapterOutcome::Failed, "no answer", 100));
+    TerminalScreen afterDone;
+    afterDone.feed(terminal.str());
+    EXPECT_EQ(afterDone.lines().back(), "[/dev/ttyUSB0] [######..............]  30%  no answer");
+
+    output.batchDone({result("127.0.0.1:1", AdapterOutcome::Finished, "", 2000),
+                      result("/dev/ttyUSB0", AdapterOutcome::Failed, "no answer", 100)},
+                     1);
+    TerminalScreen final;
+    final.feed(terminal.str());
+    EXPECT_FALSE(final.sawUnknownSequence());
+    const std::vector<std::string> table = {
+        "[127.0.0.1:1]  Port is opened!",     "[127.0.0.1:1]  Device connection ok!",
+        "[/dev/ttyUSB0] device version:V2.2", "",
+        "PORT          RESULT     TIME",      "127.0.0.1:1   finished   2.0 s",
+        "/dev/ttyUSB0  no answer  0.1 s",     "1 of 2 adapters finished, 1 failed.",
+    };
+    EXPECT_EQ(final.lines(), table);
+}
+
+TEST(ProgressBoardOnATerminal, MoreAdaptersThanRowsShowsTheRunningOnesAndCountsTheRest) {
+    std::ostringstream terminal;
+    std::vector<std::string> prefixes;
+    for (int i = 0; i < 6; ++i) {
+        prefixes.push_back("[a" + std::to_string(i) + "] ");
+    }
+    ProgressBoard board(terminal, prefixes, 5, 80);  // room for two adapters and the count
+    board.draw();
+    board.setPercent(1, 40);
+    board.setDone(0, "finished");
+    board.setPercent(2, 10);
+    board.setPercent(5, 70);  // not on the board
+
+    TerminalScreen screen;
+    screen.feed(terminal.str());
+    EXPECT_FALSE(screen.sawUnknownSequence());
+    const std::vector<std::string> expected = {
+        "[a1] [########............]  40%",
+        "[a2] [##..................]  10%",
+        "... and 4 more: 3 running, 1 done",
+    };
+    EXPECT_EQ(screen.lines(), expected);
+    EXPECT_EQ(screen.cursorRow(), 3);
+    EXPECT_EQ(board.rowText(5), "[a5] [##############......]  70%");
+}
+
+TEST(ProgressBoardOnATerminal, LinesNeverReachTheLastColumn) {
+    std::ostringstream terminal;
+    ProgressBoard board(terminal, {"[x] "}, 24, 40);
+    board.setLastText(0, std::string(100, 'y') + "\x1b[31m");
+    EXPECT_EQ(board.rowText(0).size(), 39u);
+    EXPECT_EQ(board.rowText(0).find('\x1b'), std::string::npos);
+}
+
+TEST(JsonBatchOutput, EveryReportIsOneParsableLineInOrderPerPort) {
+    constexpr int kAdapters = 4;
+    constexpr int kReports = 200;
+    std::vector<std::string> ports;
+    for (int a = 0; a < kAdapters; ++a) {
+        ports.push_back("tcp|127.0.0.1:" + std::to_string(4000 + a));
+    }
+    std::ostringstream out;
+    JsonBatchOutput output(ports, out);
+    std::vector<std::thread> threads;
+    for (int a = 0; a < kAdapters; ++a) {
+        threads.emplace_back([&output, a] {
+            for (int n = 0; n < kReports; ++n) {
+                output.text(static_cast<std::size_t>(a),
+                            ("t" + std::to_string(n) + "\r\n").c_str());
+                output.progress(static_cast<std::size_t>(a), n % 101);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::map<std::string, int> nextText;
+    std::map<std::string, int> nextProgress;
+    for (const std::string& line : splitLines(out.str())) {
+        const nlohmann::json object = nlohmann::json::parse(line);  // throws on a broken line
+        const std::string port = object.at("port");
+        if (object.at("kind") == "text") {
+            EXPECT_EQ(object.at("text"), "t" + std::to_string(nextText[port]++) + "\r\n");
+        } else {
+            EXPECT_EQ(object.at("kind"), "progress");
+            EXPECT_EQ(object.at("percent"), nextProgress[port]++ % 101);
+        }
+    }
+    for (const std::string& port : ports) {
+        EXPECT_EQ(nextText[port], kReports);
+        EXPECT_EQ(nextProgress[port], kReports);
+    }
+}
+
+TEST(JsonBatchOutput, TextsKeepEveryByteAndResultsAndSummaryFollow) {
+    std::ostringstream out;
+    JsonBatchOutput output({"com|/dev/ttyUSB0:115200", "tcp|10.0.0.1:35000"}, out);
+    output.text(0,
+                "temp \xb0"
+                "C\x01\x1b\"q\"\\\r\n");
+    output.adapterDone(0, result("/dev/ttyUSB0", AdapterOutcome::CutShort, "stop \xff", 1500));
+    output.adapterDone(1, result("10.0.0.1:35000", AdapterOutcome::Finished, "", 20));
+    output.batchDone({result("/dev/ttyUSB0", AdapterOutcome::CutShort, "", 1500),
+                      result("10.0.0.1:35000", AdapterOutcome::Finished, "", 20)},
+                     130);
+    const std::vector<std::string> lines = splitLines(out.str());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(
+        lines[0],
+        R"({"port":"com|/dev/ttyUSB0:115200","kind":"text","text":"temp °C\u0001\u001b\"q\"\\\r\n"})");
+    const nlohmann::json text = nlohmann::json::parse(lines[0]);
+    // Each byte above 127 is the character of the same number: the bytes can be had back.
+    EXPECT_EQ(text.at("text"),
+              "temp \xc2\xb0"
+              "C\x01\x1b\"q\"\\\r\n");
+    EXPECT_EQ(lines[1], R"({"port":"com|/dev/ttyUSB0:115200","kind":"result","result":"cut_short",)"
+                        R"("message":"stop ÿ","duration_ms":1500})");
+    EXPECT_EQ(nlohmann::json::parse(lines[2]).at("result"), "finished");
+    EXPECT_EQ(lines[3], R"({"kind":"summary","adapters":2,"finished":1,"failed":0,)"
+                        R"("cut_short":1,"exit_status":130})");
+}
+
+}  // namespace
+}  // namespace korvane
