@@ -27,6 +27,7 @@
 #include "ui/app_info.h"
 #include "ui/byte_length_validator.h"
 #include "ui/serial_port_panel.h"
+#include "ui/thread_handoff.h"
 #include "ui/wifi_panel.h"
 
 namespace korvane {
@@ -226,14 +227,25 @@ void UpdaterWindow::showReport(void* window, int kind, std::intptr_t value) {
     }
 }
 
-void UpdaterWindow::deliver(const std::function<void()>& action) {
+void UpdaterWindow::deliver(std::function<void()> action) {
     if (QThread::currentThread() == thread()) {
         action();
     } else {
         // The worker waits until the window's thread has carried the report out, so reports reach
         // the controls in order and none outlives the text it was given.
-        QMetaObject::invokeMethod(this, action, Qt::BlockingQueuedConnection);
+        // Qt's event queue and semaphore are invisible to the thread sanitizer, so the hand-over
+        // in each direction is marked.
+        handOver(this);
+        QMetaObject::invokeMethod(this, "carryOut", Qt::BlockingQueuedConnection,
+                                  Q_ARG(void*, &action));
+        takeOver(this);
     }
+}
+
+void UpdaterWindow::carryOut(void* action) {
+    takeOver(this);
+    (*static_cast<std::function<void()>*>(action))();
+    handOver(this);
 }
 
 void UpdaterWindow::appendOutput(const QString& text, bool append) {
@@ -361,12 +373,14 @@ void UpdaterWindow::runWork(JobKind kind, int slot) {
     // The last step is posted, not waited for: once the window is Idle again the worker makes no
     // further call into it, so the close procedure's wait for this thread can never block on the
     // window's own thread.
-    QMetaObject::invokeMethod(
-        this, [this] { onWorkerFinished(); }, Qt::QueuedConnection);
+    handOver(this);
+    QMetaObject::invokeMethod(this, "onWorkerFinished", Qt::QueuedConnection);
 }
 
 void UpdaterWindow::onWorkerFinished() {
+    takeOver(this);
     setControlsEnabled(true);
+    emit workerFinished();
 }
 
 void UpdaterWindow::accept() {}

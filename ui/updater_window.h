@@ -84,6 +84,10 @@ class UpdaterWindow : public QDialog {
     QAction* aboutAction() const { return about_; }
     const DialogUnits& units() const { return units_; }
 
+  Q_SIGNALS:
+    // The worker of a job has made its last call into the window, which is Idle again.
+    void workerFinished();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     // Asks whether to abandon the running update; true to close anyway.
@@ -107,10 +111,12 @@ class UpdaterWindow : public QDialog {
     std::optional<std::string> buildDescriptor() const;
     void startJob(JobKind kind, const std::string& path);
     void runWork(JobKind kind, int slot);
-    void onWorkerFinished();
+    // Runs on the window's thread: a report the worker waits for, and the worker's last step.
+    Q_INVOKABLE void carryOut(void* action);
+    Q_INVOKABLE void onWorkerFinished();
     void closeProcedure();
     void showAbout();
-    void deliver(const std::function<void()>& action);
+    void deliver(std::function<void()> action);
 
     UpdateJob& job_;
     PortLister lister_;
