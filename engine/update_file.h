@@ -21,34 +21,69 @@ struct UpdateFile {
     char versionText[128] = {};
     std::int32_t fileVersion = 0;
 
-    // Drops the buffer (data and size); the decoded fields stay.
+    // Drops the buffer (data and size); the decoded fields stay. Harmless when already released.
     void release();
 };
 
-// Upper bounds of one line's digits; longer lines are format errors.
+// Files shorter than this are refused before the check with kFileInvalidText.
+inline constexpr std::int32_t kMinUpdateFileSize = 138;
+inline constexpr const char* kFileInvalidText = "**Failed** File is Invalid!\r\n";
+inline constexpr const char* kFormatErrorText = "**Failed** update file format error!\r\n";
+
+// Upper bounds of one line's digits; longer lines are format errors. A family-1 record holds at
+// most 4 + 130 + 1 bytes (the information record's header is the longer one).
 inline constexpr std::size_t kMaxFamily1Digits = 270;
 inline constexpr std::size_t kMaxFamily2Digits = 136;
 
-// Loads the whole file; returns its size, or -1 (nothing handed over).
+// Text of the information record's string fields: a length byte XOR kLengthMask, then the
+// characters, each XOR kCharMask.
+inline constexpr std::uint8_t kLengthMask = 0xA7;
+inline constexpr std::uint8_t kCharMask = 0x6B;
+
+// Loads the whole file byte for byte; returns its size, or -1 (nothing handed over) when it
+// cannot be opened, read in full, is larger than 2 GiB, or the path holds a NUL character.
 std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
 
 // Reads one line from `position`: its hex digits (upper-cased, others dropped) go into `text`
 // (terminated), at most `textCapacity - 1` of them. Returns the start of the next line (or size);
 // `digits` receives the number of hex digits the line holds (which may exceed what was stored).
+// A line ends at the first CR or LF; the whole run of CR and LF after it is consumed, so empty
+// lines never form lines of their own. When `position` is at or beyond `size` the text is empty
+// and `position` comes back unchanged; a negative position reads nothing and gives `size`.
 std::int32_t readHexLine(const std::uint8_t* data, std::int32_t size, std::int32_t position,
                          char* text, std::size_t textCapacity, std::size_t& digits);
 
-// Turns hex text into bytes: (length + 1) / 2 bytes are written. Non-digits count as 0.
+// Turns hex text into bytes: (length + 1) / 2 bytes are written; an odd last digit gives a byte
+// whose low nibble is 0. Non-digits count as 0.
 void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes);
 std::uint8_t hexPairToByte(char high, char low);
 
+// 1 when the file is a sound file of that family, else a negative code:
+//   family 1: -1 no information record or byte total mismatch; -2 a record's length above 130,
+//             checksum mismatch, a line with fewer digits than its length requires or more than
+//             270; -3 information record with fewer than 7 data bytes or strings that overrun it.
+//   family 2: -1 a line that is not 136 hex digits and one line end (CR LF, CR or LF), line byte
+//             sum not 0xFF, byte total mismatch, strings that overrun the line, no "V" in the
+//             version text; -2 no information line.
+// Both set lineCount in every case, and the other fields as they decode them.
 int checkFamily1File(UpdateFile& file);
 int checkFamily2File(UpdateFile& file);
-// Both checks in turn; reports the format error and progress 2. Returns 1 or the family-2 code.
+// Both checks in turn; on failure reports "**Failed** update file format error!\r\n" and releases
+// the buffer. Sets progressStep and reports progress 2 whatever the outcome. Returns 1 or the
+// family-2 code.
 int checkUpdateFile(UpdateFile& file, const Reporter& reporter);
 
 // Index of `name` in the model-name table ("Azur03", "ZNB5413", "ZNB5411", "ZNB5412", "Azur01",
-// then the empty entry), or -1.
+// then the empty entry), or -1. Exact, case-sensitive comparison.
 int lookupModelName(const char* name);
+
+// The firmware version number of a family-2 file: the text after the first "V" of `versionText`
+// without its dots, a final "X" replaced by "5" for model codes 0 and 4 and by "9" otherwise, read
+// by the atoi rule. 1 and `fileVersion` set, or -1 when the text has no "V".
+int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& fileVersion);
+
+// The model code of a family-1 file from its model name: 6 when it begins with "Korvane FS BT",
+// 5 when it begins with "Korvan" (the first six characters of "Korvane FS v"), else 255.
+int family1ModelCode(const char* modelName);
 
 }  // namespace korvane

@@ -1,0 +1,81 @@
+// korvane-fw check FILE: loads and checks an update file exactly as an update does, and shows
+// what it holds.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "cli/cli.h"
+#include "engine/report_sink.h"
+#include "engine/update_file.h"
+#include "engine/update_job.h"
+
+namespace korvane {
+
+namespace {
+
+// Gathers the texts the check reports, in order.
+void collectTexts(void* userData, int kind, std::intptr_t value) {
+    if (kind == kReportText) {
+        static_cast<std::string*>(userData)->append(reinterpret_cast<const char*>(value));
+    }
+}
+
+void printModel(std::ostream& out, const UpdateFile& file, int code) {
+    out << "Model:        " << file.modelName << " (model code " << code;
+    if (code == 255 || code < 0) {
+        out << ", not recognised";
+    }
+    out << ")\n";
+}
+
+void printFields(std::ostream& out, const std::string& path, const UpdateFile& file,
+                 std::int32_t size, int code) {
+    out << "File:         " << path << "\n";
+    out << "Size:         " << size << " bytes\n";
+    out << "Family:       " << static_cast<int>(file.family)
+        << (file.family == 1 ? " (block download)\n" : " (line download)\n");
+    out << "Product:      " << file.productText << "\n";
+    printModel(out, file, code);
+    if (file.family == 2) {
+        out << "Version:      " << file.versionText << "\n";
+        out << "File version: " << file.fileVersion << "\n";
+    }
+    out << "Lines:        " << file.lineCount << "\n";
+}
+
+}  // namespace
+
+int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 1 || args[0].empty()) {
+        return subcommandUsage("check", err);
+    }
+    const std::string& path = args[0];
+    UpdateFile file;
+    // An update refuses a path that does not fit its slot, so the check does too.
+    file.size = path.size() > UpdateJob::kMaxPathLength ? -1 : loadWholeFile(path, file.data);
+    if (file.size < kMinUpdateFileSize) {
+        printReportText(out, kFileInvalidText);
+        return kExitFailed;
+    }
+    const std::int32_t size = file.size;
+
+    std::string reported;
+    if (checkUpdateFile(file, Reporter(&reported, collectTexts)) != 1) {
+        printReportText(out, reported.c_str());
+        return kExitFailed;
+    }
+    if (file.family == 1) {
+        printFields(out, path, file, size, family1ModelCode(file.modelName));
+        return kExitOk;
+    }
+    // The line download refuses a model outside the model-name table as a format error.
+    const int code = lookupModelName(file.modelName);
+    printFields(out, path, file, size, code);
+    if (code < 0) {
+        printReportText(out, kFormatErrorText);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace korvane

@@ -1,0 +1,206 @@
+// The format checks of both update-file families. Each walks the loaded buffer once with the line
+// reader, converting one line at a time into fixed buffers; the file is never copied.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/update_file.h"
+
+namespace korvane {
+
+namespace {
+
+// Family 1: at most 130 data bytes per record.
+constexpr std::size_t kMaxRecordData = 130;
+// Family 1: the information record needs at least its first byte, two length bytes and the total.
+constexpr std::size_t kMinInfoData = 7;
+// Family 2: bytes per line, where the strings start, and where the byte total sits.
+constexpr std::size_t kLineBytes = 68;
+constexpr std::size_t kStringsStart = 7;
+constexpr std::size_t kTotalAt = 63;
+
+std::int32_t usableSize(const UpdateFile& file) {
+    const auto held = static_cast<std::int64_t>(file.data.size());
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(file.size, 0, held));
+}
+
+std::uint32_t readBigEndian32(const std::uint8_t* bytes) {
+    return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+           (static_cast<std::uint32_t>(bytes[1]) << 16) |
+           (static_cast<std::uint32_t>(bytes[2]) << 8) | static_cast<std::uint32_t>(bytes[3]);
+}
+
+// Reads one masked string whose length byte sits at `at` into `field`. The string must end before
+// `end` and fit the field's 127 characters. On success `at` moves past the string.
+bool readMaskedString(const std::uint8_t* bytes, std::size_t& at, std::size_t end,
+                      char (&field)[128]) {
+    field[0] = '\0';
+    if (at >= end) {
+        return false;
+    }
+    const std::size_t length = bytes[at] ^ kLengthMask;
+    if (length > sizeof field - 1 || length > end - at - 1) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        field[i] = static_cast<char>(bytes[at + 1 + i] ^ kCharMask);
+    }
+    field[length] = '\0';
+    at += 1 + length;
+    return true;
+}
+
+bool isLineEnd(std::uint8_t c) {
+    return c == '\r' || c == '\n';
+}
+
+// A family-2 line is 136 hex digits and then exactly one line end: CR LF, CR or LF. Given that
+// the line holds 136 digits, a line end right after the 136th character means every character
+// before it was a digit.
+bool isSoundFamily2Line(const std::uint8_t* data, std::int32_t start, std::int32_t next,
+                        std::size_t digits) {
+    if (digits != kMaxFamily2Digits) {
+        return false;
+    }
+    const std::int32_t length = next - start;
+    const std::int32_t end = start + static_cast<std::int32_t>(kMaxFamily2Digits);
+    if (length == static_cast<std::int32_t>(kMaxFamily2Digits) + 1) {
+        return isLineEnd(data[end]);
+    }
+    if (length == static_cast<std::int32_t>(kMaxFamily2Digits) + 2) {
+        return data[end] == '\r' && data[end + 1] == '\n';
+    }
+    return false;
+}
+
+}  // namespace
+
+int checkFamily1File(UpdateFile& file) {
+    const std::uint8_t* data = file.data.data();
+    const std::int32_t size = usableSize(file);
+    file.lineCount = 0;
+    std::uint32_t total = 0;
+    char text[kMaxFamily1Digits + 1];
+    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
+    std::int32_t position = 0;
+
+    for (;;) {
+        if (position >= size) {
+            return -1;
+        }
+        std::size_t digits = 0;
+        position = readHexLine(data, size, position, text, sizeof text, digits);
+        ++file.lineCount;
+        if (digits > kMaxFamily1Digits) {
+            return -2;
+        }
+        const bool info = digits >= 4 && std::memcmp(text, "FFF1", 4) == 0;
+        const std::size_t header = info ? 4 : 2;
+        // The length field itself must be on the line.
+        if (digits < 2 * header) {
+            return -2;
+        }
+        decodeHexText(text, digits, bytes);
+        for (std::size_t i = 0; i < header; ++i) {
+            total += bytes[i];
+        }
+        const std::size_t n = bytes[header - 2] * 256u + bytes[header - 1];
+        if (n > kMaxRecordData) {
+            return -2;
+        }
+        // A line too short for its data and checksum byte would otherwise read as zeros.
+        if (digits < 2 * (header + n + 1)) {
+            return -2;
+        }
+        std::uint8_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            sum = static_cast<std::uint8_t>(sum + bytes[header + i]);
+            total += bytes[header + i];
+        }
+        const std::uint8_t checksum = bytes[header + n];
+        if (sum != checksum) {
+            return -2;
+        }
+        total += checksum;
+        if (!info) {
+            continue;
+        }
+
+        if (n < kMinInfoData) {
+            return -3;
+        }
+        const std::uint8_t* stored = bytes + header + n - 4;
+        total -= checksum;
+        total -= stored[0] + stored[1] + stored[2] + stored[3];
+        if (total != readBigEndian32(stored)) {
+            return -1;
+        }
+        // Strings start after the first data byte and must end before the byte total.
+        std::size_t at = header + 1;
+        const std::size_t end = header + n - 4;
+        if (!readMaskedString(bytes, at, end, file.productText) ||
+            !readMaskedString(bytes, at, end, file.modelName)) {
+            return -3;
+        }
+        file.family = 1;
+        return 1;
+    }
+}
+
+int checkFamily2File(UpdateFile& file) {
+    const std::uint8_t* data = file.data.data();
+    const std::int32_t size = usableSize(file);
+    file.lineCount = 0;
+    std::uint32_t total = 0;
+    char text[kMaxFamily2Digits + 1];
+    std::uint8_t bytes[kLineBytes];
+    std::int32_t position = 0;
+
+    for (;;) {
+        std::size_t digits = 0;
+        const std::int32_t start = position;
+        position = readHexLine(data, size, position, text, sizeof text, digits);
+        ++file.lineCount;
+        if (!isSoundFamily2Line(data, start, position, digits)) {
+            return -1;
+        }
+        const bool info = std::memcmp(text + 2, "FFF1", 4) == 0;
+        decodeHexText(text, kMaxFamily2Digits, bytes);
+        std::uint8_t sum = 0;
+        for (std::uint8_t b : bytes) {
+            sum = static_cast<std::uint8_t>(sum + b);
+        }
+        if (sum != 0xFF) {
+            return -1;
+        }
+        const std::size_t counted = info ? kTotalAt : kLineBytes;
+        for (std::size_t i = 0; i < counted; ++i) {
+            total += bytes[i];
+        }
+        if (!info) {
+            if (position >= size) {
+                return -2;
+            }
+            continue;
+        }
+
+        if (readBigEndian32(bytes + kTotalAt) != total) {
+            return -1;
+        }
+        std::size_t at = kStringsStart;
+        if (!readMaskedString(bytes, at, kTotalAt, file.productText) ||
+            !readMaskedString(bytes, at, kTotalAt, file.modelName) ||
+            !readMaskedString(bytes, at, kTotalAt, file.versionText)) {
+            return -1;
+        }
+        file.family = 2;
+        if (deriveFileVersion(file.versionText, lookupModelName(file.modelName),
+                              file.fileVersion) != 1) {
+            return -1;
+        }
+        return 1;
+    }
+}
+
+}  // namespace korvane
