@@ -286,17 +286,22 @@ void UpdaterWindow::setControlsEnabled(bool enabled) {
     }
 }
 
-std::optional<QString> UpdaterWindow::askFirmwareFile() {
-    QFileDialog dialog(this);
+void configureFirmwareDialog(QFileDialog& dialog) {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
     dialog.setNameFilter(QStringLiteral("Firmware File (*.*)"));
-    // "*.*" names every file, also those whose name has no dot.
+    // "*.*" names every file, also those whose name has no dot, as it does on the desktop where
+    // the filter's name comes from.
     if (auto* model = dialog.findChild<QFileSystemModel*>()) {
         model->setNameFilters({});
     }
+}
+
+std::optional<QString> UpdaterWindow::askFirmwareFile() {
+    QFileDialog dialog(this);
+    configureFirmwareDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

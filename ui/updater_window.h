@@ -13,6 +13,7 @@
 #include "ui/port_lister.h"
 
 class QAction;
+class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +27,9 @@ namespace korvane {
 class SerialPortPanel;
 class WifiPanel;
 class WorkerThread;
+
+// Sets up the file-open dialog of Browse: one existing file, filter "Firmware File (*.*)".
+void configureFirmwareDialog(QFileDialog& dialog);
 
 // The program's main window. The user picks the device type and its port settings and a
 // firmware file, and starts an update or a version read-out; the window opens the port through

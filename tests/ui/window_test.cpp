@@ -1,8 +1,12 @@
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <optional>
 
 #include "ui/serial_port_panel.h"
@@ -453,6 +457,24 @@ TEST_F(WindowTest, BrowseFillsThePathOnlyWithAPathThatFitsWhole) {
     browsing->answer = longest;
     window->browseButton()->click();
     EXPECT_EQ(window->pathBox()->text(), longest);
+}
+
+TEST(FirmwareDialogTest, FilterShowsEveryFileUnderItsOwnName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"firmware", "update.hex", "v2.bin"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog;
+    configureFirmwareDialog(dialog);
+    dialog.setDirectory(dir.path());
+    EXPECT_EQ(dialog.nameFilters(), QStringList{"Firmware File (*.*)"});
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const QModelIndex folder = model->index(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) == 3; }, 10000))
+        << model->rowCount(folder) << " files listed";
 }
 
 TEST_F(WindowTest, TypedTextIsBoundedInBytesAndNeverCut) {
