@@ -179,6 +179,23 @@ TEST_F(WindowTest, BuildsTheDescriptorOfTheChosenType) {
     }
 }
 
+TEST_F(WindowTest, WifiWithEmptyBoxesLeavesTheRefusalToTheJob) {
+    job.forwardOpen = true;  // the real job takes the descriptor apart
+    openWindow();
+    window->wifiRadio()->click();
+    window->wifiPanel()->addressBox()->clear();
+    window->wifiPanel()->portBox()->clear();
+    window->pathBox()->setText("fw.hex");
+    window->updateButton()->click();
+    EXPECT_EQ(job.lastDescriptor, "tcp|:");
+    const QString shown = output();
+    EXPECT_TRUE(shown.startsWith("**Failed** ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("!\n")) << shown.toStdString();
+    EXPECT_EQ(shown.count('\n'), 1);
+    EXPECT_FALSE(window->isBusy());
+    EXPECT_EQ(job.updateCount, 0);
+}
+
 TEST_F(WindowTest, FailedOpenShowsTheJobsTextAndReturnsToIdle) {
     openWindow();
     job.openResult = -1;
