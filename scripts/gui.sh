@@ -23,7 +23,7 @@ trap stop_adapter EXIT
 start_adapter "${KORVANE_SIM_PORT:-35000}" "$work/adapter.log"
 
 cat <<TEXT
-Emulated adapter (model ZNB5412) listening on 127.0.0.1:$sim_port; its log: $work/adapter.log
+Emulated adapter (model ZNB5413) listening on 127.0.0.1:$sim_port; its log: $work/adapter.log
 In the window:
   1. Device Type: choose WIFI.
   2. IP Address: 127.0.0.1    IP Port: $sim_port

@@ -14,10 +14,10 @@ find_tool() {
     return 1
 }
 
-# Model and file that fit each other: a family-2 adapter of model 3 (ZNB5412) and a file for it.
-SIM_MODEL=3
+# Model and file that fit each other: a family-2 adapter of model 1 (ZNB5413) and a file for it.
+SIM_MODEL=1
 write_sample_file() {
-    "$make_update" --family 2 --product "Korvane FD" --model ZNB5412 --version V2.2.3X \
+    "$make_update" --family 2 --product "Korvane OBD" --model ZNB5413 --version V2.2.3X \
         --payload-size 65536 -o "$1" >/dev/null
 }
 
