@@ -20,6 +20,7 @@ sample="$(realpath "$work")/sample-family2.hex"
 write_sample_file "$sample"
 
 trap stop_adapter EXIT
+trap 'exit 1' INT TERM
 start_adapter "${KORVANE_SIM_PORT:-35000}" "$work/adapter.log"
 
 cat <<TEXT

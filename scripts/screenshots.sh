@@ -13,11 +13,17 @@ make_update=$(find_tool korvane-make-update)
 out=build/screenshots
 work="$build/gui"
 mkdir -p "$out" "$work"
-sample="$work/sample-family2.hex"
+sample="$(realpath "$work")/sample-family2.hex"
 write_sample_file "$sample"
 
 trap stop_adapter EXIT
+trap 'exit 1' INT TERM
 start_adapter 0 "$work/adapter.log"
 
+# Qt wants a private runtime folder; Xvfb sessions started here often have none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="$(realpath "$work")/runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi
 xvfb-run -a -s "-screen 0 1280x1024x24" "$tour" "$out" 127.0.0.1 "$sim_port" "$sample"
 ls -1 "$out"/*.png
