@@ -9,14 +9,14 @@ namespace korvane {
 
 // The modal About box: icon, program name with version, a rights notice and OK.
 class AboutBox : public QDialog {
-  public:
+public:
     explicit AboutBox(QWidget* parent);
 
     QLabel* nameLine() const { return nameLine_; }
     QLabel* noticeLine() const { return noticeLine_; }
     QPushButton* okButton() const { return ok_; }
 
-  private:
+private:
     QLabel* icon_;
     QLabel* nameLine_;
     QLabel* noticeLine_;

@@ -12,7 +12,7 @@ namespace korvane {
 // average character width, a vertical unit an eighth of its character height. Laying the window
 // out in these units keeps its proportions whatever font the desktop uses.
 class DialogUnits {
-  public:
+public:
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseWidth, int baseHeight) : baseWidth_(baseWidth), baseHeight_(baseHeight) {}
 
@@ -24,7 +24,7 @@ class DialogUnits {
     int baseWidth() const { return baseWidth_; }
     int baseHeight() const { return baseHeight_; }
 
-  private:
+private:
     int baseWidth_;
     int baseHeight_;
 };

@@ -25,7 +25,7 @@ inline constexpr int kDefaultBaudIndex = 4;
 // Settings of one serial device type (BT or USB): the port and the baud rate. Holds the user's
 // choice; the only action of its own is Refresh, which lists the ports again.
 class SerialPortPanel : public QWidget {
-  public:
+public:
     SerialPortPanel(const DialogUnits& units, PortLister lister, QWidget* parent);
 
     // Empties the port list and appends `ports` in order; selects the first when there is one.
@@ -48,7 +48,7 @@ class SerialPortPanel : public QWidget {
     QComboBox* baudList() const { return baudList_; }
     QPushButton* refreshButton() const { return refresh_; }
 
-  private:
+private:
     void appendPorts(const std::vector<std::string>& ports);
 
     PortLister lister_;

@@ -14,14 +14,14 @@ void describeApplication(QApplication& application);
 // The application object: its start operation runs the main window modally on the process's one
 // UpdateJob. It holds nothing of its own.
 class UpdaterApp {
-  public:
+public:
     UpdaterApp(UpdateJob& job, PortLister lister);
 
     // Runs the main window until its close procedure ends it. Always false: the application runs
     // no loop of its own afterwards and the process ends.
     bool start();
 
-  private:
+private:
     UpdateJob& job_;
     PortLister lister_;
 };

@@ -43,7 +43,7 @@ void configureFirmwareDialog(QFileDialog& dialog);
 class UpdaterWindow : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     // Longest firmware path, in bytes, that the job keeps whole.
     static constexpr int kMaxPathLength = static_cast<int>(UpdateJob::kMaxPathLength);
 
@@ -88,18 +88,18 @@ class UpdaterWindow : public QDialog {
     QAction* aboutAction() const { return about_; }
     const DialogUnits& units() const { return units_; }
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // The worker of a job has made its last call into the window, which is Idle again.
     void workerFinished();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
     // Asks whether to abandon the running update; true to close anyway.
     virtual bool confirmAbandon();
     // Shows the file-open dialog; the chosen file's full path, or nothing when cancelled.
     virtual std::optional<QString> askFirmwareFile();
 
-  private:
+private:
     enum class JobKind { Update, Read };
 
     // The argument a worker receives; a field of the window, so it outlives the worker.

@@ -12,7 +12,7 @@ class DialogUnits;
 
 // The adapter's address and TCP port for the WIFI device type, taken as typed.
 class WifiPanel : public QWidget {
-  public:
+public:
     // Longest address or port text, in bytes, so the descriptor never cuts either field.
     static constexpr int kMaxFieldLength = 255;
     static constexpr const char* kDefaultAddress = "192.168.0.10";
@@ -28,7 +28,7 @@ class WifiPanel : public QWidget {
     QLineEdit* addressBox() const { return addressBox_; }
     QLineEdit* portBox() const { return portBox_; }
 
-  private:
+private:
     QLabel* addressLabel_;
     QLineEdit* addressBox_;
     QLabel* portLabel_;

@@ -13,12 +13,12 @@ namespace korvane::test {
 // A gate a scripted job waits at until the test opens it (bounded: a forgotten gate fails the
 // test instead of hanging it).
 class Gate {
-  public:
+public:
     void open();
     // True when opened within `timeoutMs`.
     bool wait(int timeoutMs = 10000);
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable opened_;
     bool isOpen_ = false;
@@ -28,7 +28,7 @@ class Gate {
 // window asked of it. Fields written on the worker are read by the test only after the window is
 // Idle again, which the worker's last (posted) step orders after them.
 class FakeJob : public UpdateJob {
-  public:
+public:
     using Work = std::function<void(FakeJob& job, int slot)>;
 
     // openPort: when `forwardOpen` is set, the real job opens the port; otherwise `openResult`

@@ -21,7 +21,7 @@ namespace korvane::test {
 namespace {
 
 class WindowEndToEndTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         sim::AdapterSettings settings;
         settings.model = sim::kModelZnb5413;

@@ -19,7 +19,7 @@ namespace korvane::test {
 
 // A window on a scripted job, shown (reports to a hidden window are dropped).
 class WindowTest : public ::testing::Test {
-  protected:
+protected:
     std::vector<std::string> ports{"/dev/ttyUSB0", "/dev/rfcomm0", "/dev/ttyACM0"};
     FakeJob job;
     std::unique_ptr<UpdaterWindow> window;

@@ -393,18 +393,18 @@ TEST_F(WindowTest, CloseWhileIdleStopsJoinsAndEndsCleanly) {
 
 // A window whose question about abandoning an update is answered by the test.
 class AnsweringWindow : public UpdaterWindow {
-  public:
+public:
     AnsweringWindow(UpdateJob& job, PortLister lister, bool answer)
         : UpdaterWindow(job, std::move(lister)), answer_(answer) {}
     int asked = 0;
 
-  protected:
+protected:
     bool confirmAbandon() override {
         ++asked;
         return answer_;
     }
 
-  private:
+private:
     bool answer_;
 };
 
@@ -449,11 +449,11 @@ TEST(WindowDeathTest, ConfirmedCloseWhileBusyEndsTheProcessAtOnce) {
 
 // The file dialog answered by the test.
 class BrowsingWindow : public UpdaterWindow {
-  public:
+public:
     BrowsingWindow(UpdateJob& job, PortLister lister) : UpdaterWindow(job, std::move(lister)) {}
     std::optional<QString> answer;
 
-  protected:
+protected:
     std::optional<QString> askFirmwareFile() override { return answer; }
 };
 
