@@ -1,9 +1,9 @@
 // korvane-ui-tour: opens the real window and saves pictures of it.
 //   korvane-ui-tour OUT_DIR [ADDRESS PORT FIRMWARE_FILE]
-// Writes OUT_DIR/window-start.png and OUT_DIR/wifi-panel.png; given an adapter's address and TCP
-// port and an update file, it also runs an update from the WIFI panel and writes
-// OUT_DIR/update-finished.png. Exit status 0 when every picture was written and the update (if
-// any) ended with "File download finished!".
+// Writes OUT_DIR/window-start.png, OUT_DIR/about-box.png and OUT_DIR/wifi-panel.png; given an
+// adapter's address and TCP port and an update file, it also runs an update from the WIFI panel and
+// writes OUT_DIR/update-finished.png. Exit status 0 when every picture was written and the update
+// (if any) ended with "File download finished!".
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -17,6 +17,7 @@
 
 #include "channel/serial_port_list.h"
 #include "engine/update_job.h"
+#include "ui/about_box.h"
 #include "ui/updater_app.h"
 #include "ui/updater_window.h"
 #include "ui/wifi_panel.h"
@@ -75,6 +76,12 @@ int main(int argc, char** argv) {
     korvane::UpdaterWindow window(job, [] { return korvane::listSerialPorts(); });
     window.show();
     bool ok = savePicture(window, out, "window-start.png");
+
+    {
+        korvane::AboutBox about(&window);
+        about.show();
+        ok = savePicture(about, out, "about-box.png") && ok;
+    }
 
     window.wifiRadio()->click();
     ok = savePicture(window, out, "wifi-panel.png") && ok;
