@@ -234,10 +234,12 @@ void UpdaterWindow::deliver(std::function<void()> action) {
         // The worker waits until the window's thread has carried the report out, so reports reach
         // the controls in order and none outlives the text it was given.
         // Qt's event queue and semaphore are invisible to the thread sanitizer, so the hand-over
-        // in each direction is marked.
+        // in each direction is marked, after everything the window's thread will read (the
+        // argument too: a blocking call hands it over in place).
+        void* carried = &action;
         handOver(this);
         QMetaObject::invokeMethod(this, "carryOut", Qt::BlockingQueuedConnection,
-                                  Q_ARG(void*, &action));
+                                  Q_ARG(void*, carried));
         takeOver(this);
     }
 }
