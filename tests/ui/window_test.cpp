@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -83,6 +84,22 @@ TEST_F(WindowTest, StartsWithBtSelectedDefaultsFilledAndFocusOnUpdate) {
     EXPECT_EQ(w.progressBar()->maximum(), 100);
     EXPECT_EQ(w.progressBar()->value(), 0);
     EXPECT_FALSE(w.isBusy());
+}
+
+TEST_F(WindowTest, TabVisitsTheKeyboardStopsInOrder) {
+    openWindow();
+    UpdaterWindow& w = *window;
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.pathBox()->setFocus();
+    std::vector<QWidget*> visited{QApplication::focusWidget()};
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget());
+    }
+    const std::vector<QWidget*> expected{w.pathBox(),   w.browseButton(), w.updateButton(),
+                                         w.outputBox(), w.clearButton(),  w.readButton()};
+    EXPECT_EQ(visited, expected);
 }
 
 TEST_F(WindowTest, RadioButtonsShowOnlyTheirPanel) {
