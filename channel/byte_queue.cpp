@@ -6,7 +6,9 @@ namespace korvane {
 
 ByteQueue::ByteQueue(std::size_t capacity) : capacity_(capacity) {}
 
-bool ByteQueue::push(std::uint8_t byte) { return pushBytes(&byte, 1) == 1; }
+bool ByteQueue::push(std::uint8_t byte) {
+    return pushBytes(&byte, 1) == 1;
+}
 
 std::size_t ByteQueue::pushBytes(const std::uint8_t* bytes, std::size_t count) {
     std::size_t taken = 0;
@@ -70,6 +72,9 @@ std::size_t ByteQueue::size() {
 
 bool ByteQueue::waitForAtLeast(std::size_t count, const Deadline& deadline) {
     std::unique_lock<std::mutex> hold(mutex_);
+    if (count > capacity_) {
+        return false;  // can never be reached: do not sit out the whole budget
+    }
     const std::uint64_t wakeAtStart = wakeCount_;
     changed_.wait_until(hold, deadline.timePoint(),
                         [&] { return bytes_.size() >= count || wakeCount_ != wakeAtStart; });

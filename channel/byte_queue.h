@@ -14,7 +14,7 @@ namespace korvane {
 // refused (returns false) so that a peer that floods us cannot exhaust memory. Waiters block on a
 // condition variable, never in a sleep loop.
 class ByteQueue {
-public:
+  public:
     static constexpr std::size_t kDefaultCapacity = 1u << 20;
 
     explicit ByteQueue(std::size_t capacity = kDefaultCapacity);
@@ -35,14 +35,14 @@ public:
     std::size_t capacity() const { return capacity_; }
 
     // Blocks until at least `count` bytes are queued, the deadline passes, or wake() is called.
-    // Returns whether `count` bytes are queued.
+    // Returns whether `count` bytes are queued. A count above the capacity fails at once.
     bool waitForAtLeast(std::size_t count, const Deadline& deadline);
     // Blocks until the queue is empty or the deadline passes (or wake()); returns whether empty.
     bool waitUntilEmpty(const Deadline& deadline);
     // Wakes every waiter so that it re-checks (for example when the channel closes).
     void wake();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::uint8_t> bytes_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,31 +15,51 @@
 
 namespace korvane {
 
+class UpdateJob;
+
 // One open connection to an adapter and the firmware path that goes with it.
 struct PortSlot {
     std::unique_ptr<Channel> channel;  // free exactly when empty
     std::string path;                  // at most kMaxPathLength characters
 };
 
+// The steps the job hands over to: the two download flows and the two version reports. A
+// default-built JobFlows holds the real ones (engine/flows.h); tests substitute their own.
+struct JobFlows {
+    std::function<int(UpdateJob&, Channel&)> lineDownload;
+    std::function<int(UpdateJob&, Channel&)> blockDownload;
+    std::function<int(UpdateJob&, Channel&, ModelCode)> deviceVersion;
+    std::function<int(UpdateJob&, Channel&, ModelCode)> adapterVersion;
+
+    JobFlows();
+};
+
 // Runs firmware updates and version read-outs on adapters held in its 256 slots, and reports
 // everything through its ReportSink. Each job owns its slots, file area, lock and stop request,
 // so several jobs can run side by side.
 class UpdateJob {
-public:
+  public:
     static constexpr int kSlotCount = 256;
     static constexpr std::size_t kMaxPathLength = 1023;
 
     UpdateJob();
     explicit UpdateJob(ChannelFactory factory);
+    UpdateJob(ChannelFactory factory, JobFlows flows);
     virtual ~UpdateJob();
     UpdateJob(const UpdateJob&) = delete;
     UpdateJob& operator=(const UpdateJob&) = delete;
 
+    // Stores the sink and its user data and clears the stop request.
     virtual void setReportSink(void* userData, ReportSink sink);
-    // Slot index 0..255, or -1 after a failure text has been reported.
+    // Slot index 0..255, or -1 after a failure text has been reported. A path longer than
+    // kMaxPathLength characters, or one holding a NUL byte, is refused with "**Failed** File is
+    // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened.
     virtual int openPort(std::string_view descriptor, std::string_view path);
+    // Destroys the slot's channel and frees the slot; nothing on a free or unknown slot.
     virtual void releasePort(int slot);
+    // The whole update on the slot's channel; everything is reported. Nothing on a free slot.
     virtual void runUpdate(int slot);
+    // Reports the adapter's two version texts. Nothing on a free slot.
     virtual void readVersions(int slot);
 
     // The stop request, read and written only under the job lock.
@@ -59,12 +80,19 @@ public:
     bool slotInUse(int slot) const;
     Channel* slotChannel(int slot) const;
 
-private:
+  private:
+    PortSlot* heldSlot(int slot);
+    int runFamilyFlow(Channel& channel);
+    void releaseFileBuffer();
+
     ChannelFactory factory_;
+    JobFlows flows_;
     Reporter reporter_;
     std::array<PortSlot, kSlotCount> slots_;
     UpdateFile file_;
-    std::unique_ptr<CriticalLock> jobLock_;
+    // The job lock guards only the stop request. It lives as long as the job, so the stop request
+    // can be read or set at any time, also before setReportSink.
+    CriticalLock jobLock_;
     bool stopRequest_ = false;
 };
 

@@ -1,0 +1,191 @@
+#include "engine/update_job.h"
+
+#include <array>
+#include <mutex>
+#include <utility>
+
+#include "engine/command_exchange.h"
+#include "engine/flows.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kNotEnoughMemory = "**Failed** Not enough memory!\r\n";
+constexpr const char* kPortOpened = "Port is opened!\r\n";
+constexpr const char* kDownloadFinished = "File download finished!\r\n";
+
+constexpr const char* kEchoOnCommand = "ATE1\r";
+constexpr int kEchoOnTimeMs = 2000;
+constexpr std::size_t kMainReplySize = 2048;
+
+bool pathFits(std::string_view path) {
+    return path.size() <= UpdateJob::kMaxPathLength && path.find('\0') == std::string_view::npos;
+}
+
+}  // namespace
+
+JobFlows::JobFlows()
+    : lineDownload(runLineDownload),
+      blockDownload(runBlockDownload),
+      deviceVersion(reportDeviceVersion),
+      adapterVersion(reportAdapterVersion) {}
+
+UpdateJob::UpdateJob() : UpdateJob(defaultChannelFactory()) {}
+
+UpdateJob::UpdateJob(ChannelFactory factory) : UpdateJob(std::move(factory), JobFlows{}) {}
+
+UpdateJob::UpdateJob(ChannelFactory factory, JobFlows flows)
+    : factory_(std::move(factory)), flows_(std::move(flows)) {}
+
+UpdateJob::~UpdateJob() {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        releasePort(slot);
+    }
+}
+
+void UpdateJob::setReportSink(void* userData, ReportSink sink) {
+    {
+        std::lock_guard<CriticalLock> hold(jobLock_);
+        stopRequest_ = false;
+    }
+    reporter_ = Reporter(userData, sink);
+}
+
+int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
+    int free = -1;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (!slots_[slot].channel) {
+            free = slot;
+            break;
+        }
+    }
+    if (free < 0) {
+        reportText(kNotEnoughMemory);
+        return -1;
+    }
+    if (!pathFits(path)) {
+        reportText(kFileInvalidText);
+        return -1;
+    }
+
+    std::unique_ptr<Channel> channel =
+        createChannel(descriptor, factory_, [this](const char* text) { reportText(text); });
+    if (!channel) {
+        return -1;
+    }
+    slots_[free].channel = std::move(channel);
+    slots_[free].path.assign(path);
+    reportText(kPortOpened);
+    return free;
+}
+
+void UpdateJob::releasePort(int slot) {
+    if (slot < 0 || slot >= kSlotCount) {
+        return;
+    }
+    slots_[slot].channel.reset();
+    slots_[slot].path.clear();
+}
+
+void UpdateJob::runUpdate(int slot) {
+    PortSlot* held = heldSlot(slot);
+    if (held == nullptr) {
+        return;
+    }
+    reportProgress(1);
+
+    const std::int32_t size = loadWholeFile(held->path, file_.data);
+    if (size < 0) {
+        releaseFileBuffer();
+        reportText(kFileInvalidText);
+        return;
+    }
+    file_.size = size;
+    if (size < kMinUpdateFileSize) {
+        reportText(kFileInvalidText);
+        releaseFileBuffer();
+        return;
+    }
+
+    // The check reports its own format error and progress 2, and releases the buffer on failure.
+    if (checkUpdateFile(file_, reporter_) < 0) {
+        releaseFileBuffer();
+        return;
+    }
+
+    // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
+    std::array<char, kMainReplySize> reply{};
+    exchangeCommand(*held->channel, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
+                    kEchoOnTimeMs);
+
+    const int result = runFamilyFlow(*held->channel);
+    releaseFileBuffer();
+    if (result >= 0) {
+        reportText(kDownloadFinished);
+        reportProgress(100);
+    }
+}
+
+void UpdateJob::readVersions(int slot) {
+    PortSlot* held = heldSlot(slot);
+    if (held == nullptr) {
+        return;
+    }
+    if (flows_.deviceVersion) {
+        flows_.deviceVersion(*this, *held->channel, kModelAzur03);
+    }
+    if (flows_.adapterVersion) {
+        flows_.adapterVersion(*this, *held->channel, kModelAzur03);
+    }
+}
+
+void UpdateJob::requestStop() {
+    std::lock_guard<CriticalLock> hold(jobLock_);
+    stopRequest_ = true;
+}
+
+bool UpdateJob::stopRequested() {
+    std::lock_guard<CriticalLock> hold(jobLock_);
+    return stopRequest_;
+}
+
+bool UpdateJob::slotInUse(int slot) const {
+    return slotChannel(slot) != nullptr;
+}
+
+Channel* UpdateJob::slotChannel(int slot) const {
+    if (slot < 0 || slot >= kSlotCount) {
+        return nullptr;
+    }
+    return slots_[slot].channel.get();
+}
+
+PortSlot* UpdateJob::heldSlot(int slot) {
+    if (slot < 0 || slot >= kSlotCount || !slots_[slot].channel) {
+        return nullptr;
+    }
+    return &slots_[slot];
+}
+
+int UpdateJob::runFamilyFlow(Channel& channel) {
+    // The check sets no family other than 1 and 2; anything else would be a fault, never success.
+    switch (file_.family) {
+        case 1:
+            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : -1;
+        case 2:
+            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : -1;
+        default:
+            return -1;
+    }
+}
+
+// The buffer is handed back exactly once per run: a buffer that is already gone (the check
+// releases it on failure) is not released again.
+void UpdateJob::releaseFileBuffer() {
+    if (!file_.data.empty() || file_.size != 0) {
+        file_.release();
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "channel/tick.h"
+#include "channel/worker_thread.h"
+#include "engine/update_job.h"
+#include "sim/update_file_writer.h"
+#include "tests/support/scripted_channel.h"
+
+namespace korvane {
+namespace {
+
+using test::ScriptedChannel;
+using test::ScriptedChannelFactory;
+
+constexpr const char* kNotEnoughMemory = "**Failed** Not enough memory!\r\n";
+constexpr const char* kPortOpened = "Port is opened!\r\n";
+constexpr const char* kFileInvalid = "**Failed** File is Invalid!\r\n";
+constexpr const char* kFormatError = "**Failed** update file format error!\r\n";
+constexpr const char* kFinished = "File download finished!\r\n";
+constexpr const char* kParameterError = "**Failed** Port parameter error!\r\n";
+constexpr const char* kConnectionError = "**Failed** Port connection error!\r\n";
+
+// Every report in order: texts as they are, progress as "%<value>".
+class ReportLog {
+  public:
+    static void sink(void* userData, int kind, std::intptr_t value) {
+        auto* log = static_cast<ReportLog*>(userData);
+        std::lock_guard<std::mutex> hold(log->mutex_);
+        if (kind == kReportText) {
+            log->events_.emplace_back(reinterpret_cast<const char*>(value));
+        } else {
+            log->events_.push_back("%" + std::to_string(value));
+        }
+    }
+    std::vector<std::string> take() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return std::move(events_);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+using Events = std::vector<std::string>;
+
+// A scratch directory for update files, removed at the end of each test.
+class ScratchFiles {
+  public:
+    ScratchFiles() {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("korvane_job_") + info->name() + "_" + std::to_string(tickMs()));
+        std::filesystem::create_directories(dir_);
+    }
+    ~ScratchFiles() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::string write(const std::string& name, const std::string& bytes) const {
+        const std::filesystem::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+    std::string missing() const { return (dir_ / "no such file.bin").string(); }
+
+  private:
+    std::filesystem::path dir_;
+};
+
+// A sound update file of the family, from the file writer.
+std::string soundUpdateFile(int family) {
+    sim::UpdateFileRecipe recipe;
+    recipe.family = family;
+    recipe.payload = sim::samplePayload(1000);
+    if (family == 1) {
+        recipe.modelName = "Korvane FS v1";
+    }
+    const sim::GeneratedUpdateFile file = sim::makeUpdateFile(recipe);
+    EXPECT_TRUE(file.ok()) << file.error;
+    return file.bytes;
+}
+
+// What the fake flows saw and what they answer.
+struct FlowLog {
+    std::vector<std::string> calls;
+    std::vector<std::size_t> bufferSizes;    // the file buffer's size when each flow ran
+    std::vector<std::string> writtenBefore;  // what the channel had been sent before each flow
+    int result = 0;
+};
+
+JobFlows fakeFlows(FlowLog& log) {
+    auto record = [&log](const char* name, UpdateJob& job, Channel& channel) {
+        log.calls.emplace_back(name);
+        log.bufferSizes.push_back(job.file().data.size());
+        log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
+        job.reportText("flow text\r\n");
+        return log.result;
+    };
+    JobFlows flows;
+    flows.lineDownload = [record](UpdateJob& job, Channel& channel) {
+        return record("line", job, channel);
+    };
+    flows.blockDownload = [record](UpdateJob& job, Channel& channel) {
+        return record("block", job, channel);
+    };
+    flows.deviceVersion = [&log](UpdateJob&, Channel& channel, ModelCode code) {
+        log.calls.push_back("device " + std::to_string(code));
+        log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
+        return -1;
+    };
+    flows.adapterVersion = [&log](UpdateJob&, Channel&, ModelCode code) {
+        log.calls.push_back("adapter " + std::to_string(code));
+        return -1;
+    };
+    return flows;
+}
+
+class UpdateJobTest : public testing::Test {
+  protected:
+    UpdateJobTest() : job_(channels_.factory(), fakeFlows(flows_)) {
+        job_.setReportSink(&log_, &ReportLog::sink);
+    }
+
+    // Opens a port on a scripted adapter and forgets the "Port is opened!" report.
+    int open(const std::string& path) {
+        const int slot = job_.openPort("com|COM3:115200", path);
+        EXPECT_GE(slot, 0);
+        EXPECT_EQ(log_.take(), Events{kPortOpened});
+        return slot;
+    }
+    ScriptedChannel& channelOf(int slot) {
+        return static_cast<ScriptedChannel&>(*job_.slotChannel(slot));
+    }
+
+    ScriptedChannelFactory channels_;
+    FlowLog flows_;
+    ReportLog log_;
+    ScratchFiles files_;
+    UpdateJob job_;
+};
+
+TEST_F(UpdateJobTest, TakesTheLowestFreeSlotAndReusesAReleasedOne) {
+    EXPECT_EQ(job_.openPort("com|COM3:115200", ""), 0);
+    EXPECT_EQ(job_.openPort("tcp|192.168.0.10:35000", ""), 1);
+    EXPECT_EQ(log_.take(), (Events{kPortOpened, kPortOpened}));
+    EXPECT_EQ(channels_.liveChannels(), 2);
+
+    job_.releasePort(0);
+    EXPECT_FALSE(job_.slotInUse(0));
+    EXPECT_EQ(channels_.liveChannels(), 1);  // the channel was destroyed
+    EXPECT_EQ(job_.openPort("com|COM4:9600", ""), 0);
+    EXPECT_TRUE(job_.slotInUse(1));
+
+    job_.releasePort(0);
+    job_.releasePort(0);    // a free slot: nothing happens
+    job_.releasePort(-1);   // not a slot
+    job_.releasePort(256);  // not a slot
+    EXPECT_TRUE(job_.slotInUse(1));
+}
+
+TEST_F(UpdateJobTest, AllSlotsTakenGivesNotEnoughMemoryWithoutLookingAtTheDescriptor) {
+    for (int i = 0; i < UpdateJob::kSlotCount; ++i) {
+        ASSERT_EQ(job_.openPort("com|COM3:115200", ""), i);
+    }
+    log_.take();
+    const int built = channels_.constructions();
+    for (const char* descriptor : {"com|COM3:115200", "nonsense", ""}) {
+        EXPECT_EQ(job_.openPort(descriptor, ""), -1);
+        EXPECT_EQ(log_.take(), Events{kNotEnoughMemory});
+    }
+    EXPECT_EQ(channels_.constructions(), built);
+
+    job_.releasePort(17);
+    EXPECT_EQ(job_.openPort("com|COM3:115200", ""), 17);
+}
+
+TEST_F(UpdateJobTest, ChannelFailuresLeaveTheSlotFree) {
+    EXPECT_EQ(job_.openPort("udp|x:1", "fw.bin"), -1);
+    EXPECT_EQ(log_.take(), Events{kParameterError});
+
+    channels_.queueOpenResults({false, false, false});
+    EXPECT_EQ(job_.openPort("com|COM3:115200", "fw.bin"), -1);
+    EXPECT_EQ(log_.take(), Events{kConnectionError});
+    EXPECT_FALSE(job_.slotInUse(0));
+    EXPECT_EQ(channels_.liveChannels(), 0);
+}
+
+TEST_F(UpdateJobTest, PathThatDoesNotFitIsRefusedNotCut) {
+    const std::string longest(UpdateJob::kMaxPathLength, 'p');
+    EXPECT_EQ(job_.openPort("com|COM3:115200", longest + "q"), -1);
+    EXPECT_EQ(log_.take(), Events{kFileInvalid});
+    EXPECT_EQ(job_.openPort("com|COM3:115200", std::string("fw.bin\0other", 12)), -1);
+    EXPECT_EQ(log_.take(), Events{kFileInvalid});
+    EXPECT_EQ(channels_.constructions(), 0);  // no port opened for a path that cannot be used
+
+    EXPECT_EQ(job_.openPort("com|COM3:115200", longest), 0);
+    EXPECT_EQ(log_.take(), Events{kPortOpened});
+}
+
+TEST_F(UpdateJobTest, MissingFileGivesProgressOneThenFileIsInvalid) {
+    const int slot = open(files_.missing());
+    job_.runUpdate(slot);
+    EXPECT_EQ(log_.take(), (Events{"%1", kFileInvalid}));
+    EXPECT_TRUE(channelOf(slot).writes().empty());
+    EXPECT_TRUE(flows_.calls.empty());
+    EXPECT_TRUE(job_.slotInUse(slot));  // the window releases it
+}
+
+TEST_F(UpdateJobTest, FileOf137BytesIsInvalidAnd138BytesGoOnToTheCheck) {
+    const int shortSlot = open(files_.write("short.bin", std::string(137, 'A')));
+    job_.runUpdate(shortSlot);
+    EXPECT_EQ(log_.take(), (Events{"%1", kFileInvalid}));
+    EXPECT_TRUE(job_.file().data.empty());
+
+    const int slot = open(files_.write("garbage.bin", std::string(138, 'A')));
+    job_.runUpdate(slot);
+    EXPECT_EQ(log_.take(), (Events{"%1", kFormatError, "%2"}));
+    EXPECT_TRUE(job_.file().data.empty());
+    EXPECT_TRUE(channelOf(slot).writes().empty());  // no "ATE1" for a file that failed
+    EXPECT_TRUE(flows_.calls.empty());
+}
+
+TEST_F(UpdateJobTest, SoundFileTurnsTheEchoOnAndRunsTheFlowOfItsFamily) {
+    for (int family : {1, 2}) {
+        SCOPED_TRACE(family);
+        flows_ = FlowLog{};
+        const std::string bytes = soundUpdateFile(family);
+        const int slot = open(files_.write("sound.bin", bytes));
+        channelOf(slot).setEcho(true);
+        channelOf(slot).reply("ATE1\r", "OK\r\r>");
+
+        job_.runUpdate(slot);
+        EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
+        EXPECT_EQ(flows_.calls, Events{family == 1 ? "block" : "line"});
+        EXPECT_EQ(flows_.writtenBefore, Events{"ATE1\r"});
+        EXPECT_EQ(channelOf(slot).readTimeouts(), std::vector<int>(10, 2000));
+        // The flow works on the loaded file; the job releases it once the flow is done.
+        EXPECT_EQ(flows_.bufferSizes, std::vector<std::size_t>{bytes.size()});
+        EXPECT_TRUE(job_.file().data.empty());
+        EXPECT_EQ(job_.file().size, 0);
+        job_.releasePort(slot);
+    }
+}
+
+TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSuccess) {
+    flows_.result = -1;
+    const int slot = open(files_.write("sound.bin", soundUpdateFile(2)));
+    job_.runUpdate(slot);  // "ATE1" goes unanswered; its outcome does not matter
+    EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n"}));
+    EXPECT_EQ(channelOf(slot).writes(), Events{"ATE1\r"});
+    EXPECT_TRUE(job_.file().data.empty());
+
+    flows_.result = 0;  // zero counts as success
+    job_.runUpdate(slot);
+    EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
+}
+
+TEST_F(UpdateJobTest, ReadVersionsAsksBothReportsForModelZeroWithoutAnEcho) {
+    const int slot = open("");
+    job_.readVersions(slot);
+    EXPECT_EQ(flows_.calls, (Events{"device 0", "adapter 0"}));
+    EXPECT_EQ(flows_.writtenBefore, Events{""});
+    EXPECT_TRUE(log_.take().empty());
+}
+
+TEST_F(UpdateJobTest, OperationsOnAFreeSlotDoNothing) {
+    job_.runUpdate(3);
+    job_.readVersions(3);
+    job_.runUpdate(-1);
+    job_.readVersions(1000);
+    EXPECT_TRUE(log_.take().empty());
+    EXPECT_TRUE(flows_.calls.empty());
+}
+
+TEST_F(UpdateJobTest, DestructionReleasesEverySlot) {
+    {
+        UpdateJob job(channels_.factory(), fakeFlows(flows_));
+        job.openPort("com|COM3:115200", "");
+        job.openPort("com|COM4:115200", "");
+        job.openPort("tcp|127.0.0.1:35000", "");
+        job.releasePort(1);
+        EXPECT_EQ(channels_.liveChannels(), 2);
+    }
+    EXPECT_EQ(channels_.liveChannels(), 0);
+}
+
+TEST(UpdateJobStop, RequestIsClearedBySetReportSinkAndSeenAcrossThreads) {
+    ScriptedChannelFactory channels;
+    UpdateJob job(channels.factory(), JobFlows{});
+    job.requestStop();  // the lock exists from the start
+    EXPECT_TRUE(job.stopRequested());
+    job.setReportSink(nullptr, nullptr);
+    EXPECT_FALSE(job.stopRequested());
+
+    std::atomic<bool> seen{false};
+    WorkerThread worker([&] {
+        // Polls as the download loops do, bounded by a generous deadline.
+        const Deadline deadline(20000);
+        while (!deadline.expired() && !job.stopRequested()) {
+            sleepMs(1);
+        }
+        seen = job.stopRequested();
+    });
+    job.requestStop();
+    worker.join();
+    EXPECT_TRUE(seen);
+}
+
+TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
+    ScratchFiles files;
+    ScriptedChannelFactory channels;
+    ReportLog log;
+    std::promise<void> flowRunning;
+    JobFlows flows;
+    flows.lineDownload = [&](UpdateJob& job, Channel&) {
+        flowRunning.set_value();
+        // Reads the stop request before each unit, as the download loops do.
+        const Deadline deadline(20000);
+        while (!deadline.expired() && !job.stopRequested()) {
+            sleepMs(1);
+        }
+        return job.stopRequested() ? -1 : 1;
+    };
+    UpdateJob job(channels.factory(), flows);
+    job.setReportSink(&log, &ReportLog::sink);
+    const int slot = job.openPort("com|COM3:115200", files.write("f.bin", soundUpdateFile(2)));
+    ASSERT_EQ(slot, 0);
+    {
+        WorkerThread worker([&] { job.runUpdate(slot); });
+        ASSERT_EQ(flowRunning.get_future().wait_for(std::chrono::seconds(20)),
+                  std::future_status::ready);
+        job.requestStop();
+    }
+    EXPECT_EQ(log.take(), (Events{kPortOpened, "%1", "%2"}));
+    EXPECT_TRUE(job.file().data.empty());
+}
+
+}  // namespace
+}  // namespace korvane
