@@ -45,7 +45,8 @@ std::string trafficLogTimestamp();
 // The folder of the log files, relative to the current directory.
 inline constexpr const char* kTrafficLogFolder = "DadoredivIdorirlog";
 
-// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date. Creates the folder first; a
+// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date (a backslash instead of the
+// slash on Windows). Creates the folder first; a
 // folder that cannot be created is not an error here (the file then fails to open).
 std::string prepareTrafficLogPath();
 
