@@ -18,7 +18,7 @@ namespace {
 
 // An event object, closed when it goes.
 class EventHandle {
-  public:
+public:
     explicit EventHandle(bool manualReset)
         : handle_(CreateEventA(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr)) {}
     ~EventHandle() {
@@ -32,7 +32,7 @@ class EventHandle {
     HANDLE get() const { return handle_; }
     bool valid() const { return handle_ != nullptr; }
 
-  private:
+private:
     HANDLE handle_;
 };
 
@@ -58,7 +58,7 @@ int waitForAny(const HANDLE* handles, DWORD count, const Deadline& deadline) {
 }
 
 class WinSerialPort final : public SerialPort {
-  public:
+public:
     explicit WinSerialPort(HANDLE handle)
         : handle_(handle), transferDone_(true), commEvent_(true), wakeEvent_(false) {}
     ~WinSerialPort() override { CloseHandle(handle_); }
@@ -85,7 +85,7 @@ class WinSerialPort final : public SerialPort {
     }
     void wake() override { SetEvent(wakeEvent_.get()); }
 
-  private:
+private:
     enum class InputWait { arrived, woken, timedOut, failed };
 
     int transferOnce(bool writing, std::uint8_t* data, DWORD count, const Deadline& deadline);

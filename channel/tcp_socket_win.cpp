@@ -63,7 +63,7 @@ int selectUntil(SOCKET socket, bool writing, const Deadline& deadline) {
 
 // The socket's network events and a wake event, both waitable at once.
 class EventPair {
-  public:
+public:
     EventPair() : network_(WSACreateEvent()), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
     ~EventPair() {
         if (network_ != WSA_INVALID_EVENT) {
@@ -105,7 +105,7 @@ class EventPair {
         }
     }
 
-  private:
+private:
     HANDLE network_;
     HANDLE wake_;
 };
@@ -120,7 +120,7 @@ unsigned long pendingInput(SOCKET socket) {
 }
 
 class WinTcpSocket final : public TcpSocket {
-  public:
+public:
     explicit WinTcpSocket(SOCKET socket) : socket_(socket) {
         // Also makes the socket non-blocking.
         selected_ = events_.valid() &&
@@ -206,14 +206,14 @@ class WinTcpSocket final : public TcpSocket {
 
     void wake() override { SetEvent(events_.wake()); }
 
-  private:
+private:
     SOCKET socket_;
     EventPair events_;
     bool selected_ = false;
 };
 
 class WinTcpListener final : public TcpListener {
-  public:
+public:
     explicit WinTcpListener(SOCKET socket) : socket_(socket) {
         selected_ = events_.valid() && ::WSAEventSelect(socket_, events_.network(), FD_ACCEPT) == 0;
     }
@@ -270,7 +270,7 @@ class WinTcpListener final : public TcpListener {
 
     void wake() override { SetEvent(events_.wake()); }
 
-  private:
+private:
     bool connectionWaiting() { return selectUntil(socket_, false, Deadline(0)) > 0; }
 
     SOCKET socket_;

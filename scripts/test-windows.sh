@@ -80,7 +80,8 @@ map_com_port() {
 
 phase "Wine prefix and server"
 # A persistent server, so that each test program starts in a fraction of a second; its own output
-# goes to a log.
+# goes to a log. A server left running in this prefix by an earlier run goes first.
+wineserver -k 2>/dev/null || true
 wineserver -p >"$logs/wineserver.log" 2>&1
 wine cmd /c exit >"$logs/wine-prefix.log" 2>&1
 mkdir -p "$WINEPREFIX/dosdevices"
@@ -185,7 +186,7 @@ stop_adapter || fail "tcp-family2: the adapter did not complete the update"
 check_image tcp-family2 QXBL
 
 # Family 1 over a COM port: the block download, with the switch to 2 Mbps and back.
-make_file com-family1 --family 1 --model ZNB540 --payload-size 16384
+make_file com-family1 --family 1 --model "Korvane FS v1" --payload-size 16384
 start_adapter com-family1 --pty --model 5 --firmware-version-after 1.1.0 --wire-time
 # The emulator sets its pty's rate in a form wine cannot read back; give it the classic one.
 stty -F "$adapter_address" 115200

@@ -13,7 +13,7 @@ namespace korvane::sim {
 // at another: while the two ends' rates differ, the bytes are dropped. Each end keeps its slave
 // open as well, so an end stays usable while its program closes and opens it again.
 class NullModemLink {
-  public:
+public:
     NullModemLink() = default;
     ~NullModemLink();
     NullModemLink(const NullModemLink&) = delete;
@@ -29,7 +29,7 @@ class NullModemLink {
     std::uint64_t bytesCarried() const { return carried_; }
     std::uint64_t bytesDropped() const { return dropped_; }
 
-  private:
+private:
     struct End {
         int master = -1;
         int slave = -1;

@@ -22,7 +22,7 @@ using test::RawComPeer;
 using Bytes = std::vector<std::uint8_t>;
 
 class SerialChannelOnComPair : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const auto pair = test::comPairFromEnvironment();
         if (!pair) {

@@ -16,7 +16,7 @@ using Names = std::vector<std::string>;
 // Values are added in the order of their names, so that the key enumerates them in that order
 // whether the registry keeps insertion order (Windows) or name order (wine).
 class ScratchKey {
-  public:
+public:
     ScratchKey() {
         path_ = "Software\\KorvaneFwUpdaterTests\\SerialComm" +
                 std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter_);
@@ -40,7 +40,7 @@ class ScratchKey {
     }
     Names list() const { return listSerialPortsUnderKey(HKEY_CURRENT_USER, path_.c_str()); }
 
-  private:
+private:
     static inline int counter_ = 0;
     std::string path_;
     HKEY key_ = nullptr;

@@ -28,11 +28,11 @@ bool isFolder(const std::string& path) {
 }
 
 class LogLevelGuard {
-  public:
+public:
     explicit LogLevelGuard(int level) : saved_(LogLevel.load()) { LogLevel.store(level); }
     ~LogLevelGuard() { LogLevel.store(saved_); }
 
-  private:
+private:
     int saved_;
 };
 

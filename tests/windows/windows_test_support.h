@@ -19,14 +19,14 @@ namespace korvane::test {
 
 // Makes a fresh temporary folder the current directory for its lifetime.
 class ScopedTempCwd {
-  public:
+public:
     ScopedTempCwd();
     ~ScopedTempCwd();
     ScopedTempCwd(const ScopedTempCwd&) = delete;
     ScopedTempCwd& operator=(const ScopedTempCwd&) = delete;
     const std::string& path() const { return path_; }
 
-  private:
+private:
     std::string previous_;
     std::string path_;
 };
@@ -42,7 +42,7 @@ std::optional<ComPair> comPairFromEnvironment();
 
 // The adapter's end of the cable, driven with plain blocking Win32 calls.
 class RawComPeer {
-  public:
+public:
     explicit RawComPeer(const std::string& name, int baud = 115200);
     ~RawComPeer();
     RawComPeer(const RawComPeer&) = delete;
@@ -57,14 +57,14 @@ class RawComPeer {
     // Drops whatever arrived so far.
     void discardInput();
 
-  private:
+private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 // A loopback listener and client on raw Winsock, for playing the adapter. Each holds its own
 // WSAStartup for its lifetime.
 class RawListener {
-  public:
+public:
     RawListener();
     ~RawListener();
     RawListener(const RawListener&) = delete;
@@ -73,14 +73,14 @@ class RawListener {
     SOCKET acceptOne(int timeoutMs);
     int port() const { return port_; }
 
-  private:
+private:
     bool started_ = false;
     SOCKET socket_ = INVALID_SOCKET;
     int port_ = 0;
 };
 
 class RawSocket {
-  public:
+public:
     explicit RawSocket(SOCKET socket = INVALID_SOCKET) : socket_(socket) {}
     ~RawSocket();
     RawSocket(const RawSocket&) = delete;
@@ -95,13 +95,13 @@ class RawSocket {
         socket_ = socket;
     }
 
-  private:
+private:
     SOCKET socket_;
 };
 
 // Connects a raw client to 127.0.0.1:`port` (own WSAStartup, released when it goes).
 class RawClient {
-  public:
+public:
     explicit RawClient(int port);
     ~RawClient();
     RawClient(const RawClient&) = delete;
@@ -109,7 +109,7 @@ class RawClient {
     RawSocket& socket() { return socket_; }
     int localPort() const { return localPort_; }
 
-  private:
+private:
     bool started_ = false;
     RawSocket socket_;
     int localPort_ = 0;
