@@ -19,7 +19,7 @@ constexpr int kTrafficLogLevel = 3;
 // One timestamped line per event of a serial channel: opening, closing and every block of bytes
 // moved. Used by one thread at a time; it has no lock of its own.
 class TrafficLog {
-public:
+  public:
     // No path: writes nothing. The empty path: standard output. Otherwise the file, appended to.
     explicit TrafficLog(const std::optional<std::string>& path);
     virtual ~TrafficLog();
@@ -35,7 +35,7 @@ public:
 
     bool hasFile() const { return writer_->hasFile(); }
 
-private:
+  private:
     std::unique_ptr<LogFileWriter> writer_;
 };
 
@@ -45,9 +45,9 @@ std::string trafficLogTimestamp();
 // The folder of the log files, relative to the current directory.
 inline constexpr const char* kTrafficLogFolder = "DadoredivIdorirlog";
 
-// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date (a backslash instead of the
-// slash on Windows). Creates the folder first; a
-// folder that cannot be created is not an error here (the file then fails to open).
+// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date, with a backslash for the slash on
+// Windows. Creates the folder first; a folder that cannot be created is not an error here (the
+// file then fails to open).
 std::string prepareTrafficLogPath();
 
 // The log a serial channel creates: the per-day file when LogLevel is 3 or more, else none.
