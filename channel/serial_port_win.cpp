@@ -159,9 +159,16 @@ int WinSerialPort::transferOnce(bool writing, std::uint8_t* data, DWORD count,
     OVERLAPPED overlapped{};
     overlapped.hEvent = transferDone_.get();
     ResetEvent(overlapped.hEvent);
-    const BOOL started = writing ? WriteFile(handle_, data, count, nullptr, &overlapped)
-                                 : ReadFile(handle_, data, count, nullptr, &overlapped);
-    if (!started && GetLastError() != ERROR_IO_PENDING) {
+    const BOOL completed = writing ? WriteFile(handle_, data, count, nullptr, &overlapped)
+                                   : ReadFile(handle_, data, count, nullptr, &overlapped);
+    if (completed) {
+        DWORD moved = 0;
+        if (!GetOverlappedResult(handle_, &overlapped, &moved, FALSE)) {
+            return -1;
+        }
+        return static_cast<int>(moved);
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
         return -1;
     }
     return finishTransfer(overlapped, deadline);
