@@ -141,7 +141,7 @@ run_fw() {
     local name=$1
     shift
     local status=0
-    (cd "$e2e" && wine korvane-fw.exe "$@" --progress plain) >"$e2e/$name.fw.out" \
+    (cd "$e2e" && timeout 600 wine korvane-fw.exe "$@" --progress plain) >"$e2e/$name.fw.out" \
         2>"$e2e/$name.fw.err" || status=$?
     echo "korvane-fw.exe $* -> exit status $status"
     return "$status"
