@@ -205,9 +205,10 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
         }
         resend = true;
     }
-    // A failure on the pair that held the last lines of the file does not stop the download:
-    // the closing command decides.
-    return position >= size ? 1 : failure;
+    // A pair that was never accepted is a failed download, also when it held the last lines of
+    // the file: the adapter lacks those lines, so closing the download as a success would leave
+    // it with incomplete firmware while the user is told the update finished.
+    return failure;
 }
 
 int finishDownload(Channel& channel) {

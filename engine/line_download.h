@@ -33,7 +33,7 @@ struct LinePair {
 // "QXUPDT03\r" with up to three tries; any answer closed by the prompt is acceptance.
 int requestStart(Channel& channel, char* reply, std::size_t replySize);
 
-// 1: all lines sent (also when only the last pair failed); -1: stopped on the stop request;
+// 1: all lines sent; -1: stopped on the stop request;
 // -4: a pair was repeated three times; -5: a pair failed four times.
 int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::int32_t size,
                  double progressStep);

@@ -127,6 +127,22 @@ TEST(VersionGate, IdentityRefusals) {
         c.settings.elmVersion = "2.3";
         cases.push_back(c);
     }
+    {
+        Case c{"too old", adapter(sim::kModelAzur03), sim::kModelAzur03,
+               std::string("This product is too old, please contact the \r\ntechnical team for "
+                           "assistance in upgrading: \r\n[") +
+                   kSupportContact + "].\r\n"};
+        c.settings.versionPrefix = "Azur V";
+        c.settings.firmwareVersion = "3.0.01";
+        cases.push_back(c);
+    }
+    {
+        Case c{"model 4 without its version prefix", adapter(sim::kModelAzur01),
+               sim::kModelAzur01, kNoUpgrade};
+        c.settings.versionPrefix = "Azur V";
+        c.settings.firmwareVersion = "4.0.06";
+        cases.push_back(c);
+    }
     for (const char* identity : {"Q_Rove01 v", "Korvane-MC v"}) {
         Case c{identity, adapter(sim::kModelZnb5413), sim::kModelZnb5413, ""};
         c.settings.identityPrefix = identity;
