@@ -44,10 +44,14 @@ std::unique_ptr<BatchOutput> makeBatchOutput(const JobOptions& options, std::ost
         labels.push_back(portLabel(descriptor));
     }
     TerminalSize size;
-    if (options.progress == ProgressMode::Bar && &err == &std::cerr) {
-        standardErrorSize(size.rows, size.columns);
+    ProgressMode mode = options.progress;
+    // The board moves the cursor over several lines: without a terminal that follows, the
+    // adapters' progress goes out as plain lines instead.
+    if (mode == ProgressMode::Bar &&
+        (&err != &std::cerr || !standardErrorSize(size.rows, size.columns))) {
+        mode = ProgressMode::Plain;
     }
-    return std::make_unique<TextBatchOutput>(labels, options.progress, out, err, size);
+    return std::make_unique<TextBatchOutput>(labels, mode, out, err, size);
 }
 
 int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ostream& err) {
