@@ -8,11 +8,10 @@ namespace {
 constexpr CliCommand kCommands[] = {
     {"check", "FILE", "check an update file and show what it holds", runCheckCommand},
     {"update", "PORT... --file PATH [OPTIONS]",
-     "install the firmware of an update file into one adapter or several at once",
-     runUpdateCommand},
+     "install the firmware of an update file into one or more adapters", runUpdateCommand},
     {"read", "PORT... [OPTIONS]", "show the adapters' firmware and adapter versions",
      runReadCommand},
-    {"ports", "[--json]", "list the serial ports of this machine with what is known of them",
+    {"ports", "[--json]", "list the serial ports with what the system knows of them",
      runPortsCommand},
 };
 

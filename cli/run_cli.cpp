@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstring>
 #include <ostream>
 #include <string_view>
 
@@ -9,10 +11,14 @@ namespace {
 
 void printUsage(std::ostream& stream) {
     stream << "usage: korvane-fw <command> [arguments]\ncommands:\n";
+    std::size_t width = 0;
+    for (const CliCommand& command : cliCommands()) {
+        width = std::max(width, std::strlen(command.name) + 1 + std::strlen(command.arguments));
+    }
     for (const CliCommand& command : cliCommands()) {
         const std::string left = std::string(command.name) + " " + command.arguments;
-        stream << "  " << left << std::string(left.size() < 14 ? 14 - left.size() : 1, ' ')
-               << command.summary << "\n";
+        stream << "  " << left << std::string(width + 2 - left.size(), ' ') << command.summary
+               << "\n";
     }
 }
 
