@@ -1,0 +1,56 @@
+#pragma once
+
+// One soak run: a fresh emulated adapter served over TCP or a pty, a fresh update file, and the
+// whole update through UpdateJob (openPort, runUpdate, releasePort) on a worker thread, watched
+// by a watchdog that allows the updater exactly the sum of its own deadlines plus a margin.
+
+#include <string>
+
+#include "sim/adapter/adapter_state.h"
+#include "tests/soak/soak_plan.h"
+
+namespace korvane::soak {
+
+struct SoakOptions {
+    std::string workDir = "/tmp";  // where the run's update file is written
+    int hangMarginMs = 5000;       // beyond the booked budget and the flows' fixed waits
+};
+
+enum class Verdict {
+    Success,       // "File download finished!" and the adapter holds the payload, closed
+    Failure,       // no success, and the last line is a failure or refusal text
+    FalseSuccess,  // "File download finished!" but the adapter does not hold the payload
+    BadEnding,     // no success, and the last line is neither a failure nor a refusal text
+    CleanFailed,   // a run without faults that did not succeed
+    Hang,          // the run outlived its own deadlines
+    SetupError,    // the adapter or the file could not be set up (not the updater's fault)
+};
+inline constexpr int kVerdicts = 7;
+const char* verdictName(Verdict verdict);
+// Whether the verdict breaks a property of the soak.
+bool isViolation(Verdict verdict);
+
+struct RunOutcome {
+    RunPlan plan;
+    Verdict verdict = Verdict::SetupError;
+    bool finished = false;          // the updater reported "File download finished!\r\n"
+    bool imageComplete = false;     // the adapter's firmware bytes equal the file's payload
+    bool adapterCompleted = false;  // the adapter saw its download closed
+    std::string output;             // every text the updater reported, in order
+    std::string lastLine;           // the last line of that output
+    double seconds = 0.0;
+    double allowedSeconds = 0.0;  // what the watchdog allowed by the end
+    std::string detail;           // hang: the call in progress; setup error: why
+    sim::AdapterStatus status;
+};
+
+// Runs the plan. On a hang the worker thread is left running (detached, with everything it uses
+// kept alive) and the outcome says Hang; the caller should end the process soon after.
+RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options);
+
+// The last complete or partial line of `output`, without its line end.
+std::string lastLineOf(const std::string& output);
+// A "**Failed**" text or one of the refusal texts of identification and version gating.
+bool isFailureOrRefusalLine(const std::string& line);
+
+}  // namespace korvane::soak
