@@ -1,15 +1,20 @@
-// The channel kinds of this platform. Until the serial and TCP kinds are built, every
-// construction fails to open, so createChannel reports the connection error.
+// The channel kinds of this platform: the serial port and the TCP connection.
+#include <memory>
+
 #include "channel/channel_factory.h"
+#include "channel/serial_channel.h"
+#include "channel/tcp_channel.h"
 
 namespace korvane {
 
 ChannelFactory defaultChannelFactory() {
-    auto none = [](const ChannelConfig&, bool& isOpen) -> std::unique_ptr<Channel> {
-        isOpen = false;
-        return nullptr;
+    auto serial = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
+        return std::make_unique<SerialChannel>(config, isOpen);
     };
-    return ChannelFactory{none, none};
+    auto tcp = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
+        return std::make_unique<TcpChannel>(config, isOpen);
+    };
+    return ChannelFactory{serial, tcp};
 }
 
 }  // namespace korvane

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/job_commands.h"
 
 namespace korvane {
 
@@ -6,6 +7,10 @@ namespace {
 
 constexpr CliCommand kCommands[] = {
     {"check", "FILE", "check an update file and show what it holds", runCheckCommand},
+    {"update", "PORT --file PATH [OPTIONS]",
+     "install the firmware of an update file into an adapter", runUpdateCommand},
+    {"read", "PORT [OPTIONS]", "show the adapter's firmware and adapter versions", runReadCommand},
+    {"ports", "", "list the serial ports of this machine", runPortsCommand},
 };
 
 }  // namespace

@@ -88,6 +88,9 @@ struct AdapterSettings {
     // "Korvane FD v", "Azur01 v", "ZNB540 v", "ZNB6730 v". Model 1 may also use "Q_Rove01 v" or
     // "Korvane-MC v".
     std::string identityPrefix;
+    // Models 0 and 4: what stands before the firmware version in the "QXVERS\r" answer. Older
+    // products of these models answer "Azur V3..." instead.
+    std::string versionPrefix = "AzurXX V";
     // The "QXPROI\r" answer.
     std::string productText = "Korvane OBD-II";
     // Family 1: the "QXVERS\r" answer begins with the model name; false: with "V" alone.

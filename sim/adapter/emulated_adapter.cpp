@@ -265,7 +265,7 @@ EmulatedAdapter::Reply EmulatedAdapter::applicationCommon(const std::string& tex
     }
     if (text == "QXVERS") {
         if (model == kModelAzur03 || model == kModelAzur01) {
-            return Reply{{"AzurXX V" + firmwareVersion_}};
+            return Reply{{settings_.versionPrefix + firmwareVersion_}};
         }
         if (isFamily2Model(model)) {
             return Reply{{"V" + shortVersion_}};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "channel/byte_queue.h"
+#include "channel/channel.h"
+#include "channel/channel_config.h"
+#include "channel/critical_lock.h"
+#include "channel/queue_pump.h"
+#include "channel/tcp_socket.h"
+#include "channel/worker_thread.h"
+
+namespace korvane {
+
+// The channel over a TCP connection, in one of three roles:
+// - client (any "mode" but "server"): connects to "remote_ip":"remote_port";
+// - server ("mode" "server"): listens on "local_ip":"local_port" and accepts connections on a
+//   thread of its own; acceptPeer hands them out;
+// - accepted peer: made by a server for each connection it accepts, owned by that server.
+// Client and peer carry data through a pump thread and two queues; read and write only touch the
+// queues. Addresses are dotted IPv4 texts; no host names are resolved.
+class TcpChannel final : public Channel {
+  public:
+    // Longest wait for one connection attempt of a client.
+    static constexpr int kConnectTimeoutMs = 3000;
+    // Accepted connections waiting to be handed out; further ones are turned away.
+    static constexpr std::size_t kMaxPendingPeers = 64;
+
+    TcpChannel(ChannelConfig config, bool& isOpen);
+    ~TcpChannel() override;
+
+    void close() override;
+    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
+    void purge() override;
+    int available() override;
+    bool isOpen() override;
+    bool reopen() override;
+    // Server only: the pending peer named "remote_ip:remote_port" (any pending peer, the first in
+    // name order, when "remote_ip" is empty), waiting up to `timeoutMs` for it. The peer stays
+    // owned by the server; its holder ends its use with close(), which also destroys it, so the
+    // pointer must not be used after that.
+    Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
+    int setBaudRate(int baud) override;
+
+    // Server: the names of the accepted peers not yet handed out, in name order.
+    std::vector<std::string> pendingPeerNames();
+
+  private:
+    TcpChannel(TcpChannel* ownerServer, std::unique_ptr<TcpSocket> socket);
+
+    bool server() const { return mode_ == "server"; }
+    bool peer() const { return ownerServer_ != nullptr; }
+    bool clientOpen();
+    void clientClose();
+    bool serverOpen();
+    void serverClose();
+    void stopConnection();
+    void acceptLoop();
+    bool acceptStopRequested();
+    // Server side of a peer's close: takes the peer out of activePeers and gives it back.
+    std::unique_ptr<TcpChannel> releaseActivePeer(TcpChannel* peer);
+
+    TcpChannel* ownerServer_ = nullptr;
+    std::map<std::string, std::unique_ptr<TcpChannel>> pendingPeers_;
+    std::map<std::string, std::unique_ptr<TcpChannel>> activePeers_;
+    CriticalLock peersLock_;
+    std::condition_variable peerArrived_;  // with peersLock_
+    std::string mode_;
+    std::string localIp_;
+    int localPort_ = 0;
+    std::string remoteIp_;
+    int remotePort_ = 0;
+    bool open_ = false;
+    bool socketLayerStarted_ = false;
+    std::unique_ptr<TcpSocket> socket_;
+    std::unique_ptr<TcpListener> listener_;
+    std::unique_ptr<WorkerThread> acceptThread_;
+    bool acceptStop_ = false;
+    CriticalLock acceptStopLock_;
+    ByteQueue rxQueue_;
+    ByteQueue txQueue_;
+    CriticalLock queueLock_;
+    std::unique_ptr<QueuePump> pump_;  // last: stopped first, before the queues go
+};
+
+}  // namespace korvane

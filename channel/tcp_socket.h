@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "channel/pump_link.h"
+#include "channel/tick.h"
+
+namespace korvane {
+
+// A connected TCP stream socket of the platform, non-blocking, served by a queue pump.
+// Destroying it closes the connection.
+class TcpSocket : public PumpLink {};
+
+// A listening TCP socket.
+class TcpListener {
+  public:
+    virtual ~TcpListener() = default;
+    // Blocks until a connection waits to be accepted, wake() is called, or the deadline passes;
+    // true in the first case.
+    virtual bool waitForConnection(const Deadline& deadline) = 0;
+    // Accepts one waiting connection without blocking; nullptr when there is none. `peerName` gets
+    // the peer's dotted IPv4 address, ":" and its port in decimal.
+    virtual std::unique_ptr<TcpSocket> acceptConnection(std::string& peerName) = 0;
+    // Ends the current (or next) waitForConnection.
+    virtual void wake() = 0;
+
+  protected:
+    TcpListener() = default;
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+};
+
+// Every successful startSocketLayer is paired with exactly one stopSocketLayer: at once when the
+// open that needed it fails, otherwise when the socket is closed. Platforms whose sockets need no
+// set-up succeed and do nothing.
+bool startSocketLayer();
+void stopSocketLayer();
+
+// Parses a dotted IPv4 address ("a.b.c.d", decimal parts 0..255); no host names. False otherwise.
+bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]);
+
+// Connects to `ip`:`port` within `timeoutMs`; nullptr when the address is not dotted IPv4, the
+// port is outside 1..65535, the peer refuses or does not answer in time.
+std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs);
+
+// Listens on `ip`:`port` (port 0: any free port) with the given backlog; nullptr on failure.
+std::unique_ptr<TcpListener> listenTcp(const std::string& ip, int port, int backlog);
+
+}  // namespace korvane

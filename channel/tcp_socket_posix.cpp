@@ -1,0 +1,242 @@
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+#include "channel/tcp_socket.h"
+#include "channel/wake_pipe_posix.h"
+
+namespace korvane {
+namespace {
+
+int pollTimeoutMs(const Deadline& deadline) {
+    using namespace std::chrono;
+    const auto left = deadline.timePoint() - steady_clock::now();
+    if (left <= steady_clock::duration::zero()) {
+        return 0;
+    }
+    const auto ms = duration_cast<milliseconds>(left + milliseconds(1) - nanoseconds(1)).count();
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+// Polls `entries` until one of them has an event or the deadline passes; false on time-out.
+bool pollUntil(pollfd* entries, nfds_t count, const Deadline& deadline) {
+    for (;;) {
+        const int timeout = pollTimeoutMs(deadline);
+        if (timeout == 0) {
+            return false;
+        }
+        const int result = ::poll(entries, count, timeout);
+        if (result > 0) {
+            return true;
+        }
+        if (result < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool socketAddress(const std::string& ip, int port, sockaddr_in& address) {
+    unsigned char parts[4];
+    if (port < 0 || port > 65535 || !parseDottedIpv4(ip, parts)) {
+        return false;
+    }
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    std::memcpy(&address.sin_addr, parts, 4);
+    return true;
+}
+
+class PosixTcpSocket final : public TcpSocket {
+  public:
+    explicit PosixTcpSocket(int fd) : fd_(fd) {}
+    ~PosixTcpSocket() override { ::close(fd_); }
+
+    bool usable() const { return wake_.valid(); }
+
+    Wait waitForInputOrWake(bool watchInput, const Deadline& deadline) override {
+        pollfd entries[2] = {{wake_.pollFd(), POLLIN, 0}, {watchInput ? fd_ : -1, POLLIN, 0}};
+        if (!pollUntil(entries, 2, deadline)) {
+            return Wait::timedOut;
+        }
+        if (entries[0].revents != 0) {
+            wake_.drain();
+            return Wait::woken;
+        }
+        // A closed or failed connection also reads as ready; the receive then tells.
+        return (entries[1].revents & (POLLIN | POLLHUP | POLLERR)) ? Wait::inputReady
+                                                                   : Wait::inputGone;
+    }
+
+    int receiveAvailable(std::uint8_t* buffer, int most) override {
+        for (;;) {
+            const ssize_t got = ::recv(fd_, buffer, static_cast<size_t>(most), 0);
+            if (got > 0) {
+                return static_cast<int>(got);
+            }
+            if (got == 0) {
+                return -1;  // the peer closed the connection
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+        }
+    }
+
+    int sendWithin(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
+        int sent = 0;
+        while (sent < count) {
+            const ssize_t moved =
+                ::send(fd_, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
+            if (moved > 0) {
+                sent += static_cast<int>(moved);
+                continue;
+            }
+            if (moved < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                return -1;
+            }
+            pollfd entry{fd_, POLLOUT, 0};
+            if (!pollUntil(&entry, 1, deadline)) {
+                break;
+            }
+            if (entry.revents & (POLLERR | POLLNVAL)) {
+                return -1;
+            }
+        }
+        return sent;
+    }
+
+    void wake() override { wake_.wake(); }
+
+  private:
+    int fd_;
+    WakePipe wake_;
+};
+
+class PosixTcpListener final : public TcpListener {
+  public:
+    explicit PosixTcpListener(int fd) : fd_(fd) {}
+    ~PosixTcpListener() override { ::close(fd_); }
+
+    bool usable() const { return wake_.valid(); }
+
+    bool waitForConnection(const Deadline& deadline) override {
+        pollfd entries[2] = {{wake_.pollFd(), POLLIN, 0}, {fd_, POLLIN, 0}};
+        if (!pollUntil(entries, 2, deadline)) {
+            return false;
+        }
+        if (entries[0].revents != 0) {
+            wake_.drain();
+        }
+        return (entries[1].revents & POLLIN) != 0;
+    }
+
+    std::unique_ptr<TcpSocket> acceptConnection(std::string& peerName) override {
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        const int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&address), &size,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        char ip[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &address.sin_addr, ip, sizeof ip);
+        peerName = std::string(ip) + ":" + std::to_string(ntohs(address.sin_port));
+        auto socket = std::make_unique<PosixTcpSocket>(fd);
+        if (!socket->usable()) {
+            return nullptr;
+        }
+        return socket;
+    }
+
+    void wake() override { wake_.wake(); }
+
+  private:
+    int fd_;
+    WakePipe wake_;
+};
+
+}  // namespace
+
+bool startSocketLayer() {
+    return true;
+}
+
+void stopSocketLayer() {}
+
+bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]) {
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1) {
+        return false;
+    }
+    std::memcpy(address, &parsed, 4);
+    return true;
+}
+
+std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs) {
+    sockaddr_in address{};
+    if (port == 0 || !socketAddress(ip, port, address)) {
+        return nullptr;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return nullptr;
+    }
+    auto socket = std::make_unique<PosixTcpSocket>(fd);
+    if (!socket->usable()) {
+        return nullptr;
+    }
+    const Deadline deadline(timeoutMs);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (errno != EINPROGRESS) {
+            return nullptr;
+        }
+        pollfd entry{fd, POLLOUT, 0};
+        if (!pollUntil(&entry, 1, deadline)) {
+            return nullptr;
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
+            return nullptr;
+        }
+    }
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return socket;
+}
+
+std::unique_ptr<TcpListener> listenTcp(const std::string& ip, int port, int backlog) {
+    sockaddr_in address{};
+    if (!socketAddress(ip, port, address)) {
+        return nullptr;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return nullptr;
+    }
+    auto listener = std::make_unique<PosixTcpListener>(fd);
+    // Lets a server listen again on its port while old connections linger in TIME_WAIT; two live
+    // listeners on one port are still refused.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (!listener->usable() ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, backlog) != 0) {
+        return nullptr;
+    }
+    return listener;
+}
+
+}  // namespace korvane

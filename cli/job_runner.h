@@ -1,0 +1,34 @@
+#pragma once
+
+#include <iosfwd>
+
+#include "cli/job_options.h"
+#include "cli/progress_display.h"
+#include "engine/update_job.h"
+
+namespace korvane {
+
+// Exit status after Ctrl-C, as shells report a process ended by SIGINT.
+inline constexpr int kExitInterrupted = 130;
+
+enum class JobKind { Update, Read };
+
+// Whether the user asked to stop (Ctrl-C). Read from the thread that waits for the work.
+class InterruptSource {
+public:
+    virtual ~InterruptSource() = default;
+    virtual bool pending() = 0;
+};
+
+// Runs one update or version read-out on `job` the way the window does: setReportSink, openPort
+// on this thread, the work and releasePort on a WorkerThread. Every text goes to `out` as it is
+// reported (line ends as the terminal writes them), progress to `progress`. While the work runs,
+// an interrupt sets the job's stop request; the download loops end before their next pair or
+// record.
+//
+// Exit status: kExitOk when an update reached progress 100 or a read reported at least one text;
+// kExitInterrupted when an interrupt came, whatever happened after it; else kExitFailed.
+int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisplay& progress,
+           std::ostream& out, InterruptSource& interrupt);
+
+}  // namespace korvane

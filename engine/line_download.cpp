@@ -1,0 +1,380 @@
+// The family-2 line download: the adapter is identified (application firmware) or found in its
+// boot loader, put into download mode, given every file line as a "QXBL" command in pairs with
+// its repeat requests honoured, and closed with "QXFL".
+#include "engine/line_download.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "channel/atoi_rule.h"
+#include "channel/tick.h"
+#include "engine/command_exchange.h"
+#include "engine/flows.h"
+#include "engine/identification.h"
+#include "engine/update_file.h"
+#include "engine/update_job.h"
+
+namespace korvane {
+
+const char kClosingRecordCommand[] =
+    "QXBLFFF1"
+    "0000000000000000000000000000000000000000000000000000000000000000"
+    "0000000000000000000000000000000000000000000000000000000000000000"
+    "0F\r";
+static_assert(sizeof(kClosingRecordCommand) - 1 == 4 + 4 + 129 + 1 + 1);
+
+namespace {
+
+constexpr int kExchangeMs = 2000;
+constexpr int kClosingRecordMs = 5000;
+constexpr int kFinishRetryWaitMs = 200;
+constexpr std::size_t kMainReplySize = 2048;
+// The echo of a command is collected in the reply buffer before it is recognised and dropped, so
+// a reply buffer holds at least the longest line command ("QXBL", 253 digits and CR).
+constexpr std::size_t kLineReplySize = 4 + kLineCapacity + 64;
+constexpr int kWholePrefix = 255;
+
+// A line is sent at most six times per pass; it must be taken within its first four sends.
+constexpr int kMostSends = 6;
+constexpr int kSendsInTime = 4;
+// A pair goes out at most three times because the adapter asked for it again.
+constexpr int kMostBlockRepeats = 3;
+// A pair that fails in another way is attempted at most four times.
+constexpr int kMostFailedAttempts = 3;
+// The bar runs from 5 towards 95 while lines go out.
+constexpr int kLastSendingProgress = 95;
+
+constexpr char kPowerOnText[] = "**Failed** Please power on the device again!\r\n";
+constexpr char kStopFailedText[] =
+    "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
+
+bool lineTypeSendable(const HexLine& line) {
+    return line.fits() && line.text[0] == '0' &&
+           (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
+}
+
+bool contains(const char* text, const char* part) {
+    return std::strstr(text, part) != nullptr;
+}
+
+// The line-failure text for a sendLinePair result, with the count of lines sent so far.
+void reportPairFailure(UpdateJob& job, int result, int linesSent) {
+    const char* format = "**Failed** Sending error on %d line!\r\n";
+    if (result == -2) {
+        format = "**Failed** Device type error on %d line!\r\n";
+    } else if (result == -3) {
+        format = "**Failed** Reply error on %d line!\r\n";
+    } else if (result == -4) {
+        format = "**Failed** Repeat three times error on %d line!\r\n";
+    }
+    char text[96];
+    std::snprintf(text, sizeof(text), format, linesSent);
+    job.reportText(text);
+}
+
+// Line A of a pair: 0 when taken within its first four sends, else a sendLinePair result.
+int sendFirstLine(Channel& channel, const HexLine& line, char* reply) {
+    for (int sends = 1; sends <= kMostSends; ++sends) {
+        if (!lineTypeSendable(line)) {
+            return -2;
+        }
+        if (sendLine(channel, line.text, reply, kLineReplySize) < 0) {
+            return -1;
+        }
+        if (contains(reply, "...\r")) {
+            return sends <= kSendsInTime ? 0 : -1;
+        }
+        if (!contains(reply, "RepPack\r")) {
+            return -3;
+        }
+    }
+    return -1;
+}
+
+// Line B of a pair: 0 when finished ("OK\r" or "RepBlock\r", the answer left in `reply`) within
+// its first four sends, else a sendLinePair result.
+int sendSecondLine(Channel& channel, const HexLine& line, char* reply) {
+    for (int sends = 1; sends <= kMostSends; ++sends) {
+        if (!lineTypeSendable(line)) {
+            return -2;
+        }
+        if (sendLine(channel, line.text, reply, kLineReplySize) < 0) {
+            return -1;
+        }
+        if (contains(reply, "RepPack\r")) {
+            continue;
+        }
+        if (contains(reply, "OK\r") || contains(reply, "RepBlock\r")) {
+            return sends <= kSendsInTime ? 0 : -1;
+        }
+        return -3;
+    }
+    return -1;
+}
+
+// Sends `command` and collects its prompt reply with the echo kept, then moves what follows the
+// echo to the start of `reply`.
+void queryWithoutEcho(Channel& channel, const char* command, char* reply) {
+    reply[0] = '\0';
+    sendCommand(channel, command, kExchangeMs);
+    readPromptReply(channel, reply, kLineReplySize, kExchangeMs);
+    const char* rest = skipPrefix(reply, command, kWholePrefix);
+    std::memmove(reply, rest, std::strlen(rest) + 1);
+}
+
+}  // namespace
+
+int requestStart(Channel& channel, char* reply, std::size_t replySize) {
+    return exchangeWithRetry(channel, "QXUPDT03\r", reply, replySize, kExchangeMs, kExchangeMs);
+}
+
+int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize) {
+    // "QXBL", up to 253 digits after the type, CR and the terminator.
+    char command[4 + kLineCapacity + 2];
+    const char* body = (line[0] != '\0' && line[1] != '\0') ? line + 2 : "";
+    std::snprintf(command, sizeof(command), "QXBL%s\r", body);
+    return exchangeWithRetry(channel, command, reply, replySize, kExchangeMs, kExchangeMs);
+}
+
+int sendLinePair(Channel& channel, const LinePair& pair) {
+    char reply[kLineReplySize] = {};
+    for (int blockRepeats = 0;;) {
+        int result = sendFirstLine(channel, pair.a, reply);
+        if (result < 0) {
+            return result;
+        }
+        result = sendSecondLine(channel, pair.b, reply);
+        if (result < 0) {
+            return result;
+        }
+        if (!contains(reply, "RepBlock\r")) {
+            return 0;
+        }
+        if (++blockRepeats >= kMostBlockRepeats) {
+            return -4;
+        }
+    }
+}
+
+int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::int32_t size,
+                 double progressStep) {
+    std::int32_t position = 0;
+    int linesSent = 0;
+    int failedAttempts = 0;
+    bool resend = false;
+    LinePair pair;
+    int failure = 0;
+
+    for (;;) {
+        if (job.stopRequested()) {
+            return -1;
+        }
+        if (!resend) {
+            if (position >= size) {
+                return 1;
+            }
+            position = readHexLine(data, size, position, pair.a.text, kLineCapacity, pair.a.digits);
+            if (position >= size) {
+                // The last line of a file with an odd number of lines is not sent.
+                return 1;
+            }
+            position = readHexLine(data, size, position, pair.b.text, kLineCapacity, pair.b.digits);
+        }
+
+        const int result = sendLinePair(channel, pair);
+        if (result >= 0) {
+            linesSent += 2;
+            int progress = static_cast<int>(linesSent * progressStep + 5.0);
+            if (progress > kLastSendingProgress) {
+                progress = kLastSendingProgress;
+            }
+            job.reportProgress(progress);
+            failedAttempts = 0;
+            resend = false;
+            continue;
+        }
+        reportPairFailure(job, result, linesSent);
+        if (result == -4) {
+            failure = -4;
+            break;
+        }
+        if (++failedAttempts > kMostFailedAttempts) {
+            failure = -5;
+            break;
+        }
+        resend = true;
+    }
+    // A pair that was never accepted is a failed download, also when it held the last lines of
+    // the file: the adapter lacks those lines, so closing the download as a success would leave
+    // it with incomplete firmware while the user is told the update finished.
+    return failure;
+}
+
+int finishDownload(Channel& channel) {
+    if (sendCommand(channel, "QXFL\r", kExchangeMs) < 0) {
+        return -1;
+    }
+    char reply[kLineReplySize] = {};
+    if (readPromptReply(channel, reply, sizeof(reply), kExchangeMs) < 0) {
+        return -1;
+    }
+    // The answer keeps its echo, so an adapter that echoes the command fails this test and the
+    // download is closed by recoverFinish.
+    return std::strncmp(reply, "OK", 2) == 0 ? 0 : -2;
+}
+
+int recoverFinish(Channel& channel) {
+    char reply[kLineReplySize] = {};
+    const int result = exchangeCommand(channel, kClosingRecordCommand, reply, sizeof(reply),
+                                       kClosingRecordMs, kClosingRecordMs);
+    if (result < 0) {
+        return result;
+    }
+    if (!contains(reply, "OK")) {
+        return -1;
+    }
+    if (exchangeCommand(channel, "QXFL\r", reply, sizeof(reply), kExchangeMs, kExchangeMs) < 0) {
+        return -1;
+    }
+    return contains(reply, "OK") ? 1 : -1;
+}
+
+int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
+    const char* query;
+    char letter;
+    const char* setCommand;
+    const char* confirmation;
+    if (code == kModelAzur03 || code == kModelAzur01) {
+        query = "QXI\r";
+        letter = 'v';
+        setCommand = "QXVADJ v";
+        confirmation = "ELM327";
+    } else if ((code >= kModelZnb5413 && code <= kModelZnb5412) || code == kModelZnb540 ||
+               code == kModelZnb6730) {
+        query = "QXVERS\r";
+        letter = 'V';
+        setCommand = "QX UCS_ATI ELM327 v";
+        confirmation = "OK";
+    } else {
+        return -1;
+    }
+
+    char reply[kLineReplySize] = {};
+    queryWithoutEcho(channel, query, reply);
+    if (contains(reply, "ELM327")) {
+        queryWithoutEcho(channel, query, reply);
+    }
+    char* found = std::strchr(reply, letter);
+    if (found == nullptr) {
+        return -2;
+    }
+    char* versionText = found + 1;
+    // Up to three characters and the prompt, for example 2.3 and ">".
+    if (std::strlen(versionText) > 4) {
+        return -3;
+    }
+    removeChar(versionText, '>');
+    char version[8];
+    std::snprintf(version, sizeof(version), "%s", versionText);
+    char digits[8];
+    std::snprintf(digits, sizeof(digits), "%s", versionText);
+    removeChar(digits, '.');
+    const int number = atoiRule(digits);
+    if (job.deviceCode == kModelAzur01 && number < 21) {
+        std::snprintf(version, sizeof(version), "2.1");
+    } else if (job.deviceCode != kModelAzur01 && number < 22) {
+        std::snprintf(version, sizeof(version), "2.2");
+    }
+
+    char command[48];
+    std::snprintf(command, sizeof(command), "%s%s\r", setCommand, version);
+    reply[0] = '\0';
+    sendCommand(channel, command, kExchangeMs);
+    readPromptReply(channel, reply, sizeof(reply), kExchangeMs);
+    return contains(reply, confirmation) ? 1 : -4;
+}
+
+int runLineDownload(UpdateJob& job, Channel& channel) {
+    UpdateFile& file = job.file();
+    const int model = lookupModelName(file.modelName);
+    if (model < 0) {
+        job.reportText(kFormatErrorText);
+        return model;
+    }
+    job.modelCode = static_cast<ModelCode>(model);
+
+    char reply[kMainReplySize] = {};
+    int result = exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
+    if (result < 0) {
+        job.reportText(kPowerOnText);
+        return result;
+    }
+    job.reportProgress(3);
+
+    if (contains(reply, "ELM327 ")) {
+        job.appMode = true;
+        reportDeviceVersion(job, channel, job.modelCode);
+    } else {
+        // No ELM327 identity: the adapter runs its boot loader.
+        job.appMode = false;
+        result =
+            exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
+        if (result < 0 || !contains(reply, "OK")) {
+            job.reportText("**Failed** Device connection error!\r\n");
+            job.reportText(kPowerOnText);
+            return result < 0 ? result : -1;
+        }
+    }
+    job.reportText("Device connection ok!\r\n");
+    job.reportProgress(4);
+
+    if (job.appMode) {
+        if (identifyModel(job, channel, job.modelCode) == -1) {
+            job.reportText("**Failed** The upgrade file does not match the device model!\r\n");
+            return -1;
+        }
+        result = checkElmVersion(job, channel);
+        if (result < 0) {
+            job.reportText(
+                "This software version is too low, please download the latest software "
+                "version.!\r\n");
+            return result;
+        }
+        result = gateVersion(job, channel, job.modelCode, file.fileVersion);
+        if (result < 0) {
+            return result;
+        }
+    }
+
+    if (requestStart(channel, reply, sizeof(reply)) < 0) {
+        job.reportText("**Failed** Request start download fail!\r\n");
+        return -1;
+    }
+    job.reportProgress(5);
+
+    const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
+    if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) != 1) {
+        job.reportText(kStopFailedText);
+        return -1;
+    }
+    job.reportProgress(99);
+
+    int finished = finishDownload(channel);
+    if (finished < 0) {
+        sleepMs(kFinishRetryWaitMs);
+        finished = recoverFinish(channel);
+        if (finished < 0) {
+            job.reportText(kStopFailedText);
+            return -1;
+        }
+    }
+
+    if (job.appMode) {
+        adjustAtiVersion(job, channel, job.deviceCode);
+        reportDeviceVersion(job, channel, job.modelCode);
+    }
+    return finished;
+}
+
+}  // namespace korvane

@@ -1,0 +1,245 @@
+// korvane-fw update / read / ports as a user runs them: the real program against the emulated
+// adapter, with its output, progress and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/e2e_support.h"
+
+extern char** environ;
+
+namespace korvane::e2e {
+namespace {
+
+struct Finished {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// korvane-fw run as a child process, its output collected in files.
+class Program {
+public:
+    explicit Program(std::vector<std::string> args, const std::string& workDir = "") {
+        static int counter = 0;
+        const std::string base = ::testing::TempDir() + "korvane_fw_" + std::to_string(::getpid()) +
+                                 "_" + std::to_string(counter++);
+        outPath_ = base + ".out";
+        errPath_ = base + ".err";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!workDir.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+        }
+        args.insert(args.begin(), KORVANE_FW_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, KORVANE_FW_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Program() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            wait();
+        }
+    }
+
+    void interrupt() { ::kill(pid_, SIGINT); }
+
+    Finished wait() {
+        Finished result;
+        int status = 0;
+        if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        pid_ = -1;
+        result.out = readWhole(outPath_);
+        result.err = readWhole(errPath_);
+        return result;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string outPath_;
+    std::string errPath_;
+};
+
+Finished runProgram(std::vector<std::string> args) {
+    return Program(std::move(args)).wait();
+}
+
+// The descriptor's "tcp|ADDR:PORT" as --tcp's ADDR:PORT.
+std::string tcpTarget(const std::string& descriptor) {
+    return descriptor.substr(4);
+}
+
+TEST(Cli, UpdateOverTcp) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5411;
+    EmulatedLink adapter(settings, Link::Tcp);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 1024));
+
+    const Finished run =
+        runProgram({"update", "--tcp", tcpTarget(adapter.descriptor()), "--file", update.path});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out,
+              "Port is opened!\ndevice version:V2.2\nDevice connection ok!\ndevice version:V2.2\n"
+              "File download finished!\n");
+    // Not a terminal: one plain line per change of the progress.
+    EXPECT_EQ(run.err.rfind("progress 1%\nprogress 2%\nprogress 3%\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("progress 99%\nprogress 100%\n"), std::string::npos) << run.err;
+    EXPECT_EQ(imagePayload(adapter.server().image()), update.file.image);
+}
+
+TEST(Cli, UpdateOverAPtyAndReadBack) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelAzur01;
+    EmulatedLink adapter(settings, Link::Pty);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelAzur01, 1024));
+    const std::string pty = adapter.server().ptyPath();
+
+    const Finished run =
+        runProgram({"update", "--serial", pty, "--file", update.path, "--progress=none"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("File download finished!\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(imagePayload(adapter.server().image()), update.file.image);
+
+    const Finished read = runProgram({"read", "--port", "com|" + pty + ":115200"});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out,
+              "Port is opened!\ndevice version:AzurXX V4.0.05\nAdapter version:Azur01 v2.2\n");
+}
+
+TEST(Cli, FailuresExitWithOne) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5412;
+    EmulatedLink adapter(settings, Link::Tcp);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 256));
+
+    const Finished refused =
+        runProgram({"update", "--port", adapter.descriptor(), "--file", update.path});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("does not match the device model!\n"), std::string::npos);
+    EXPECT_EQ(refused.out.find("File download finished!"), std::string::npos);
+
+    // Nothing listens on port 1 of the loopback address.
+    const Finished unreachable = runProgram({"read", "--tcp", "127.0.0.1:1"});
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_EQ(unreachable.out, "**Failed** Port connection error!\n");
+
+    const Finished missingFile =
+        runProgram({"update", "--port", adapter.descriptor(), "--file", "/nonexistent/file"});
+    EXPECT_EQ(missingFile.status, 1);
+    EXPECT_NE(missingFile.out.find("**Failed** File is Invalid!\n"), std::string::npos);
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {"update", "--tcp"},                                          // no file
+        {"update", "--file", "x"},                                    // no port
+        {"update", "--tcp", "--serial", "/dev/null", "--file", "x"},  // two ports
+        {"read", "--tcp", "--progress=fancy"},
+        {"read", "--tcp", "127.0.0.1:99999"},
+        {"read", "--serial", "/dev/ttyS0", "--baud", "fast"},
+        {"read", "--baud", "9600", "--tcp"},
+        {"read", "--tcp", "--file", "x"},
+        {"ports", "extra"},
+    };
+    for (const auto& args : wrong) {
+        const Finished run = runProgram(args);
+        EXPECT_EQ(run.status, 2) << args[0] << " " << args[1];
+        EXPECT_NE(run.err.find("usage: korvane-fw " + args[0]), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(Cli, CtrlCStopsTheUpdateAndNeverReportsSuccess) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5411;
+    settings.faults.lineDelayMs = 20;  // about 2 s for the whole file
+    EmulatedLink adapter(settings, Link::Tcp);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 6400));
+
+    Program program({"update", "--port", adapter.descriptor(), "--file", update.path});
+    ASSERT_TRUE(adapter.server().waitUntil(
+        [](const sim::AdapterStatus& status) { return status.lineCommands >= 6; }, 20000));
+    program.interrupt();
+    const Finished run = program.wait();
+    EXPECT_EQ(run.status, 130);
+    EXPECT_NE(run.out.find("**Failed** Request stop download fail,Upgrade again after power on!\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("File download finished!"), std::string::npos);
+    EXPECT_EQ(run.err.find("progress 100%"), std::string::npos);
+    EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
+    EXPECT_LT(adapter.server().status().lineCommands, 100);
+}
+
+TEST(Cli, LogOptionWritesTheSerialTrafficLog) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5413;
+    EmulatedLink adapter(settings, Link::Pty);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const std::filesystem::path dir =
+        std::filesystem::path(::testing::TempDir()) / ("korvane_log_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+
+    const Finished plain = Program({"read", "--serial", adapter.server().ptyPath()}, dir).wait();
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));  // no log unless asked for
+
+    const Finished logged =
+        Program({"read", "--serial", adapter.server().ptyPath(), "--log"}, dir).wait();
+    EXPECT_EQ(logged.status, 0);
+    std::string log;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file()) {
+            log += readWhole(entry.path().string());
+        }
+    }
+    EXPECT_NE(log.find("Is Opened!"), std::string::npos) << log;
+    EXPECT_NE(log.find("Data[out]"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Cli, PortsListsOneNamePerLine) {
+    const Finished run = runProgram({"ports"});
+    EXPECT_EQ(run.status, 0);
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_FALSE(line.empty());
+        EXPECT_EQ(line.find_first_of(" |:"), std::string::npos) << line;
+    }
+}
+
+}  // namespace
+}  // namespace korvane::e2e
