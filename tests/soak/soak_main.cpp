@@ -1,7 +1,7 @@
 // korvane-soak: many whole updates against the emulated adapter with random, seeded faults.
 //
 //   korvane-soak [--runs N] [--seed FIRST] [--jobs J] [--link tcp|pty] [--faults a,b,...]
-//                [--hang-margin-ms MS] [--work-dir DIR] [--verbose]
+//                [--hang-margin-ms MS] [--work-dir DIR] [--verbose] [--trace]
 //
 // Run i uses seed FIRST + i; `--seed S --runs 1` repeats one run. Every run must end in a success
 // the adapter confirms (its image equals the file's payload and its download was closed) or in a
@@ -102,7 +102,7 @@ int usage(const std::string& why) {
     std::cerr << "korvane-soak: " << why << "\n"
               << "usage: korvane-soak [--runs N] [--seed FIRST] [--jobs J] [--link tcp|pty]\n"
               << "                    [--faults a,b,...] [--hang-margin-ms MS] [--work-dir DIR]\n"
-              << "                    [--verbose]\nfault kinds:";
+              << "                    [--verbose] [--trace]\nfault kinds:";
     for (int i = 0; i < kFaultKinds; ++i) {
         std::cerr << " " << faultName(static_cast<FaultKind>(i));
     }
@@ -123,6 +123,8 @@ int parseOptions(int argc, char** argv, Options& options) {
         long long n = 0;
         if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--trace") {
+            options.soak.trace = true;
         } else if (!hasValue) {
             return usage("missing value or unknown option " + arg);
         } else if (arg == "--runs") {
@@ -210,15 +212,15 @@ struct Tally {
 
 void printRow(const std::string& name, const Tally& t) {
     auto v = [&t](Verdict verdict) { return t.verdicts[static_cast<std::size_t>(verdict)]; };
-    std::printf("%-16s %6d %8d %8d %7d %6d %6d %6d %6d %8.1f\n", name.c_str(), t.runs,
+    std::printf("%-16s %6d %8d %8d %7d %6d %6d %6d %6d %6d %8.1f\n", name.c_str(), t.runs,
                 v(Verdict::Success), v(Verdict::Failure), v(Verdict::FalseSuccess),
-                v(Verdict::BadEnding), v(Verdict::CleanFailed), v(Verdict::Hang), t.unconfirmed,
-                t.runs > 0 ? t.seconds / t.runs : 0.0);
+                v(Verdict::BadEnding), v(Verdict::CleanFailed), v(Verdict::Hang),
+                v(Verdict::StoredTwice), t.unconfirmed, t.runs > 0 ? t.seconds / t.runs : 0.0);
 }
 
 void printHeader(const char* first) {
-    std::printf("%-16s %6s %8s %8s %7s %6s %6s %6s %6s %8s\n", first, "runs", "success", "failure",
-                "falseOK", "badEnd", "clean!", "hang", "unconf", "s/run");
+    std::printf("%-16s %6s %8s %8s %7s %6s %6s %6s %6s %6s %8s\n", first, "runs", "success",
+                "failure", "falseOK", "badEnd", "clean!", "hang", "twice", "unconf", "s/run");
 }
 
 void printViolation(const RunOutcome& o) {
@@ -234,6 +236,15 @@ void printViolation(const RunOutcome& o) {
         shown.replace(at, 2, "\n      ");
     }
     std::printf("   output:\n      %s\n", shown.c_str());
+    if (!o.commandLog.empty()) {
+        std::printf("   adapter's commands:\n");
+        for (const std::string& line : o.commandLog) {
+            std::printf("      %s\n", line.c_str());
+        }
+    }
+    if (!o.hostTrace.empty()) {
+        std::printf("   updater's traffic:%s\n", o.hostTrace.c_str());
+    }
 }
 
 }  // namespace
@@ -271,7 +282,7 @@ int main(int argc, char** argv) {
             const int done = completed.fetch_add(1) + 1;
             {
                 std::lock_guard<std::mutex> hold(printLock);
-                if (isViolation(outcome.verdict)) {
+                if (isViolation(outcome.verdict) || outcome.verdict == Verdict::StoredTwice) {
                     printViolation(outcome);
                 } else if (options.verbose) {
                     std::printf("seed %llu: %s in %.1f s (%s) last: %s\n",
@@ -305,6 +316,7 @@ int main(int argc, char** argv) {
     std::map<std::string, Tally> byLink;
     std::map<std::string, int> endings;
     std::vector<std::uint64_t> violating;
+    std::vector<std::uint64_t> storedTwice;
     int ran = 0;
     for (const RunOutcome& o : outcomes) {
         if (o.plan.seed == 0) {
@@ -326,6 +338,9 @@ int main(int argc, char** argv) {
         }
         if (isViolation(o.verdict)) {
             violating.push_back(o.plan.seed);
+        }
+        if (o.verdict == Verdict::StoredTwice) {
+            storedTwice.push_back(o.plan.seed);
         }
     }
 
@@ -354,10 +369,19 @@ int main(int argc, char** argv) {
         std::printf("%6d  %s\n", count, line.c_str());
     }
     std::printf(
-        "\n(falseOK: \"File download finished!\" without the payload in the adapter; "
-        "badEnd: a failure whose last line is no failure or refusal text; clean!: a run "
-        "without faults that failed; unconf: failures reported although the adapter holds "
-        "the payload and closed the download)\n");
+        "\n(falseOK: \"File download finished!\" without the payload in the adapter; badEnd: a "
+        "failure whose last line is no failure or refusal text; clean!: a run without faults "
+        "that failed; twice: success reported while the adapter holds a line or record twice, "
+        "after late or flooded answers, a limit of the protocol and not counted as a violation; "
+        "unconf: failures reported although the adapter holds the payload and closed the "
+        "download)\n");
+    if (!storedTwice.empty()) {
+        std::printf("\nstored twice after late or flooded answers, seeds:");
+        for (std::uint64_t s : storedTwice) {
+            std::printf(" %llu", static_cast<unsigned long long>(s));
+        }
+        std::printf("\n");
+    }
 
     if (!violating.empty()) {
         std::printf("\nkorvane-soak: %zu runs broke a property; seeds:", violating.size());

@@ -25,8 +25,8 @@ class Dice {
 };
 
 constexpr const char* kFaultNames[kFaultKinds] = {
-    "noise", "nul",          "reppack", "repblock",     "err02",   "silence",   "slow",
-    "drop",  "baud-refused", "flood",   "finish-error", "refusal", "wire-time",
+    "noise", "nul",  "reppack",      "repblock", "err02",        "silence", "slow",
+    "late",  "drop", "baud-refused", "flood",    "finish-error", "refusal", "wire-time",
 };
 
 // The file's model name for each adapter model, and a product text the emulator's default
@@ -94,6 +94,10 @@ const char* faultName(FaultKind kind) {
     return kFaultNames[static_cast<int>(kind)];
 }
 
+bool breaksAdapterContract(FaultKind kind) {
+    return kind == FaultKind::LateAnswers || kind == FaultKind::Flood;
+}
+
 bool parseFaultName(const std::string& name, FaultKind& kind) {
     for (int i = 0; i < kFaultKinds; ++i) {
         if (name == kFaultNames[i]) {
@@ -154,15 +158,16 @@ RunPlan makeRunPlan(std::uint64_t seed, const std::vector<FaultKind>& only) {
     }
     std::sort(plan.faults.begin(), plan.faults.end());
 
-    // Slow lines near the deadline cost real seconds per line: keep those files short.
-    const bool slowNearDeadline = plan.has(FaultKind::SlowLines) && dice.chance(30);
+    // Lines that take seconds each (long slow lines, late answers) get short files.
+    const bool longDelays =
+        plan.has(FaultKind::LateAnswers) || (plan.has(FaultKind::SlowLines) && dice.chance(30));
     if (plan.family == 2) {
-        const int lines = slowNearDeadline ? dice.between(1, 4) : dice.between(1, 60);
+        const int lines = longDelays ? dice.between(1, 4) : dice.between(1, 60);
         r.payload = sim::samplePayload(static_cast<std::size_t>(lines * 64 - dice.between(0, 63)),
                                        static_cast<std::uint32_t>(seed));
     } else {
         r.recordSize = dice.between(16, 130);
-        const int size = slowNearDeadline ? dice.between(20, 300) : dice.between(50, 3000);
+        const int size = longDelays ? dice.between(20, 300) : dice.between(50, 3000);
         r.payload =
             sim::samplePayload(static_cast<std::size_t>(size), static_cast<std::uint32_t>(seed));
     }
@@ -205,10 +210,18 @@ RunPlan makeRunPlan(std::uint64_t seed, const std::vector<FaultKind>& only) {
             case FaultKind::Silence:
                 f.silentAfterCommand = dice.between(1, commands);
                 break;
-            case FaultKind::SlowLines: {
+            case FaultKind::SlowLines:
+            case FaultKind::LateAnswers: {
+                // A line's deadline is 2000 ms (family 2), a record's 5000 ms (family 1). Slow
+                // lines stay within half of it, so the whole answer is in well before the end.
                 const int deadline = plan.family == 2 ? 2000 : 5000;
-                f.lineDelayMs = slowNearDeadline ? dice.between(deadline * 3 / 4, deadline + 600)
-                                                 : dice.between(5, 150);
+                if (kind == FaultKind::LateAnswers) {
+                    f.lineDelayMs = dice.between(deadline + 50, deadline + 700);
+                } else if (longDelays && !plan.has(FaultKind::LateAnswers)) {
+                    f.lineDelayMs = dice.between(deadline / 4, deadline / 2);
+                } else if (!plan.has(FaultKind::LateAnswers)) {
+                    f.lineDelayMs = dice.between(5, 150);
+                }
                 break;
             }
             case FaultKind::Drop:
@@ -282,6 +295,7 @@ std::string RunPlan::describe() const {
                 out << "(after " << f.silentAfterCommand << ")";
                 break;
             case FaultKind::SlowLines:
+            case FaultKind::LateAnswers:
                 out << "(" << f.lineDelayMs << " ms)";
                 break;
             case FaultKind::Drop:

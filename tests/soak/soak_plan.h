@@ -23,7 +23,8 @@ enum class FaultKind {
     RepBlock,     // pairs answered "RepBlock\r" (family 2)
     Err02,        // records answered "ERR02" (family 1)
     Silence,      // the adapter stops answering after some command
-    SlowLines,    // every line or record takes long to be written
+    SlowLines,    // every line or record takes long to be written, within the deadline
+    LateAnswers,  // every line or record is answered after its deadline has passed
     Drop,         // the connection is dropped at some line command
     BaudRefused,  // "QX DLBD 02\r" is refused (family 1)
     Flood,        // an answer of 100,000 bytes without a prompt
@@ -31,8 +32,13 @@ enum class FaultKind {
     Refusal,      // the adapter does not fit the file: model, ELM327 version or firmware version
     WireTime,     // bytes take their time at the link's baud rate (pty only)
 };
-inline constexpr int kFaultKinds = 13;
+inline constexpr int kFaultKinds = 14;
 const char* faultName(FaultKind kind);
+// Faults that break the adapter's side of the protocol: an answer comes after the updater has
+// given up on it, or is buried under a flood. The updater then sends the command again although
+// the adapter acted on it, and an adapter that stores the second copy too ends up with a wrong
+// image that no answer tells the updater about. The protocol has no way to detect this.
+bool breaksAdapterContract(FaultKind kind);
 
 struct RunPlan {
     std::uint64_t seed = 0;

@@ -1,5 +1,6 @@
 #include "tests/soak/soak_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -30,7 +31,8 @@ constexpr int kConstructionAllowanceMs = 3000 + 1000;
 constexpr int kWatchPeriodMs = 50;
 
 constexpr const char* kVerdictNames[kVerdicts] = {
-    "success", "failure", "FALSE SUCCESS", "BAD ENDING", "CLEAN RUN FAILED", "HANG", "setup error",
+    "success",    "failure",          "FALSE SUCCESS", "stored twice",
+    "BAD ENDING", "CLEAN RUN FAILED", "HANG",          "setup error",
 };
 
 // Everything the job's thread touches, kept alive by whoever holds it last (the detached thread
@@ -53,6 +55,11 @@ void collect(void* userData, int kind, std::intptr_t value) {
     }
 }
 
+bool hasDuplicates(std::vector<std::string> entries) {
+    std::sort(entries.begin(), entries.end());
+    return std::adjacent_find(entries.begin(), entries.end()) != entries.end();
+}
+
 bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -64,7 +71,8 @@ const char* verdictName(Verdict verdict) {
 }
 
 bool isViolation(Verdict verdict) {
-    return verdict != Verdict::Success && verdict != Verdict::Failure;
+    return verdict != Verdict::Success && verdict != Verdict::Failure &&
+           verdict != Verdict::StoredTwice;
 }
 
 std::string lastLineOf(const std::string& output) {
@@ -128,6 +136,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     auto budget = std::make_shared<RunBudget>();
     auto state = std::make_shared<RunState>(
         budgetedFactory(defaultChannelFactory(), budget, kConstructionAllowanceMs));
+    budget->setTracing(options.trace);
     state->job.setReportSink(state.get(), collect);
 
     const auto start = std::chrono::steady_clock::now();
@@ -142,17 +151,15 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         state->finished.notify_all();
     });
 
-    // The watchdog: the run may take what it booked, the fixed waits and the margin.
+    // The watchdog: no call past its own timeout, no waiting outside the channel beyond the
+    // flows' fixed waits.
     bool hung = false;
     {
         std::unique_lock<std::mutex> hold(state->mutex);
         while (!state->done) {
             state->finished.wait_for(hold, std::chrono::milliseconds(kWatchPeriodMs));
-            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - start)
-                                     .count();
             if (!state->done &&
-                elapsed > budget->allowedMs() + kFixedWaitsMs + options.hangMarginMs) {
+                budget->overrun(kFixedWaitsMs, options.hangMarginMs, outcome.detail)) {
                 hung = true;
                 break;
             }
@@ -165,7 +172,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         static_cast<double>(budget->allowedMs() + kFixedWaitsMs + options.hangMarginMs) / 1000.0;
     if (hung) {
         outcome.verdict = Verdict::Hang;
-        outcome.detail = budget->lastCall();
+        outcome.detail += "; " + budget->lastCall();
         outcome.lastLine = lastLineOf(outcome.output);
         worker.detach();  // holds `state` and `server`; the process ends soon after
         return outcome;
@@ -173,7 +180,18 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     worker.join();
 
     outcome.status = server->status();
-    const std::string payload = sim::payloadBytes(server->image());
+    const sim::FirmwareImage image = server->image();
+    outcome.imageHasDuplicates = hasDuplicates(image.entries);
+    if (options.trace) {
+        outcome.hostTrace = budget->trace();
+        for (const sim::ReceivedCommand& c : server->commands()) {
+            char at[32];
+            std::snprintf(at, sizeof at, "+%.3f s #%d ", static_cast<double>(c.timeNs) / 1e9,
+                          c.number);
+            outcome.commandLog.push_back(at + c.text.substr(0, 60));
+        }
+    }
+    const std::string payload = sim::payloadBytes(image);
     server->stop();
     std::remove(path.c_str());
 
@@ -183,12 +201,20 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     outcome.lastLine = lastLineOf(outcome.output);
 
     bool clean = true;
+    bool contractBroken = false;
     for (FaultKind kind : plan.faults) {
         clean = clean && kind == FaultKind::WireTime;
+        contractBroken = contractBroken || breaksAdapterContract(kind);
     }
-    if (outcome.finished) {
-        outcome.verdict = outcome.imageComplete && outcome.adapterCompleted ? Verdict::Success
-                                                                            : Verdict::FalseSuccess;
+    // The file's lines and records are all different (sequence numbers, random payload), so an
+    // entry the adapter holds twice is a command it acted on twice.
+    const bool fileHasDuplicates = hasDuplicates(file.lines);
+    if (outcome.finished && outcome.imageComplete && outcome.adapterCompleted) {
+        outcome.verdict = Verdict::Success;
+    } else if (outcome.finished) {
+        outcome.verdict = contractBroken && outcome.imageHasDuplicates && !fileHasDuplicates
+                              ? Verdict::StoredTwice
+                              : Verdict::FalseSuccess;
     } else if (!isFailureOrRefusalLine(outcome.lastLine)) {
         outcome.verdict = Verdict::BadEnding;
     } else if (clean) {
