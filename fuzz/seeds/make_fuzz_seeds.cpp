@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/exchange_input.h"
+#include "fuzz/seeds/flow_transcripts.h"
 #include "sim/update_file_writer.h"
 
 namespace {
@@ -206,6 +207,15 @@ bool writeTextSeeds(const fs::path& dir) {
     return true;
 }
 
+bool writeFlowSeeds(const fs::path& dir) {
+    for (const fuzz::NamedSeed& seed : fuzz::flowTranscriptSeeds()) {
+        if (!writeSeed(dir, seed.name, seed.bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,6 +233,7 @@ int main(int argc, char** argv) {
         {"exchange", writeExchangeSeeds},
         {"port_descriptor", writePortDescriptorSeeds},
         {"text_routines", writeTextSeeds},
+        {"flows", writeFlowSeeds},
     };
     for (const Target& t : targets) {
         std::error_code error;

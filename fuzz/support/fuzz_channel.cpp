@@ -50,6 +50,9 @@ bool FuzzChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
             echoed_.pop_front();
         }
     }
+    if (script_.afterWrite) {
+        script_.afterWrite(writeCount_);
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct FuzzChannelScript {
     int byteDelayMs = 0;                   // virtual time each delivered byte takes
     std::uint32_t writeFailures = 0;       // bit i: write number i fails (the first 32 writes)
     std::uint32_t baudRefusals = 0;        // bit i: setBaudRate call number i is refused
+    // Called after every successful write with the number of writes so far.
+    std::function<void(int)> afterWrite;
 };
 
 class FuzzChannel : public Channel {

@@ -17,12 +17,12 @@
 #include "sim/adapter/firmware_image.h"
 #include "sim/update_file_writer.h"
 #include "tests/soak/budget_channel.h"
+#include "tests/support/outcome_text.h"
 
 namespace korvane::soak {
 
 namespace {
 
-constexpr char kFinished[] = "File download finished!\r\n";
 // The flows wait without the channel: 2000 ms after a family-1 download, 200 ms before the
 // family-2 finish is recovered.
 constexpr int kFixedWaitsMs = 2000 + 200;
@@ -60,10 +60,6 @@ bool hasDuplicates(std::vector<std::string> entries) {
     return std::adjacent_find(entries.begin(), entries.end()) != entries.end();
 }
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 }  // namespace
 
 const char* verdictName(Verdict verdict) {
@@ -73,38 +69,6 @@ const char* verdictName(Verdict verdict) {
 bool isViolation(Verdict verdict) {
     return verdict != Verdict::Success && verdict != Verdict::Failure &&
            verdict != Verdict::StoredTwice;
-}
-
-std::string lastLineOf(const std::string& output) {
-    std::string text = output;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    const std::size_t end = text.find_last_of("\r\n");
-    return end == std::string::npos ? text : text.substr(end + 1);
-}
-
-bool isFailureOrRefusalLine(const std::string& line) {
-    if (startsWith(line, "**Failed** ")) {
-        return true;
-    }
-    static const char* const kRefusals[] = {
-        "There is no upgrade function for this product!",
-        "The device firmware version number is higher, please use the latest firmware file.!",
-        "This software version is too low, please download the latest software version.!",
-    };
-    for (const char* refusal : kRefusals) {
-        if (line == refusal) {
-            return true;
-        }
-    }
-    // "Please upgrade to version <name> first!" and the end of "This product is too old ..."
-    // (whose last line is the support contact in square brackets).
-    if (startsWith(line, "Please upgrade to version ") && line.size() > 7 &&
-        line.compare(line.size() - 7, 7, " first!") == 0) {
-        return true;
-    }
-    return startsWith(line, "[") && line.size() >= 2 && line.compare(line.size() - 2, 2, "].") == 0;
 }
 
 RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
@@ -173,7 +137,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     if (hung) {
         outcome.verdict = Verdict::Hang;
         outcome.detail += "; " + budget->lastCall();
-        outcome.lastLine = lastLineOf(outcome.output);
+        outcome.lastLine = test::lastLineOf(outcome.output);
         worker.detach();  // holds `state` and `server`; the process ends soon after
         return outcome;
     }
@@ -195,10 +159,10 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     server->stop();
     std::remove(path.c_str());
 
-    outcome.finished = outcome.output.find(kFinished) != std::string::npos;
+    outcome.finished = outcome.output.find(test::kFinishedText) != std::string::npos;
     outcome.imageComplete = payload == std::string(file.image.begin(), file.image.end());
     outcome.adapterCompleted = outcome.status.update == sim::UpdateStatus::Completed;
-    outcome.lastLine = lastLineOf(outcome.output);
+    outcome.lastLine = test::lastLineOf(outcome.output);
 
     bool clean = true;
     bool contractBroken = false;
@@ -215,7 +179,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         outcome.verdict = contractBroken && outcome.imageHasDuplicates && !fileHasDuplicates
                               ? Verdict::StoredTwice
                               : Verdict::FalseSuccess;
-    } else if (!isFailureOrRefusalLine(outcome.lastLine)) {
+    } else if (!test::isFailureOrRefusalLine(outcome.lastLine)) {
         outcome.verdict = Verdict::BadEnding;
     } else if (clean) {
         outcome.verdict = Verdict::CleanFailed;

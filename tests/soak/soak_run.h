@@ -59,9 +59,4 @@ struct RunOutcome {
 // kept alive) and the outcome says Hang; the caller should end the process soon after.
 RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options);
 
-// The last complete or partial line of `output`, without its line end.
-std::string lastLineOf(const std::string& output);
-// A "**Failed**" text or one of the refusal texts of identification and version gating.
-bool isFailureOrRefusalLine(const std::string& line);
-
 }  // namespace korvane::soak
