@@ -97,13 +97,13 @@ namespace {
 
 // Books a call for as long as it runs.
 class Booked {
-  public:
+public:
     Booked(RunBudget& budget, const char* operation, int count, int budgetMs) : budget_(budget) {
         budget_.enter(operation, count, budgetMs);
     }
     ~Booked() { budget_.leave(); }
 
-  private:
+private:
     RunBudget& budget_;
 };
 

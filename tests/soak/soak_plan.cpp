@@ -11,7 +11,7 @@ namespace {
 // mt19937_64 is fully specified, and the helpers below use nothing implementation-defined, so a
 // seed gives the same plan with every standard library.
 class Dice {
-  public:
+public:
     explicit Dice(std::uint64_t seed) : engine_(seed) {}
     // Uniform in [low, high].
     int between(int low, int high) {
@@ -20,7 +20,7 @@ class Dice {
     }
     bool chance(int percent) { return between(1, 100) <= percent; }
 
-  private:
+private:
     std::mt19937_64 engine_;
 };
 
