@@ -27,6 +27,8 @@ test-asan: deps
 test-tsan: deps
 	@scripts/test.sh tsan
 
+test-windows: ; @scripts/test-windows.sh
+
 gui: build
 	@scripts/gui.sh build/release
 

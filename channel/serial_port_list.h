@@ -22,16 +22,17 @@ struct SerialPortInfo {
 // Linux: the USB serial adapters (/dev/ttyUSB*), USB modems (/dev/ttyACM*), bound Bluetooth
 // serial ports (/dev/rfcomm*) and on-board UARTs (/dev/ttyS*) that have hardware behind them, in
 // that order of kinds and by number within a kind.
-// Windows (still to be written, serial_port_list_win.cpp): the data of the values under
+// Windows (serial_port_list_win.cpp): the data of the values under
 // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM\ that read "COM" plus a number 1..256, as
-// "COM<n>", in the key's enumeration order.
+// "COM<n>", in the key's enumeration order; only `name` is filled.
 std::vector<SerialPortInfo> listSerialPortDetails();
 
 // The names of listSerialPortDetails(), in the same order.
 std::vector<std::string> listSerialPorts();
 
 // listSerialPortDetails() read from another system-information tree and device folder (the
-// Linux version reads `sysRoot`/class/tty and checks that `devRoot`/<tty> exists). For tests.
+// Linux version reads `sysRoot`/class/tty and checks that `devRoot`/<tty> exists). For tests;
+// Linux only.
 std::vector<SerialPortInfo> listSerialPortDetailsUnder(const std::string& sysRoot,
                                                        const std::string& devRoot);
 

@@ -1,10 +1,9 @@
 #include "channel/traffic_log.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "channel/traffic_log_clock.h"
+#include "channel/traffic_log_folder.h"
 
 namespace korvane {
 
@@ -43,12 +42,11 @@ std::string trafficLogTimestamp() {
 }
 
 std::string prepareTrafficLogPath() {
-    std::error_code ignored;
-    std::filesystem::create_directory(kTrafficLogFolder, ignored);
+    createTrafficLogFolder(kTrafficLogFolder);
     const LocalTime now = localTimeNow();
     char name[32];
     std::snprintf(name, sizeof name, "port%04d%02d%02d.log", now.year, now.month, now.day);
-    return std::string(kTrafficLogFolder) + "/" + name;
+    return std::string(kTrafficLogFolder) + trafficLogPathSeparator() + name;
 }
 
 std::unique_ptr<TrafficLog> createChannelTrafficLog() {

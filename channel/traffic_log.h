@@ -45,8 +45,9 @@ std::string trafficLogTimestamp();
 // The folder of the log files, relative to the current directory.
 inline constexpr const char* kTrafficLogFolder = "DadoredivIdorirlog";
 
-// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date. Creates the folder first; a
-// folder that cannot be created is not an error here (the file then fails to open).
+// "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date, with a backslash for the slash on
+// Windows. Creates the folder first; a folder that cannot be created is not an error here (the
+// file then fails to open).
 std::string prepareTrafficLogPath();
 
 // The log a serial channel creates: the per-day file when LogLevel is 3 or more, else none.

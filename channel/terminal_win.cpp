@@ -1,0 +1,19 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "channel/terminal.h"
+
+namespace korvane {
+
+bool standardErrorIsTerminal() {
+    // Only a console redraws a line in place; a file, a pipe or the NUL device does not.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
+}  // namespace korvane

@@ -1,0 +1,27 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "channel/traffic_log_clock.h"
+
+namespace korvane {
+
+LocalTime localTimeNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    LocalTime local;
+    local.year = now.wYear;
+    local.month = now.wMonth;
+    local.day = now.wDay;
+    local.hour = now.wHour;
+    local.minute = now.wMinute;
+    local.second = now.wSecond;
+    local.millisecond = now.wMilliseconds;
+    return local;
+}
+
+}  // namespace korvane

@@ -1,0 +1,17 @@
+// korvane-updater: the desktop window that installs firmware into OBD-II adapters.
+#include <QApplication>
+
+#include "channel/serial_port_list.h"
+#include "engine/update_job.h"
+#include "ui/updater_app.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    korvane::describeApplication(application);
+    // The one job of the process, built before the application object runs and released after
+    // the window has gone: any slot still held is closed then.
+    korvane::UpdateJob job;
+    korvane::UpdaterApp updater(job, [] { return korvane::listSerialPorts(); });
+    updater.start();
+    return 0;
+}

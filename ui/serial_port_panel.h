@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "ui/port_lister.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace korvane {
+
+class DialogUnits;
+
+// The thirteen baud rates a serial panel offers, in list order; "115200" is the preset choice.
+inline constexpr std::array<const char*, 13> kBaudRates = {
+    "9600",   "19200",  "38400",   "57600",   "115200",  "230400", "256000",
+    "460800", "500000", "1000000", "2000000", "4000000", "8000000"};
+inline constexpr int kDefaultBaudIndex = 4;
+
+// Settings of one serial device type (BT or USB): the port and the baud rate. Holds the user's
+// choice; the only action of its own is Refresh, which lists the ports again.
+class SerialPortPanel : public QWidget {
+public:
+    SerialPortPanel(const DialogUnits& units, PortLister lister, QWidget* parent);
+
+    // Empties the port list and appends `ports` in order; selects the first when there is one.
+    void fillPortList(const std::vector<std::string>& ports);
+    // Empties the baud list, appends kBaudRates and selects "115200".
+    void fillBaudList();
+    // Lists the ports again and restores the selection by position: the same index when it still
+    // exists, otherwise the first entry, nothing when no port is found.
+    void refreshPortList();
+
+    // Negative when nothing is selected.
+    int selectedPortIndex() const;
+    QString selectedPortText() const;
+    int selectedBaudIndex() const;
+    QString selectedBaudText() const;
+
+    void setInputsEnabled(bool enabled);
+
+    QComboBox* portList() const { return portList_; }
+    QComboBox* baudList() const { return baudList_; }
+    QPushButton* refreshButton() const { return refresh_; }
+
+private:
+    void appendPorts(const std::vector<std::string>& ports);
+
+    PortLister lister_;
+    QLabel* nameLabel_;
+    QComboBox* portList_;
+    QLabel* baudLabel_;
+    QComboBox* baudList_;
+    QPushButton* refresh_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,449 @@
+#include "ui/updater_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QThread>
+#include <cstdlib>
+#include <utility>
+
+#include "channel/worker_thread.h"
+#include "ui/about_box.h"
+#include "ui/app_icon.h"
+#include "ui/app_info.h"
+#include "ui/byte_length_validator.h"
+#include "ui/serial_port_panel.h"
+#include "ui/thread_handoff.h"
+#include "ui/wifi_panel.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kProgressMaximum = 100;
+
+// The question asked when the close box is used while an update runs.
+constexpr const char* kAbandonQuestion =
+    "An update is running. Closing now stops it half way, and the adapter may then have to be "
+    "powered off and on and updated again.\n\nClose anyway?";
+
+// Window frame of a fixed-size dialog window: title bar with system menu, minimise and close
+// boxes, no maximise box.
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+QRadioButton* makeRadio(const char* text, const QRect& area, QWidget* parent) {
+    auto* radio = new QRadioButton(QString::fromLatin1(text), parent);
+    radio->setGeometry(area);
+    radio->setFocusPolicy(Qt::ClickFocus);
+    return radio;
+}
+
+QPushButton* makeButton(const char* text, const QRect& area, QWidget* parent) {
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setGeometry(area);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QGroupBox* makeFrame(const char* title, const QRect& area, QWidget* parent) {
+    auto* frame = new QGroupBox(QString::fromLatin1(title), parent);
+    frame->setGeometry(area);
+    frame->setFocusPolicy(Qt::NoFocus);
+    return frame;
+}
+
+}  // namespace
+
+UpdaterWindow::UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent)
+    : QDialog(parent, kWindowFlags), job_(job), lister_(std::move(lister)), units_(font()) {
+    setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setFixedSize(units_.size(462, 195));
+    createPanels();
+    createControls();
+    initialise();
+}
+
+UpdaterWindow::~UpdaterWindow() {
+    // Torn down while a job still runs (not through the close procedure): ask the job to stop and
+    // keep carrying out the worker's calls until it has handed the window back.
+    if (isBusy() && (updateWorker_ || readWorker_)) {
+        job_.requestStop();
+        while (isBusy()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    updateWorker_.reset();
+    readWorker_.reset();
+}
+
+void UpdaterWindow::createPanels() {
+    btPanel_ = new SerialPortPanel(units_, lister_, this);
+    btPanel_->hide();
+    usbPanel_ = new SerialPortPanel(units_, lister_, this);
+    usbPanel_->hide();
+    wifiPanel_ = new WifiPanel(units_, this);
+    wifiPanel_->hide();
+}
+
+void UpdaterWindow::createControls() {
+    typeFrame_ = makeFrame("Device Type", units_.rect(10, 10, 65, 65), this);
+    btRadio_ = makeRadio("BT", units_.rect(20, 25, 24, 10), this);
+    usbRadio_ = makeRadio("USB", units_.rect(20, 40, 28, 10), this);
+    wifiRadio_ = makeRadio("WIFI", units_.rect(20, 55, 32, 10), this);
+    commFrame_ = makeFrame("Comm Port", units_.rect(85, 10, 115, 65), this);
+    firmwareFrame_ = makeFrame("Firmware", units_.rect(10, 85, 190, 60), this);
+
+    pathLabel_ = new QLabel(QStringLiteral("Path:"), this);
+    placeStaticText(pathLabel_, units_.rect(20, 100, 21, 8));
+    pathBox_ = new QLineEdit(this);
+    pathBox_->setGeometry(units_.rect(45, 100, 145, 14));
+    pathBox_->setValidator(new ByteLengthValidator(kMaxPathLength, pathBox_));
+
+    browse_ = makeButton("Browse...", units_.rect(140, 120, 50, 14), this);
+    update_ = makeButton("Update", units_.rect(75, 155, 60, 30), this);
+    update_->setDefault(true);
+
+    outputFrame_ = makeFrame("Output:", units_.rect(210, 10, 240, 165), this);
+    output_ = new QPlainTextEdit(this);
+    output_->setGeometry(units_.rect(220, 25, 220, 120));
+    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    output_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    output_->setTabChangesFocus(true);
+    // The box keeps everything until Clear; an undo history would keep it twice.
+    output_->setUndoRedoEnabled(false);
+
+    clear_ = makeButton("Clear", units_.rect(390, 150, 50, 14), this);
+    progress_ = new QProgressBar(this);
+    progress_->setGeometry(units_.rect(210, 180, 240, 6));
+    progress_->setRange(0, kProgressMaximum);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    read_ = makeButton("Read", units_.rect(220, 150, 50, 14), this);
+
+    // Keyboard order: path box, Browse, Update, output box, Clear, Read.
+    setTabOrder(pathBox_, browse_);
+    setTabOrder(browse_, update_);
+    setTabOrder(update_, output_);
+    setTabOrder(output_, clear_);
+    setTabOrder(clear_, read_);
+
+    connect(btRadio_, &QRadioButton::clicked, this, [this] { showPanel(btPanel_); });
+    connect(usbRadio_, &QRadioButton::clicked, this, [this] { showPanel(usbPanel_); });
+    connect(wifiRadio_, &QRadioButton::clicked, this, [this] { showPanel(wifiPanel_); });
+    connect(browse_, &QPushButton::clicked, this, [this] { onBrowse(); });
+    connect(update_, &QPushButton::clicked, this, [this] { onUpdate(); });
+    connect(read_, &QPushButton::clicked, this, [this] { onRead(); });
+    connect(clear_, &QPushButton::clicked, this, [this] { appendOutput(QString(), false); });
+}
+
+void UpdaterWindow::initialise() {
+    // The About entry: a window manager's own window menu cannot be extended from here, so the
+    // entry sits in the window's context menu and on the help key.
+    const QString aboutText = QString::fromLatin1(kAboutEntry);
+    if (!aboutText.isEmpty()) {
+        about_ = new QAction(aboutText, this);
+        about_->setShortcut(QKeySequence(Qt::Key_F1));
+        about_->setShortcutContext(Qt::WindowShortcut);
+        connect(about_, &QAction::triggered, this, [this] { showAbout(); });
+        addAction(about_);
+        setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+
+    setWindowIcon(appIcon());
+
+    job_.setReportSink(this, &UpdaterWindow::showReport);
+
+    // The visible panel covers the "Comm Port" frame exactly.
+    const QRect place = commFrame_->geometry();
+    for (QWidget* panel : {static_cast<QWidget*>(btPanel_), static_cast<QWidget*>(usbPanel_),
+                           static_cast<QWidget*>(wifiPanel_)}) {
+        panel->setGeometry(place);
+        panel->raise();
+    }
+
+    const std::vector<std::string> ports = lister_ ? lister_() : std::vector<std::string>{};
+    btPanel_->fillPortList(ports);
+    usbPanel_->fillPortList(ports);
+    btPanel_->fillBaudList();
+    usbPanel_->fillBaudList();
+    wifiPanel_->fillDefaults();
+
+    btRadio_->click();
+    update_->setFocus();
+}
+
+void UpdaterWindow::showPanel(QWidget* panel) {
+    for (QWidget* each : {static_cast<QWidget*>(btPanel_), static_cast<QWidget*>(usbPanel_),
+                          static_cast<QWidget*>(wifiPanel_)}) {
+        each->setVisible(each == panel);
+    }
+}
+
+bool UpdaterWindow::isBusy() const {
+    return !update_->isEnabled();
+}
+
+void UpdaterWindow::showReport(void* window, int kind, std::intptr_t value) {
+    auto* self = static_cast<UpdaterWindow*>(window);
+    if (self == nullptr) {
+        return;
+    }
+    if (kind == kReportText) {
+        const char* text = reinterpret_cast<const char*>(value);
+        if (text == nullptr) {
+            return;
+        }
+        // Copied here: the job's text may live in a buffer that is reused once we return.
+        const QString copy = QString::fromLatin1(text);
+        self->deliver([self, copy] {
+            if (self->isVisible()) {
+                self->appendOutput(copy, true);
+            }
+        });
+    } else if (kind == kReportProgress) {
+        const int percent = static_cast<int>(value);
+        self->deliver([self, percent] {
+            if (self->isVisible()) {
+                self->progress_->setValue(percent);
+            }
+        });
+    }
+}
+
+void UpdaterWindow::deliver(std::function<void()> action) {
+    if (QThread::currentThread() == thread()) {
+        action();
+    } else {
+        // The worker waits until the window's thread has carried the report out, so reports reach
+        // the controls in order and none outlives the text it was given.
+        // Qt's event queue and semaphore are invisible to the thread sanitizer, so the hand-over
+        // in each direction is marked, after everything the window's thread will read (the
+        // argument too: a blocking call hands it over in place).
+        void* carried = &action;
+        handOver(this);
+        QMetaObject::invokeMethod(this, "carryOut", Qt::BlockingQueuedConnection,
+                                  Q_ARG(void*, carried));
+        takeOver(this);
+    }
+}
+
+void UpdaterWindow::carryOut(void* action) {
+    takeOver(this);
+    (*static_cast<std::function<void()>*>(action))();
+    handOver(this);
+}
+
+void UpdaterWindow::appendOutput(const QString& text, bool append) {
+    // Reports end their lines with "\r\n"; the box breaks lines at the "\n" alone.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    if (append) {
+        QTextCursor cursor = output_->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        output_->setTextCursor(cursor);
+        output_->ensureCursorVisible();
+        cursor.insertText(shown);
+        output_->setTextCursor(cursor);
+    } else {
+        output_->setPlainText(shown);
+    }
+    QScrollBar* lines = output_->verticalScrollBar();
+    lines->setValue(lines->maximum());
+    output_->viewport()->repaint();
+}
+
+void UpdaterWindow::setControlsEnabled(bool enabled) {
+    btRadio_->setEnabled(enabled);
+    usbRadio_->setEnabled(enabled);
+    wifiRadio_->setEnabled(enabled);
+    pathBox_->setEnabled(enabled);
+    browse_->setEnabled(enabled);
+    update_->setEnabled(enabled);
+    read_->setEnabled(enabled);
+    if (btPanel_ != nullptr) {
+        btPanel_->setInputsEnabled(enabled);
+    }
+    if (usbPanel_ != nullptr) {
+        usbPanel_->setInputsEnabled(enabled);
+    }
+    if (wifiPanel_ != nullptr) {
+        wifiPanel_->setInputsEnabled(enabled);
+    }
+}
+
+void configureFirmwareDialog(QFileDialog& dialog) {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly);
+    dialog.setNameFilter(QStringLiteral("Firmware File (*.*)"));
+    // "*.*" names every file, also those whose name has no dot, as it does on the desktop where
+    // the filter's name comes from.
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+        model->setNameFilters({});
+    }
+}
+
+std::optional<QString> UpdaterWindow::askFirmwareFile() {
+    QFileDialog dialog(this);
+    configureFirmwareDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+void UpdaterWindow::onBrowse() {
+    const std::optional<QString> chosen = askFirmwareFile();
+    // A path that the job could not keep whole is treated like a failed dialog: the box keeps
+    // what it had rather than showing a path that would be cut.
+    if (!chosen || chosen->isEmpty() || QFile::encodeName(*chosen).size() > kMaxPathLength) {
+        return;
+    }
+    pathBox_->setText(*chosen);
+}
+
+std::optional<std::string> UpdaterWindow::buildDescriptor() const {
+    if (wifiRadio_->isChecked()) {
+        return "tcp|" + wifiPanel_->addressText().toStdString() + ":" +
+               wifiPanel_->portText().toStdString();
+    }
+    const SerialPortPanel* panel = usbRadio_->isChecked() ? usbPanel_ : btPanel_;
+    if (panel->selectedPortIndex() < 0 || panel->selectedBaudIndex() < 0) {
+        return std::nullopt;
+    }
+    return "com|" + panel->selectedPortText().toStdString() + ":" +
+           panel->selectedBaudText().toStdString();
+}
+
+void UpdaterWindow::onUpdate() {
+    const QString path = pathBox_->text();
+    if (path.isEmpty()) {
+        return;
+    }
+    startJob(JobKind::Update, QFile::encodeName(path).toStdString());
+}
+
+void UpdaterWindow::onRead() {
+    startJob(JobKind::Read, std::string());
+}
+
+void UpdaterWindow::startJob(JobKind kind, const std::string& path) {
+    const std::optional<std::string> descriptor = buildDescriptor();
+    if (!descriptor) {
+        return;
+    }
+    setControlsEnabled(false);
+    progress_->setRange(0, kProgressMaximum);
+    progress_->setValue(0);
+
+    const int slot = job_.openPort(*descriptor, path);
+    if (slot < 0) {
+        setControlsEnabled(true);
+        return;
+    }
+
+    std::unique_ptr<WorkerThread>& worker = kind == JobKind::Update ? updateWorker_ : readWorker_;
+    WorkerContext& context = kind == JobKind::Update ? updateContext_ : readContext_;
+    // The previous worker of this kind has finished its work: the window is Idle only after its
+    // last step. Joining it waits at most for its thread to return.
+    worker.reset();
+    context = WorkerContext{slot, this};
+    worker = std::make_unique<WorkerThread>(
+        [kind, work = &context] { work->window->runWork(kind, work->slot); });
+}
+
+void UpdaterWindow::runWork(JobKind kind, int slot) {
+    if (kind == JobKind::Update) {
+        job_.runUpdate(slot);
+    } else {
+        job_.readVersions(slot);
+    }
+    job_.releasePort(slot);
+    // The last step is posted, not waited for: once the window is Idle again the worker makes no
+    // further call into it, so the close procedure's wait for this thread can never block on the
+    // window's own thread.
+    handOver(this);
+    QMetaObject::invokeMethod(this, "onWorkerFinished", Qt::QueuedConnection);
+}
+
+void UpdaterWindow::onWorkerFinished() {
+    takeOver(this);
+    setControlsEnabled(true);
+    emit workerFinished();
+}
+
+void UpdaterWindow::accept() {}
+
+void UpdaterWindow::reject() {
+    // Esc while a job runs would abandon the transfer half way: it does nothing then.
+    if (isBusy()) {
+        return;
+    }
+    closeProcedure();
+}
+
+void UpdaterWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (isBusy()) {
+        if (!confirmAbandon()) {
+            return;
+        }
+        if (isBusy()) {
+            // Confirmed: the transfer is abandoned where it stands, nothing is cleaned up.
+            std::_Exit(0);
+        }
+        // The job ended while the question was open: close as from Idle.
+    }
+    closeProcedure();
+    event->accept();
+}
+
+bool UpdaterWindow::confirmAbandon() {
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        this, QString::fromLatin1(kWindowCaption), QString::fromLatin1(kAbandonQuestion),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
+
+void UpdaterWindow::closeProcedure() {
+    job_.requestStop();
+    updateWorker_.reset();
+    readWorker_.reset();
+    delete btPanel_;
+    btPanel_ = nullptr;
+    delete usbPanel_;
+    usbPanel_ = nullptr;
+    delete wifiPanel_;
+    wifiPanel_ = nullptr;
+    closing_ = true;
+    done(QDialog::Rejected);
+}
+
+void UpdaterWindow::showAbout() {
+    AboutBox box(this);
+    box.exec();
+}
+
+}  // namespace korvane

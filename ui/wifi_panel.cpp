@@ -1,0 +1,45 @@
+#include "ui/wifi_panel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "ui/byte_length_validator.h"
+#include "ui/dialog_units.h"
+
+namespace korvane {
+
+WifiPanel::WifiPanel(const DialogUnits& units, QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    resize(units.size(115, 65));
+
+    addressLabel_ = new QLabel(QStringLiteral("IP Address:"), this);
+    placeStaticText(addressLabel_, units.rect(10, 10, 37, 8));
+    addressBox_ = new QLineEdit(this);
+    addressBox_->setGeometry(units.rect(10, 20, 95, 14));
+    addressBox_->setValidator(new ByteLengthValidator(kMaxFieldLength, addressBox_));
+    portLabel_ = new QLabel(QStringLiteral("IP Port:"), this);
+    placeStaticText(portLabel_, units.rect(10, 40, 24, 8));
+    portBox_ = new QLineEdit(this);
+    portBox_->setGeometry(units.rect(40, 40, 65, 14));
+    portBox_->setValidator(new ByteLengthValidator(kMaxFieldLength, portBox_));
+}
+
+void WifiPanel::fillDefaults() {
+    addressBox_->setText(QString::fromLatin1(kDefaultAddress));
+    portBox_->setText(QString::fromLatin1(kDefaultPort));
+}
+
+QString WifiPanel::addressText() const {
+    return addressBox_->text();
+}
+
+QString WifiPanel::portText() const {
+    return portBox_->text();
+}
+
+void WifiPanel::setInputsEnabled(bool enabled) {
+    addressBox_->setEnabled(enabled);
+    portBox_->setEnabled(enabled);
+}
+
+}  // namespace korvane
