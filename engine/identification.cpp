@@ -86,6 +86,8 @@ constexpr Family2Model kFamily2Models[] = {
 constexpr int kFamily2ModelCount = sizeof(kFamily2Models) / sizeof(kFamily2Models[0]);
 
 constexpr char kNoUpgradeText[] = "There is no upgrade function for this product!\r\n";
+constexpr char kModelMismatchText[] =
+    "**Failed** The upgrade file does not match the device model!\r\n";
 constexpr char kFirmwareNewerText[] =
     "The device firmware version number is higher, please use the latest firmware file.!\r\n";
 constexpr char kTooOldHead[] =
@@ -203,9 +205,9 @@ int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersio
     }
     const int which = matchingPrefix(answer, model->gateIdentities);
     if (which < 0) {
-        if (code == kModelAzur01) {
-            job.reportText(kNoUpgradeText);
-        }
+        // An answer without the model's identity (garbled, or none at all) is refused with a
+        // text like every other refusal, so the user is never left without an ending.
+        job.reportText(code == kModelAzur01 ? kNoUpgradeText : kModelMismatchText);
         return -1;
     }
 

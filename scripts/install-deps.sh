@@ -9,6 +9,7 @@ packages=(
     xvfb xauth
     nlohmann-json3-dev
     clang clang-format libclang-rt-14-dev
+    time
 )
 
 missing=()

@@ -142,6 +142,8 @@ TEST_F(IdentificationTest, VersionGateMatrix) {
 }
 
 TEST_F(IdentificationTest, VersionGateRefusals) {
+    const std::string kModelMismatch =
+        "**Failed** The upgrade file does not match the device model!\r\n";
     const std::string tooOld = std::string(
                                    "This product is too old, please contact the \r\ntechnical "
                                    "team for assistance in upgrading: \r\n[") +
@@ -153,10 +155,12 @@ TEST_F(IdentificationTest, VersionGateRefusals) {
         std::string text;
     } cases[] = {
         {0, "QXVERS\r", "Azur V3.2.1", tooOld},
-        {0, "QXVERS\r", "Azur V4.0.05", ""},  // neither too old nor the version prefix
+        // Neither too old nor the version prefix, another model's identity, no answer: refused
+        // with the model text, never without a word.
+        {0, "QXVERS\r", "Azur V4.0.05", kModelMismatch},
         {4, "QXVERS\r", "Azur V3.2.1", kNoUpgrade},
-        {1, "QXI\r", "Korvane BM v2.3.0", ""},  // another model's identity
-        {2, "QXI\r", "", ""},
+        {1, "QXI\r", "Korvane BM v2.3.0", kModelMismatch},
+        {2, "QXI\r", "", kModelMismatch},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Runs every benchmark of a release build and writes the performance record.
+#
+#   scripts/bench.sh [BUILD_DIR]        (default build/release; `make bench` builds it first)
+#
+# 1. The Google Benchmarks in BUILD_DIR/bench/*/ (update-file check, command exchange, channels,
+#    emulated adapter, whole updates), each with its console output and a JSON file in
+#    BUILD_DIR/bench/.
+# 2. The updater as the user runs it: `korvane-fw update` of a 4,000-line family-2 file against
+#    the emulated adapter (korvane-adapter-sim, another process) over TCP loopback, under
+#    /usr/bin/time, BENCH_UPDATES times (default 3): wall time, CPU seconds and peak memory of
+#    the updater's process alone.
+# 3. BUILD_DIR/bench/results.md: the table the README quotes, with the date and the machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build/release}
+bin=$build/bin
+out=$build/bench
+updates=${BENCH_UPDATES:-3}
+mkdir -p "$out"
+
+for tool in korvane-fw korvane-make-update korvane-adapter-sim; do
+    if [ ! -x "$bin/$tool" ]; then
+        echo "bench: $bin/$tool is missing; build first (make build)" >&2
+        exit 1
+    fi
+done
+if [ ! -x /usr/bin/time ]; then
+    echo "bench: /usr/bin/time is missing (Debian package 'time'; make deps installs it)" >&2
+    exit 1
+fi
+
+# 1. Google Benchmarks.
+benchmarks=()
+for exe in "$build"/bench/*/*; do
+    if [ -f "$exe" ] && [ -x "$exe" ]; then benchmarks+=("$exe"); fi
+done
+if [ ${#benchmarks[@]} -eq 0 ]; then
+    echo "bench: no benchmarks in $build/bench (is Google Benchmark installed?)" >&2
+    exit 1
+fi
+for exe in "${benchmarks[@]}"; do
+    name=$(basename "$exe")
+    echo "== $name"
+    "$exe" --benchmark_out="$out/$name.json" --benchmark_out_format=json
+done
+
+# The value of `field` in the JSON entry of benchmark `name` (first match), or "n/a".
+json_field() {
+    local file=$1 name=$2 field=$3
+    [ -f "$file" ] || { echo n/a; return; }
+    awk -v name="$name" -v field="$field" '
+        /"name":/ { current = $0; sub(/.*"name": *"/, "", current); sub(/".*/, "", current) }
+        index(current, name) == 1 && $0 ~ "\"" field "\":" {
+            value = $0; sub(/.*: */, "", value); sub(/,$/, "", value); gsub(/"/, "", value)
+            print value; found = 1; exit
+        }
+        END { if (!found) print "n/a" }' "$file"
+}
+
+# 2. One update as the user runs it, measured from outside.
+echo "== korvane-fw update: ${updates} updates of a 4,000-line family-2 file over TCP"
+work=$(mktemp -d)
+adapter_pid=""
+cleanup() {
+    if [ -n "$adapter_pid" ] && kill -0 "$adapter_pid" 2>/dev/null; then
+        kill -INT "$adapter_pid" 2>/dev/null || true
+        wait "$adapter_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+file=$work/bench-update.hex
+"$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
+    --version V2.2.3X --payload-size $((3999 * 64)) -o "$file"
+lines=$(grep -c '' "$file")
+runs=()
+for i in $(seq 1 "$updates"); do
+    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 >"$work/adapter.out" 2>&1 &
+    adapter_pid=$!
+    address=""
+    for _ in $(seq 1 100); do
+        address=$(sed -n 's/^tcp //p' "$work/adapter.out" | head -n 1)
+        if [ -n "$address" ] || ! kill -0 "$adapter_pid" 2>/dev/null; then break; fi
+        sleep 0.05
+    done
+    if [ -z "$address" ]; then
+        echo "bench: the emulated adapter did not start" >&2
+        cat "$work/adapter.out" >&2
+        exit 1
+    fi
+    /usr/bin/time -f "%e %U %S %M" -o "$work/time.$i" \
+        "$bin/korvane-fw" update --tcp "$address" --file "$file" --progress=none >"$work/update.$i" 2>&1 ||
+        { echo "bench: update $i failed" >&2; cat "$work/update.$i" >&2; exit 1; }
+    kill -INT "$adapter_pid"
+    wait "$adapter_pid" || true
+    adapter_pid=""
+    runs+=("$(tail -n 1 "$work/time.$i")")
+    echo "update $i: $(tail -n 1 "$work/time.$i" | awk '{printf "%.2f s wall, %.2f s CPU, %d KiB peak", $1, $2 + $3, $4}')"
+done
+# Medians over the runs.
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+wall=$(printf '%s\n' "${runs[@]}" | awk '{print $1}' | median)
+cpu=$(printf '%s\n' "${runs[@]}" | awk '{printf "%.3f\n", $2 + $3}' | median)
+peak=$(printf '%s\n' "${runs[@]}" | awk '{print $4}' | median)
+
+# 3. The record.
+e2e=$out/bench_e2e.json
+tcp_lines=$(json_field "$e2e" Family2TcpLoopback units_per_s)
+ratio_115200=$(json_field "$e2e" Family2PtyWireTime115200 ratio_to_link_bound)
+median_115200=$(json_field "$e2e" Family2PtyWireTime115200 median_exchange_ratio)
+ratio_2m=$(json_field "$e2e" Family1PtyWireTime2Mbps ratio_to_link_bound)
+median_2m=$(json_field "$e2e" Family1PtyWireTime2Mbps median_exchange_ratio)
+check_ms=$(json_field "$out/bench_update_file.json" BM_CheckUpdateFile_Family2_1MiB real_time)
+exchange_ns=$(json_field "$out/exchange_bench.json" BM_LineCommandWithEcho real_time)
+tcp_rtt_us=$(json_field "$out/channel_bench.json" BM_TcpRoundTripChannel real_time)
+
+num() { awk -v v="$1" -v f="$2" 'BEGIN { if (v == "n/a" || v == "") print "n/a"; else printf f, v }'; }
+cpu_name=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+{
+    echo "# Performance record"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores of ${cpu_name:-unknown CPU}, $(uname -sr)," \
+        "$(g++ --version | head -n 1), release build (RelWithDebInfo)."
+    echo
+    echo "| Measure | Value |"
+    echo "|---|---|"
+    echo "| Family-2 lines per second over TCP loopback (4,000-line file, emulated adapter) | $(num "$tcp_lines" '%.0f') |"
+    echo "| Transfer time / wire lower bound, family 2 over a pty at 115200 baud (median exchange) | $(num "$ratio_115200" '%.2f') ($(num "$median_115200" '%.2f')) |"
+    echo "| Transfer time / wire lower bound, family 1 over a pty at 2 Mbps (median exchange) | $(num "$ratio_2m" '%.2f') ($(num "$median_2m" '%.2f')) |"
+    echo "| CPU seconds per update (korvane-fw, ${lines}-line family-2 file over TCP; median of ${updates}) | $(num "$cpu" '%.2f') s ($(num "$wall" '%.2f') s wall) |"
+    echo "| Peak memory of that update (maximum resident set) | $(num "$peak" '%d') KiB |"
+    echo "| Update-file check of a 1 MiB family-2 file | $(num "$check_ms" '%.2f') ms |"
+    echo "| One line exchange with echo (scripted channel, no I/O) | $(num "$exchange_ns" '%.0f') ns |"
+    echo "| Command round trip through the TCP channel (loopback) | $(num "$tcp_rtt_us" '%.1f') µs |"
+    echo
+    echo "Ratios: the time from the first line or record to the last, divided by the least time the"
+    echo "bytes that crossed need at 10 bits per byte (emulator's wire-time model); 1.00 is the wire"
+    echo "itself. The fixed protocol waits (200 ms before the closing recovery, 2000 ms after a block"
+    echo "download) are not part of the transfer."
+} >"$out/results.md"
+echo
+cat "$out/results.md"

@@ -1,0 +1,192 @@
+#include "tests/soak/soak_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "channel/channel_factory.h"
+#include "engine/report_sink.h"
+#include "engine/update_job.h"
+#include "sim/adapter/adapter_server.h"
+#include "sim/adapter/firmware_image.h"
+#include "sim/update_file_writer.h"
+#include "tests/soak/budget_channel.h"
+#include "tests/support/outcome_text.h"
+
+namespace korvane::soak {
+
+namespace {
+
+// The flows wait without the channel: 2000 ms after a family-1 download, 200 ms before the
+// family-2 finish is recovered.
+constexpr int kFixedWaitsMs = 2000 + 200;
+// One construction attempt: a TCP connect may take its whole connect time (3000 ms).
+constexpr int kConstructionAllowanceMs = 3000 + 1000;
+constexpr int kWatchPeriodMs = 50;
+
+constexpr const char* kVerdictNames[kVerdicts] = {
+    "success",    "failure",          "FALSE SUCCESS", "stored twice",
+    "BAD ENDING", "CLEAN RUN FAILED", "HANG",          "setup error",
+};
+
+// Everything the job's thread touches, kept alive by whoever holds it last (the detached thread
+// of a hung run included).
+struct RunState {
+    explicit RunState(ChannelFactory factory) : job(std::move(factory)) {}
+
+    UpdateJob job;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::string output;
+};
+
+void collect(void* userData, int kind, std::intptr_t value) {
+    auto* state = static_cast<RunState*>(userData);
+    if (kind == kReportText) {
+        std::lock_guard<std::mutex> hold(state->mutex);
+        state->output += reinterpret_cast<const char*>(value);
+    }
+}
+
+bool hasDuplicates(std::vector<std::string> entries) {
+    std::sort(entries.begin(), entries.end());
+    return std::adjacent_find(entries.begin(), entries.end()) != entries.end();
+}
+
+}  // namespace
+
+const char* verdictName(Verdict verdict) {
+    return kVerdictNames[static_cast<int>(verdict)];
+}
+
+bool isViolation(Verdict verdict) {
+    return verdict != Verdict::Success && verdict != Verdict::Failure &&
+           verdict != Verdict::StoredTwice;
+}
+
+RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
+    RunOutcome outcome;
+    outcome.plan = plan;
+
+    const sim::GeneratedUpdateFile file = sim::makeUpdateFile(plan.recipe);
+    const std::string path =
+        options.workDir + "/korvane-soak-" + std::to_string(plan.seed) + ".hex";
+    if (!file.ok() || !sim::saveUpdateFile(path, file)) {
+        outcome.detail = "cannot write the update file: " + file.error;
+        return outcome;
+    }
+
+    sim::ServerOptions serverOptions;
+    serverOptions.link =
+        plan.link == LinkKind::Tcp ? sim::ServerOptions::Link::Tcp : sim::ServerOptions::Link::Pty;
+    serverOptions.tcpAddress = "127.0.0.1";
+    serverOptions.tcpPort = 0;
+    auto server = std::make_shared<sim::AdapterServer>(plan.adapter, serverOptions);
+    std::string error;
+    if (!server->start(&error)) {
+        outcome.detail = "cannot start the emulated adapter: " + error;
+        std::remove(path.c_str());
+        return outcome;
+    }
+    const std::string descriptor = server->hostDescriptor(115200);
+
+    auto budget = std::make_shared<RunBudget>();
+    auto state = std::make_shared<RunState>(
+        budgetedFactory(defaultChannelFactory(), budget, kConstructionAllowanceMs));
+    budget->setTracing(options.trace);
+    state->job.setReportSink(state.get(), collect);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::thread worker([state, server, descriptor, path] {
+        const int slot = state->job.openPort(descriptor, path);
+        if (slot >= 0) {
+            state->job.runUpdate(slot);
+            state->job.releasePort(slot);
+        }
+        std::lock_guard<std::mutex> hold(state->mutex);
+        state->done = true;
+        state->finished.notify_all();
+    });
+
+    // The watchdog: no call past its own timeout, no waiting outside the channel beyond the
+    // flows' fixed waits.
+    bool hung = false;
+    {
+        std::unique_lock<std::mutex> hold(state->mutex);
+        while (!state->done) {
+            state->finished.wait_for(hold, std::chrono::milliseconds(kWatchPeriodMs));
+            if (!state->done &&
+                budget->overrun(kFixedWaitsMs, options.hangMarginMs, outcome.detail)) {
+                hung = true;
+                break;
+            }
+        }
+        outcome.output = state->output;
+    }
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.allowedSeconds =
+        static_cast<double>(budget->allowedMs() + kFixedWaitsMs + options.hangMarginMs) / 1000.0;
+    if (hung) {
+        outcome.verdict = Verdict::Hang;
+        outcome.detail += "; " + budget->lastCall();
+        outcome.lastLine = test::lastLineOf(outcome.output);
+        worker.detach();  // holds `state` and `server`; the process ends soon after
+        return outcome;
+    }
+    worker.join();
+
+    outcome.status = server->status();
+    const sim::FirmwareImage image = server->image();
+    outcome.imageHasDuplicates = hasDuplicates(image.entries);
+    if (options.trace) {
+        outcome.hostTrace = budget->trace();
+        for (const sim::ReceivedCommand& c : server->commands()) {
+            char at[32];
+            std::snprintf(at, sizeof at, "+%.3f s #%d ", static_cast<double>(c.timeNs) / 1e9,
+                          c.number);
+            outcome.commandLog.push_back(at + c.text.substr(0, 60));
+        }
+    }
+    const std::string payload = sim::payloadBytes(image);
+    server->stop();
+    std::remove(path.c_str());
+
+    outcome.finished = outcome.output.find(test::kFinishedText) != std::string::npos;
+    outcome.imageComplete = payload == std::string(file.image.begin(), file.image.end());
+    outcome.adapterCompleted = outcome.status.update == sim::UpdateStatus::Completed;
+    outcome.lastLine = test::lastLineOf(outcome.output);
+
+    bool clean = true;
+    bool contractBroken = false;
+    for (FaultKind kind : plan.faults) {
+        clean = clean && kind == FaultKind::WireTime;
+        contractBroken = contractBroken || breaksAdapterContract(kind);
+    }
+    // The file's lines and records are all different (sequence numbers, random payload), so an
+    // entry the adapter holds twice is a command it acted on twice.
+    const bool fileHasDuplicates = hasDuplicates(file.lines);
+    if (outcome.finished && outcome.imageComplete && outcome.adapterCompleted) {
+        outcome.verdict = Verdict::Success;
+    } else if (outcome.finished) {
+        outcome.verdict = contractBroken && outcome.imageHasDuplicates && !fileHasDuplicates
+                              ? Verdict::StoredTwice
+                              : Verdict::FalseSuccess;
+    } else if (!test::isFailureOrRefusalLine(outcome.lastLine)) {
+        outcome.verdict = Verdict::BadEnding;
+    } else if (clean) {
+        outcome.verdict = Verdict::CleanFailed;
+    } else {
+        outcome.verdict = Verdict::Failure;
+    }
+    return outcome;
+}
+
+}  // namespace korvane::soak
