@@ -14,7 +14,7 @@ namespace korvane {
 // refused (returns false) so that a peer that floods us cannot exhaust memory. Waiters block on a
 // condition variable, never in a sleep loop.
 class ByteQueue {
-  public:
+public:
     static constexpr std::size_t kDefaultCapacity = 1u << 20;
 
     explicit ByteQueue(std::size_t capacity = kDefaultCapacity);
@@ -42,7 +42,7 @@ class ByteQueue {
     // Wakes every waiter so that it re-checks (for example when the channel closes).
     void wake();
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::uint8_t> bytes_;

@@ -4,7 +4,9 @@
 
 namespace korvane {
 
-void ChannelConfig::set(const std::string& key, const std::string& value) { values_[key] = value; }
+void ChannelConfig::set(const std::string& key, const std::string& value) {
+    values_[key] = value;
+}
 
 const std::string& ChannelConfig::text(const std::string& key) const {
     static const std::string empty;
@@ -16,6 +18,8 @@ int ChannelConfig::number(const std::string& key) const {
     return atoiRule(text(key));
 }
 
-bool ChannelConfig::has(const std::string& key) const { return values_.count(key) != 0; }
+bool ChannelConfig::has(const std::string& key) const {
+    return values_.count(key) != 0;
+}
 
 }  // namespace korvane

@@ -9,7 +9,7 @@ namespace korvane {
 // What a queue pump needs from the connection it serves (a serial port or a socket). Every call
 // comes from the pump thread except wake(), which any thread may call.
 class PumpLink {
-  public:
+public:
     enum class Wait {
         inputReady,  // bytes can be received
         woken,       // wake() was called
@@ -31,7 +31,7 @@ class PumpLink {
     // Ends the current (or next) waitForInputOrWake.
     virtual void wake() = 0;
 
-  protected:
+protected:
     PumpLink() = default;
     PumpLink(const PumpLink&) = delete;
     PumpLink& operator=(const PumpLink&) = delete;

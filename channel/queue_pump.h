@@ -21,7 +21,7 @@ namespace korvane {
 // later writes run out of their budget. Input that ends (the other side hung up) is no longer
 // watched, so a dead connection does not keep the pump busy.
 class QueuePump {
-  public:
+public:
     static constexpr int kBlockSize = 2048;
     static constexpr int kSendBudgetMs = 5000;
 
@@ -47,7 +47,7 @@ class QueuePump {
     // Whether the thread has ended on its own (a failed send).
     bool ended() const { return ended_.load(); }
 
-  private:
+private:
     static constexpr int kIdleWaitMs = 1000;
 
     void run();

@@ -23,7 +23,7 @@ namespace korvane {
 // ("ComPort:" / "  Data[in]:" / "  Data[out]:" lines), which writes a file only when LogLevel is 3
 // or more.
 class SerialChannel final : public Channel {
-  public:
+public:
     // Reads "mode", "name" and "baud" and opens the port; `isOpen` tells whether that worked.
     SerialChannel(ChannelConfig config, bool& isOpen);
     ~SerialChannel() override;
@@ -41,7 +41,7 @@ class SerialChannel final : public Channel {
     // The stored rate: the configured one, then the last one asked of setBaudRate.
     int baud() const { return baud_; }
 
-  private:
+private:
     bool direct() const { return mode_ == "direct"; }
     bool openPort();
     void releasePort();

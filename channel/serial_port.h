@@ -16,7 +16,7 @@ namespace korvane {
 // Reads and writes block in the platform's wait with the remaining budget, never in a polling
 // loop. Besides the direct calls it serves a queue pump as its PumpLink.
 class SerialPort : public PumpLink {
-  public:
+public:
     // Moves up to `count` bytes within the deadline. Returns the count moved, which is below
     // `count` when the deadline passed first, or -1 when the device failed (also for a negative
     // count). A count of 0 returns 0.

@@ -105,7 +105,7 @@ Ready waitFor(int fd, short events, const Deadline& deadline) {
 }
 
 class PosixSerialPort final : public SerialPort {
-  public:
+public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
     ~PosixSerialPort() override {
         // Exclusive use ends with us, even while another descriptor keeps the line alive.
@@ -138,7 +138,7 @@ class PosixSerialPort final : public SerialPort {
     }
     void wake() override { wake_.wake(); }
 
-  private:
+private:
     enum class Step { read, readAhead, write };
 
     int transfer(std::uint8_t* data, int count, const Deadline& deadline, Step step);

@@ -24,7 +24,7 @@ namespace korvane {
 // Client and peer carry data through a pump thread and two queues; read and write only touch the
 // queues. Addresses are dotted IPv4 texts; no host names are resolved.
 class TcpChannel final : public Channel {
-  public:
+public:
     // Longest wait for one connection attempt of a client.
     static constexpr int kConnectTimeoutMs = 3000;
     // Accepted connections waiting to be handed out; further ones are turned away.
@@ -50,7 +50,7 @@ class TcpChannel final : public Channel {
     // Server: the names of the accepted peers not yet handed out, in name order.
     std::vector<std::string> pendingPeerNames();
 
-  private:
+private:
     TcpChannel(TcpChannel* ownerServer, std::unique_ptr<TcpSocket> socket);
 
     bool server() const { return mode_ == "server"; }

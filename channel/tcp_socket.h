@@ -14,7 +14,7 @@ class TcpSocket : public PumpLink {};
 
 // A listening TCP socket.
 class TcpListener {
-  public:
+public:
     virtual ~TcpListener() = default;
     // Blocks until a connection waits to be accepted, wake() is called, or the deadline passes;
     // true in the first case.
@@ -25,7 +25,7 @@ class TcpListener {
     // Ends the current (or next) waitForConnection.
     virtual void wake() = 0;
 
-  protected:
+protected:
     TcpListener() = default;
     TcpListener(const TcpListener&) = delete;
     TcpListener& operator=(const TcpListener&) = delete;

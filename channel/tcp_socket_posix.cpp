@@ -56,7 +56,7 @@ bool socketAddress(const std::string& ip, int port, sockaddr_in& address) {
 }
 
 class PosixTcpSocket final : public TcpSocket {
-  public:
+public:
     explicit PosixTcpSocket(int fd) : fd_(fd) {}
     ~PosixTcpSocket() override { ::close(fd_); }
 
@@ -117,13 +117,13 @@ class PosixTcpSocket final : public TcpSocket {
 
     void wake() override { wake_.wake(); }
 
-  private:
+private:
     int fd_;
     WakePipe wake_;
 };
 
 class PosixTcpListener final : public TcpListener {
-  public:
+public:
     explicit PosixTcpListener(int fd) : fd_(fd) {}
     ~PosixTcpListener() override { ::close(fd_); }
 
@@ -162,7 +162,7 @@ class PosixTcpListener final : public TcpListener {
 
     void wake() override { wake_.wake(); }
 
-  private:
+private:
     int fd_;
     WakePipe wake_;
 };

@@ -19,7 +19,7 @@ constexpr int kTrafficLogLevel = 3;
 // One timestamped line per event of a serial channel: opening, closing and every block of bytes
 // moved. Used by one thread at a time; it has no lock of its own.
 class TrafficLog {
-  public:
+public:
     // No path: writes nothing. The empty path: standard output. Otherwise the file, appended to.
     explicit TrafficLog(const std::optional<std::string>& path);
     virtual ~TrafficLog();
@@ -35,7 +35,7 @@ class TrafficLog {
 
     bool hasFile() const { return writer_->hasFile(); }
 
-  private:
+private:
     std::unique_ptr<LogFileWriter> writer_;
 };
 

@@ -8,7 +8,7 @@ namespace korvane {
 
 // The stream behind a TrafficLog. Without a stream every write is dropped and returns -1.
 class LogFileWriter {
-  public:
+public:
     // No path: no stream. The empty path: standard output (never closed). Any other path: the
     // file opened for appending; when it cannot be opened there is no stream.
     explicit LogFileWriter(const std::optional<std::string>& path);
@@ -27,7 +27,7 @@ class LogFileWriter {
 
     bool hasFile() const { return file_ != nullptr; }
 
-  private:
+private:
     int writeLine(const std::string& line);
 
     bool toStdout_ = false;

@@ -7,7 +7,7 @@ namespace korvane {
 // A self-pipe that lets one thread end another thread's poll(). wake() is sticky: a wake that
 // comes before the poll makes the poll return at once.
 class WakePipe {
-  public:
+public:
     WakePipe();
     ~WakePipe();
     WakePipe(const WakePipe&) = delete;
@@ -20,7 +20,7 @@ class WakePipe {
     // Consumes pending wakes; call after the poll reported the descriptor readable.
     void drain();
 
-  private:
+private:
     int readFd_ = -1;
     int writeFd_ = -1;
     std::atomic<bool> pending_{false};

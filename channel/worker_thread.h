@@ -9,7 +9,7 @@ namespace korvane {
 // the owner tells the routine to stop first. (Destroyed from its own routine, it lets the thread
 // finish by itself instead.)
 class WorkerThread {
-  public:
+public:
     explicit WorkerThread(std::function<void()> routine);
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
@@ -21,7 +21,7 @@ class WorkerThread {
     bool joinable() const { return thread_.joinable(); }
     std::thread::id id() const { return thread_.get_id(); }
 
-  private:
+private:
     std::thread thread_;
 };
 

@@ -38,7 +38,7 @@ struct JobFlows {
 // everything through its ReportSink. Each job owns its slots, file area, lock and stop request,
 // so several jobs can run side by side.
 class UpdateJob {
-  public:
+public:
     static constexpr int kSlotCount = 256;
     static constexpr std::size_t kMaxPathLength = 1023;
 
@@ -80,7 +80,7 @@ class UpdateJob {
     bool slotInUse(int slot) const;
     Channel* slotChannel(int slot) const;
 
-  private:
+private:
     PortSlot* heldSlot(int slot);
     int runFamilyFlow(Channel& channel);
     void releaseFileBuffer();

@@ -36,14 +36,14 @@ using Clock = std::chrono::steady_clock;
 
 // Answers every complete command of kCommandSize bytes with kReplySize bytes.
 class EchoPeer {
-  public:
+public:
     explicit EchoPeer(int fd) : fd_(fd), thread_([this] { run(); }) {}
     ~EchoPeer() {
         stop_ = true;
         thread_.join();
     }
 
-  private:
+private:
     void run() {
         std::vector<std::uint8_t> reply(kReplySize, 'R');
         reply.back() = '>';

@@ -23,7 +23,7 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 
 // The emulated adapter as a channel, on the virtual clock. Records what the updater reads.
 class EmulatorChannel : public Channel {
-  public:
+public:
     explicit EmulatorChannel(sim::EmulatedAdapter& adapter) : adapter_(adapter) {}
 
     const std::string& recorded() const { return recorded_; }
@@ -72,7 +72,7 @@ class EmulatorChannel : public Channel {
     Channel* acceptPeer(const ChannelConfig&, int) override { return nullptr; }
     int setBaudRate(int) override { return 1; }  // as over TCP: the link has no rate
 
-  private:
+private:
     static std::int64_t nowNs() { return virtualNowMs() * kNsPerMs; }
 
     sim::EmulatedAdapter& adapter_;

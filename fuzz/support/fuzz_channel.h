@@ -28,7 +28,7 @@ struct FuzzChannelScript {
 };
 
 class FuzzChannel : public Channel {
-  public:
+public:
     explicit FuzzChannel(FuzzChannelScript script) : script_(script) {}
 
     // What was written, each write as one text.
@@ -49,7 +49,7 @@ class FuzzChannel : public Channel {
     Channel* acceptPeer(const ChannelConfig&, int) override { return nullptr; }
     int setBaudRate(int baud) override;
 
-  private:
+private:
     // Echoes waiting to be read never exceed this; a longer backlog loses its oldest bytes.
     static constexpr std::size_t kMostEchoed = 1 << 16;
     // Writes are recorded up to this many, so a long flow keeps a bounded footprint.

@@ -11,7 +11,7 @@
 namespace korvane::fuzz {
 
 class FuzzInput {
-  public:
+public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
@@ -34,7 +34,7 @@ class FuzzInput {
         return tail;
     }
 
-  private:
+private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t at_ = 0;

@@ -62,7 +62,7 @@ struct ServerOptions {
 //
 // Every member is thread-safe; requestStop() may also be called from a signal handler.
 class AdapterServer {
-  public:
+public:
     AdapterServer(AdapterSettings settings, ServerOptions options);
     ~AdapterServer();
     AdapterServer(const AdapterServer&) = delete;
@@ -98,7 +98,7 @@ class AdapterServer {
     // Nanoseconds on the clock the command times use (0 at construction).
     std::int64_t nowNs() const;
 
-  private:
+private:
     void serveTcp();
     void servePty();
     // Serves one open link until it closes or a stop is asked; false when serving must end.

@@ -28,7 +28,7 @@ namespace korvane::sim {
 //
 // Not thread-safe; `AdapterServer` serialises access.
 class EmulatedAdapter {
-  public:
+public:
     explicit EmulatedAdapter(AdapterSettings settings);
 
     // Bytes that arrived from the host at `nowNs`. With wire time, byte i of a burst finishes
@@ -59,7 +59,7 @@ class EmulatedAdapter {
     const FirmwareImage& image() const { return image_; }
     const std::vector<ReceivedCommand>& commands() const { return commands_; }
 
-  private:
+private:
     // What to answer to one command.
     struct Reply {
         std::vector<std::string> lines;

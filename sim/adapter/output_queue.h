@@ -19,7 +19,7 @@ std::int64_t byteTimeNs(int rate);
 // runs at another rate at the moment the bytes leave, they are garbled: counted, not delivered.
 // A host rate of 0 means the link has no rate of its own (TCP) and always matches.
 class OutputQueue {
-  public:
+public:
     // What a call to `collect` ran into besides plain bytes.
     struct Events {
         bool announcementSent = false;  // an announcement went out at matching rates
@@ -48,7 +48,7 @@ class OutputQueue {
     std::uint64_t bytesGarbled() const { return bytesGarbled_; }
     double linkSeconds() const { return linkSeconds_; }
 
-  private:
+private:
     enum class Kind { Bytes, Announcement, Drop };
     struct Piece {
         Kind kind = Kind::Bytes;

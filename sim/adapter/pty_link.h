@@ -8,7 +8,7 @@ namespace korvane::sim {
 // slave descriptor open for the pty's whole life, so the pty survives the host closing and
 // reopening its port, and the line settings the host made stay readable.
 class PtyLink {
-  public:
+public:
     PtyLink() = default;
     ~PtyLink();
     PtyLink(const PtyLink&) = delete;
@@ -25,7 +25,7 @@ class PtyLink {
     // The rate the host's end runs at, as the tty's settings say; -1 on failure.
     int hostRate() const;
 
-  private:
+private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;

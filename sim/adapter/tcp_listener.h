@@ -6,7 +6,7 @@ namespace korvane::sim {
 
 // A listening TCP socket that hands out one connection at a time.
 class TcpListener {
-  public:
+public:
     TcpListener() = default;
     ~TcpListener();
     TcpListener(const TcpListener&) = delete;
@@ -22,7 +22,7 @@ class TcpListener {
     // A waiting connection as a non-blocking socket, or -1 when none waits.
     int acceptOne();
 
-  private:
+private:
     int fd_ = -1;
     std::string address_;
     int port_ = 0;

@@ -25,14 +25,14 @@ struct Pty {
 
 // Makes a fresh temporary directory the current directory for its lifetime.
 class ScopedTempCwd {
-  public:
+public:
     ScopedTempCwd();
     ~ScopedTempCwd();
     ScopedTempCwd(const ScopedTempCwd&) = delete;
     ScopedTempCwd& operator=(const ScopedTempCwd&) = delete;
     const std::string& path() const { return path_; }
 
-  private:
+private:
     std::string previous_;
     std::string path_;
 };

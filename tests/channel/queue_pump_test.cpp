@@ -15,7 +15,7 @@ namespace {
 
 // A link whose input and output the test controls and watches.
 class FakeLink final : public PumpLink {
-  public:
+public:
     Wait waitForInputOrWake(bool watchInput, const Deadline& deadline) override {
         std::unique_lock<std::mutex> hold(mutex_);
         ++waits_;
@@ -104,7 +104,7 @@ class FakeLink final : public PumpLink {
         return waits_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::uint8_t> input_;

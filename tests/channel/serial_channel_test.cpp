@@ -299,7 +299,7 @@ TEST(SerialChannel, DefaultFactoryBuildsSerialChannels) {
 }
 
 class SerialChannelLog : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { cwd_ = std::make_unique<test::ScopedTempCwd>(); }
     void TearDown() override {
         LogLevel = 0;

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 // Builds a small system-information tree the way the kernel lays it out.
 class FakeSysfs {
-  public:
+public:
     FakeSysfs() : root_(cwd_.path()) {
         fs::create_directories(root_ / "sys/class/tty");
         fs::create_directories(root_ / "dev");
@@ -55,7 +55,7 @@ class FakeSysfs {
     }
     std::string node(const std::string& name) const { return (root_ / "dev" / name).string(); }
 
-  private:
+private:
     static void write(const fs::path& file, const std::string& text) {
         std::ofstream(file) << text;
     }

@@ -33,7 +33,7 @@ CliRun run(const CliArgs& args) {
 }
 
 class CheckCommand : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("korvane-cli-" + std::to_string(::getpid()) + "-" +

@@ -137,8 +137,8 @@ TEST(VersionGate, IdentityRefusals) {
         cases.push_back(c);
     }
     {
-        Case c{"model 4 without its version prefix", adapter(sim::kModelAzur01),
-               sim::kModelAzur01, kNoUpgrade};
+        Case c{"model 4 without its version prefix", adapter(sim::kModelAzur01), sim::kModelAzur01,
+               kNoUpgrade};
         c.settings.versionPrefix = "Azur V";
         c.settings.firmwareVersion = "4.0.06";
         cases.push_back(c);

@@ -30,7 +30,7 @@ constexpr const char* kConnectionError = "**Failed** Port connection error!\r\n"
 
 // Every report in order: texts as they are, progress as "%<value>".
 class ReportLog {
-  public:
+public:
     static void sink(void* userData, int kind, std::intptr_t value) {
         auto* log = static_cast<ReportLog*>(userData);
         std::lock_guard<std::mutex> hold(log->mutex_);
@@ -45,7 +45,7 @@ class ReportLog {
         return std::move(events_);
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::vector<std::string> events_;
 };
@@ -54,7 +54,7 @@ using Events = std::vector<std::string>;
 
 // A scratch directory for update files, removed at the end of each test.
 class ScratchFiles {
-  public:
+public:
     ScratchFiles() {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         dir_ = std::filesystem::temp_directory_path() /
@@ -72,7 +72,7 @@ class ScratchFiles {
     }
     std::string missing() const { return (dir_ / "no such file.bin").string(); }
 
-  private:
+private:
     std::filesystem::path dir_;
 };
 
@@ -125,7 +125,7 @@ JobFlows fakeFlows(FlowLog& log) {
 }
 
 class UpdateJobTest : public testing::Test {
-  protected:
+protected:
     UpdateJobTest() : job_(channels_.factory(), fakeFlows(flows_)) {
         job_.setReportSink(&log_, &ReportLog::sink);
     }

@@ -25,7 +25,7 @@ namespace {
 
 // One run of the program, stopped with SIGTERM.
 class SimProcess {
-  public:
+public:
     ~SimProcess() {
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
@@ -92,7 +92,7 @@ class SimProcess {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     int output_ = -1;
 };

@@ -8,7 +8,7 @@ namespace korvane::simtest {
 // The tests' own minimal host: raw bytes over a TCP connection or a pty slave, every read bounded
 // by a deadline. Deliberately independent of the updater's channel and exchange code.
 class LinkClient {
-  public:
+public:
     ~LinkClient();
     LinkClient(const LinkClient&) = delete;
     LinkClient& operator=(const LinkClient&) = delete;
@@ -33,7 +33,7 @@ class LinkClient {
     bool closedByPeer(int timeoutMs);
     int fd() const { return fd_; }
 
-  private:
+private:
     explicit LinkClient(int fd, bool isPty) : fd_(fd), isPty_(isPty) {}
     int fd_;
     bool isPty_;

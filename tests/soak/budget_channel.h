@@ -20,7 +20,7 @@
 namespace korvane::soak {
 
 class RunBudget {
-  public:
+public:
     RunBudget();
 
     // A call starts, allowed `budgetMs`; it ends with leave().
@@ -41,7 +41,7 @@ class RunBudget {
     void traceBytes(char direction, const std::uint8_t* bytes, int count);
     std::string trace() const;
 
-  private:
+private:
     static constexpr std::size_t kMostTrace = 1 << 16;
 
     mutable std::mutex mutex_;
@@ -60,7 +60,7 @@ class RunBudget {
 
 // Forwards every operation to the real channel and books its budget.
 class BudgetChannel : public Channel {
-  public:
+public:
     // Allowance for one setBaudRate or close (a serial port drains, a pump thread is joined).
     static constexpr int kControlAllowanceMs = 1000;
 
@@ -78,7 +78,7 @@ class BudgetChannel : public Channel {
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
 
-  private:
+private:
     std::unique_ptr<Channel> inner_;
     std::shared_ptr<RunBudget> budget_;
 };

@@ -42,7 +42,7 @@
 namespace korvane::test {
 
 class ScriptedChannel : public Channel {
-  public:
+public:
     static constexpr int kAlways = -1;
     // Decides the answer to one written command; nothing when the rule does not apply.
     using Responder = std::function<std::optional<std::string>(std::string_view written)>;
@@ -87,7 +87,7 @@ class ScriptedChannel : public Channel {
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
 
-  private:
+private:
     struct Rule {
         Responder responder;
         int times;
@@ -121,7 +121,7 @@ class ScriptedChannel : public Channel {
 };
 
 class ScriptedChannelFactory {
-  public:
+public:
     ScriptedChannelFactory();
 
     // How the next constructions end, in order (true: open). Once used up, openRule decides.
@@ -143,7 +143,7 @@ class ScriptedChannelFactory {
     // The channel built last, while it lives; nullptr once destroyed.
     ScriptedChannel* lastChannel() const;
 
-  private:
+private:
     struct State;
     static std::unique_ptr<Channel> build(const std::shared_ptr<State>& state, const char* kind,
                                           const ChannelConfig& config, bool& isOpen);

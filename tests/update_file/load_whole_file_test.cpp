@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class LoadWholeFile : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("korvane-load-" + std::to_string(::getpid()) + "-" +
