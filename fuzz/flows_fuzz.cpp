@@ -43,6 +43,21 @@ std::vector<FlowFile>& flowFiles() {
     return files;
 }
 
+// The folder that holds the generated files; removed with them when the process ends.
+std::string& flowDirectory() {
+    static std::string directory;
+    return directory;
+}
+
+void removeFlowFiles() {
+    for (const FlowFile& file : flowFiles()) {
+        std::remove(file.path.c_str());
+    }
+    if (!flowDirectory().empty()) {
+        ::rmdir(flowDirectory().c_str());
+    }
+}
+
 struct Reports {
     std::string output;
     std::vector<int> progress;
@@ -89,6 +104,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(directory) == nullptr) {
         std::abort();
     }
+    flowDirectory() = directory;
+    std::atexit(removeFlowFiles);
     for (int i = 0; i < kFlowFiles; ++i) {
         FlowFile file;
         file.generated = sim::makeUpdateFile(flowFileRecipe(i));
