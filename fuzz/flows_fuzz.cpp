@@ -104,6 +104,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(directory) == nullptr) {
         std::abort();
     }
+    // Both lists exist before the handler is registered, so they outlive it at exit.
+    flowFiles().clear();
     flowDirectory() = directory;
     std::atexit(removeFlowFiles);
     for (int i = 0; i < kFlowFiles; ++i) {
