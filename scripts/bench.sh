@@ -5,18 +5,18 @@
 #
 # 1. The Google Benchmarks in BUILD_DIR/bench/*/ (update-file check, command exchange, channels,
 #    emulated adapter, whole updates), each with its console output and a JSON file in
-#    BUILD_DIR/bench/.
+#    build/bench/ (BENCH_OUT to put them elsewhere).
 # 2. The updater as the user runs it: `korvane-fw update` of a 4,000-line family-2 file against
 #    the emulated adapter (korvane-adapter-sim, another process) over TCP loopback, under
 #    /usr/bin/time, BENCH_UPDATES times (default 3): wall time, CPU seconds and peak memory of
 #    the updater's process alone.
-# 3. BUILD_DIR/bench/results.md: the table the README quotes, with the date and the machine.
+# 3. build/bench/results.md: the table the README quotes, with the date and the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/release}
 bin=$build/bin
-out=$build/bench
+out=${BENCH_OUT:-build/bench}
 updates=${BENCH_UPDATES:-3}
 mkdir -p "$out"
 

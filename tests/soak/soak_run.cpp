@@ -45,13 +45,18 @@ struct RunState {
     std::condition_variable finished;
     bool done = false;
     std::string output;
+    bool reportedFinished = false;  // "File download finished!\r\n" as a report of its own
 };
 
 void collect(void* userData, int kind, std::intptr_t value) {
     auto* state = static_cast<RunState*>(userData);
     if (kind == kReportText) {
         std::lock_guard<std::mutex> hold(state->mutex);
-        state->output += reinterpret_cast<const char*>(value);
+        const char* text = reinterpret_cast<const char*>(value);
+        state->output += text;
+        // The job's own report, not the same words inside a text from the adapter.
+        state->reportedFinished =
+            state->reportedFinished || std::string(text) == test::kFinishedText;
     }
 }
 
@@ -159,7 +164,10 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     server->stop();
     std::remove(path.c_str());
 
-    outcome.finished = outcome.output.find(test::kFinishedText) != std::string::npos;
+    {
+        std::lock_guard<std::mutex> hold(state->mutex);
+        outcome.finished = state->reportedFinished;
+    }
     outcome.imageComplete = payload == std::string(file.image.begin(), file.image.end());
     outcome.adapterCompleted = outcome.status.update == sim::UpdateStatus::Completed;
     outcome.lastLine = test::lastLineOf(outcome.output);
