@@ -1,5 +1,7 @@
 #pragma once
 
+#include <korvane/version.h>
+
 namespace korvane {
 
 // Names and texts the desktop program shows about itself.
@@ -9,7 +11,6 @@ inline constexpr const char* kWindowCaption = "KorvaneFwUpdater v3.6";
 inline constexpr const char* kAboutCaption = "About KorvaneFwUpdater";
 inline constexpr const char* kAboutEntry = "&About KorvaneFwUpdater...";
 inline constexpr const char* kAboutNotice = "Copyright (C) 2026 Korvane team";
-inline constexpr const char* kFileVersion = "1.0.0.1";
 // Installed name of the executable, its icon and its desktop entry.
 inline constexpr const char* kDesktopName = "korvane-updater";
 

@@ -12,7 +12,7 @@ namespace korvane {
 void describeApplication(QApplication& application) {
     application.setApplicationName(QString::fromLatin1(kAppName));
     application.setApplicationDisplayName(QString::fromLatin1(kAppName));
-    application.setApplicationVersion(QString::fromLatin1(kFileVersion));
+    application.setApplicationVersion(QString::fromLatin1(kProgramVersion));
     application.setDesktopFileName(QString::fromLatin1(kDesktopName));
     application.setWindowIcon(appIcon());
 }
