@@ -21,10 +21,14 @@ void tell(const ChannelReport& report, const char* text) {
 }  // namespace
 
 std::unique_ptr<Channel> createChannel(std::string_view descriptor, const ChannelFactory& factory,
-                                       const ChannelReport& report) {
-    std::optional<ChannelRequest> request = parsePortDescriptor(descriptor);
+                                       const ChannelReport& report, ChannelFailure* failure) {
+    ChannelFailure why;
+    std::optional<ChannelRequest> request = parsePortDescriptor(descriptor, &why.descriptor);
     if (!request) {
         tell(report, kParameterError);
+        if (failure != nullptr) {
+            *failure = std::move(why);
+        }
         return nullptr;
     }
 
@@ -38,12 +42,19 @@ std::unique_ptr<Channel> createChannel(std::string_view descriptor, const Channe
             break;  // no constructor registered for this kind: it can never open
         }
         bool isOpen = false;
-        std::unique_ptr<Channel> channel = construct(request->config, isOpen);
+        why.open = OpenFailure{};
+        std::unique_ptr<Channel> channel = construct(request->config, isOpen, why.open);
         if (channel != nullptr && isOpen) {
             return channel;
         }
     }
+    if (!why.open.failed()) {
+        why.open.cause = OpenCause::Other;  // no constructor for the kind, or one that said nothing
+    }
     tell(report, kConnectionError);
+    if (failure != nullptr) {
+        *failure = std::move(why);
+    }
     return nullptr;
 }
 

@@ -8,11 +8,17 @@
 namespace korvane {
 
 ChannelFactory defaultChannelFactory() {
-    auto serial = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
-        return std::make_unique<SerialChannel>(config, isOpen);
+    auto serial = [](const ChannelConfig& config, bool& isOpen,
+                     OpenFailure& failure) -> std::unique_ptr<Channel> {
+        auto channel = std::make_unique<SerialChannel>(config, isOpen);
+        failure = channel->openFailure();
+        return channel;
     };
-    auto tcp = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
-        return std::make_unique<TcpChannel>(config, isOpen);
+    auto tcp = [](const ChannelConfig& config, bool& isOpen,
+                  OpenFailure& failure) -> std::unique_ptr<Channel> {
+        auto channel = std::make_unique<TcpChannel>(config, isOpen);
+        failure = channel->openFailure();
+        return channel;
     };
     return ChannelFactory{serial, tcp};
 }

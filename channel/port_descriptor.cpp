@@ -17,23 +17,67 @@ std::vector<std::string> splitFields(std::string_view text, char separator) {
     }
 }
 
-std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor) {
+bool parseDecimalInRange(std::string_view text, int least, int most, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    long long result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        result = result * 10 + (c - '0');
+        if (result > most) {
+            return false;
+        }
+    }
+    if (result < least) {
+        return false;
+    }
+    value = static_cast<int>(result);
+    return true;
+}
+
+namespace {
+
+std::nullopt_t refuse(DescriptorProblem* problem, std::string_view descriptor,
+                      DescriptorPart part, std::string value = {}, bool ipv6 = false) {
+    if (problem != nullptr) {
+        problem->part = part;
+        problem->descriptor.assign(descriptor);
+        problem->value = std::move(value);
+        problem->ipv6Address = ipv6;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor,
+                                                  DescriptorProblem* problem) {
     const std::vector<std::string> fields = splitFields(descriptor, '|');
     if (fields.size() < 2 || (fields[0] != "com" && fields[0] != "tcp")) {
-        return std::nullopt;
+        return refuse(problem, descriptor, DescriptorPart::Kind, fields[0]);
     }
     const std::vector<std::string> parts = splitFields(fields[1], ':');
     if (parts.size() < 2) {
-        return std::nullopt;
+        return refuse(problem, descriptor, DescriptorPart::Settings, fields[1]);
     }
 
     ChannelRequest request;
+    int number = 0;
     if (fields[0] == "com") {
+        if (!parseDecimalInRange(parts[1], kLowestBaud, kHighestBaud, number)) {
+            return refuse(problem, descriptor, DescriptorPart::Baud, parts[1]);
+        }
         request.kind = PortKind::kCom;
         request.config.set("mode", "direct");
         request.config.set("name", parts[0]);
         request.config.set("baud", parts[1]);
     } else {
+        if (!parseDecimalInRange(parts[1], 1, 65535, number)) {
+            return refuse(problem, descriptor, DescriptorPart::TcpPort, parts[1], parts.size() > 2);
+        }
         request.kind = PortKind::kTcp;
         request.config.set("mode", "client");
         request.config.set("remote_ip", parts[0]);

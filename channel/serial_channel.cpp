@@ -111,7 +111,7 @@ int SerialChannel::setBaudRate(int baud) {
 
 bool SerialChannel::openPort() {
     open_ = false;
-    port_ = openSerialPort(name_, baud_);
+    port_ = openSerialPort(name_, baud_, openFailure_);
     if (!port_) {
         return false;
     }

@@ -40,6 +40,8 @@ public:
 
     // The stored rate: the configured one, then the last one asked of setBaudRate.
     int baud() const { return baud_; }
+    // Why the last open (construction or reopen) failed; cause None after a successful one.
+    const OpenFailure& openFailure() const { return openFailure_; }
 
 private:
     bool direct() const { return mode_ == "direct"; }
@@ -57,6 +59,7 @@ private:
     ByteQueue txQueue_;
     CriticalLock queueLock_;
     std::unique_ptr<TrafficLog> log_;
+    OpenFailure openFailure_;
 };
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "channel/open_failure.h"
 #include "channel/pump_link.h"
 #include "channel/tick.h"
 
@@ -38,7 +39,13 @@ std::string serialDevicePath(const std::string& name);
 bool parseComName(const std::string& name, int& number);
 
 // Opens the port `name` (see serialDevicePath) at `baud` for exclusive use; nullptr when the
-// device is missing, busy, not a serial device, or rejects a setting or the exact rate.
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud);
+// device is missing, busy, not a serial device, or rejects a setting or the exact rate, with the
+// cause in `failure` (its `port` is `name`).
+std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud,
+                                           OpenFailure& failure);
+inline std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud) {
+    OpenFailure ignored;
+    return openSerialPort(name, baud, ignored);
+}
 
 }  // namespace korvane

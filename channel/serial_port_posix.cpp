@@ -74,6 +74,33 @@ int pollTimeoutMs(const Deadline& deadline) {
     return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
+// Records why the open failed; false, for the caller to return.
+bool fail(OpenFailure& failure, OpenCause cause, int systemCode) {
+    failure.cause = cause;
+    failure.systemCode = systemCode;
+    return false;
+}
+
+// The cause an open() error number stands for.
+OpenCause openErrorCause(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return OpenCause::NoSuchDevice;
+        case EACCES:
+        case EPERM:
+            return OpenCause::PermissionDenied;
+        case EBUSY:
+            return OpenCause::Busy;
+        case EISDIR:
+            return OpenCause::NotSerialDevice;
+        default:
+            return OpenCause::Other;
+    }
+}
+
 enum class Ready { yes, timedOut, hungUp, failed };
 
 // Waits for `events` on `fd` until the deadline; never returns early without a reason.
@@ -115,7 +142,7 @@ public:
         ::close(fd_);
     }
 
-    bool configure(int baud);
+    bool configure(int baud, OpenFailure& failure);
 
     int read(std::uint8_t* buffer, int count, const Deadline& deadline) override {
         return transfer(buffer, count, deadline, Step::readAhead);
@@ -156,19 +183,28 @@ private:
     WakePipe wake_;
 };
 
-bool PosixSerialPort::configure(int baud) {
-    if (!wake_.valid() || baud <= 0) {
-        return false;
+bool PosixSerialPort::configure(int baud, OpenFailure& failure) {
+    if (!wake_.valid()) {
+        return fail(failure, OpenCause::Other, errno);
+    }
+    if (baud <= 0) {
+        failure.value = baud;
+        return fail(failure, OpenCause::RateNotSupported, 0);
     }
     // No sharing: an advisory lock keeps out every other user of this program (even one with
     // privileges that TIOCEXCL would not stop), TIOCEXCL everyone else.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0) {
-        return false;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        return fail(failure, errno == EWOULDBLOCK ? OpenCause::Busy : OpenCause::Other, errno);
+    }
+    if (::ioctl(fd_, TIOCEXCL) != 0) {
+        return fail(failure, errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
+                    errno);
     }
     exclusive_ = true;
     termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) {
-        return false;
+        return fail(failure, errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
+                    errno);
     }
     ::cfmakeraw(&settings);
     settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNCR | ICRNL | INLCR | PARMRK);
@@ -178,13 +214,15 @@ bool PosixSerialPort::configure(int baud) {
     // Non-blocking reads then return EAGAIN when nothing is there and 0 only after a hang-up.
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
+    errno = 0;
     if (!applyBaud(settings, baud)) {
-        return false;
+        failure.value = baud;
+        return fail(failure, OpenCause::RateNotSupported, errno);
     }
     const int lines = TIOCM_DTR | TIOCM_RTS;
     // Pseudo-terminals and some virtual ports have no modem lines; that is not a failure.
     if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
-        return false;
+        return fail(failure, OpenCause::Other, errno);
     }
     ::tcflush(fd_, TCIOFLUSH);
     return true;
@@ -311,17 +349,30 @@ std::string serialDevicePath(const std::string& name) {
     return name;
 }
 
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud) {
+std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud,
+                                           OpenFailure& failure) {
     const std::string path = serialDevicePath(name);
-    if (path.empty() || baud <= 0) {
+    failure = OpenFailure{};
+    failure.port = name;
+    if (path != name) {
+        failure.devicePath = path;
+    }
+    if (path.empty()) {
+        fail(failure, OpenCause::NoSuchDevice, 0);
+        return nullptr;
+    }
+    if (baud <= 0) {
+        failure.value = baud;
+        fail(failure, OpenCause::RateNotSupported, 0);
         return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        fail(failure, openErrorCause(errno), errno);
         return nullptr;
     }
     auto port = std::make_unique<PosixSerialPort>(fd);
-    if (!port->configure(baud)) {
+    if (!port->configure(baud, failure)) {
         return nullptr;
     }
     return port;

@@ -63,7 +63,7 @@ public:
         : handle_(handle), transferDone_(true), commEvent_(true), wakeEvent_(false) {}
     ~WinSerialPort() override { CloseHandle(handle_); }
 
-    bool configure(int baud);
+    bool configure(int baud, OpenFailure& failure);
 
     int read(std::uint8_t* buffer, int count, const Deadline& deadline) override;
     int write(const std::uint8_t* bytes, int count, const Deadline& deadline) override;
@@ -99,31 +99,46 @@ private:
     EventHandle wakeEvent_;     // auto reset: a wake before the wait ends the next wait
 };
 
-bool WinSerialPort::configure(int baud) {
-    if (!transferDone_.valid() || !commEvent_.valid() || !wakeEvent_.valid() || baud <= 0) {
+bool WinSerialPort::configure(int baud, OpenFailure& failure) {
+    auto fail = [&failure](OpenCause cause, DWORD code) {
+        failure.cause = cause;
+        failure.systemCode = static_cast<int>(code);
         return false;
+    };
+    if (!transferDone_.valid() || !commEvent_.valid() || !wakeEvent_.valid()) {
+        return fail(OpenCause::Other, GetLastError());
     }
+    if (baud <= 0) {
+        failure.value = baud;
+        return fail(OpenCause::RateNotSupported, 0);
+    }
+    // A device that is no serial port fails the first of the comm calls.
     if (!SetupComm(handle_, kSerialDriverQueueBytes, kSerialDriverQueueBytes)) {
-        return false;
+        return fail(OpenCause::NotSerialDevice, GetLastError());
     }
     COMMTIMEOUTS timeouts = serialLinkTimeouts();
     if (!SetCommTimeouts(handle_, &timeouts)) {
-        return false;
+        return fail(OpenCause::NotSerialDevice, GetLastError());
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle_, &dcb)) {
-        return false;
+        return fail(OpenCause::NotSerialDevice, GetLastError());
     }
     applySerialLinkSettings(dcb, static_cast<DWORD>(baud));
+    failure.value = baud;
     if (!SetCommState(handle_, &dcb)) {
-        return false;
+        return fail(OpenCause::RateNotSupported, GetLastError());
     }
     // Some drivers take a rate they cannot run and quietly use another one.
     if (currentBaud() != baud) {
-        return false;
+        return fail(OpenCause::RateNotSupported, 0);
     }
-    return SetCommMask(handle_, EV_RXCHAR) != FALSE;
+    failure.value = 0;
+    if (!SetCommMask(handle_, EV_RXCHAR)) {
+        return fail(OpenCause::Other, GetLastError());
+    }
+    return true;
 }
 
 int WinSerialPort::currentBaud() {
@@ -315,18 +330,55 @@ std::string serialDevicePath(const std::string& name) {
     return name;
 }
 
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud) {
+namespace {
+
+// The cause a CreateFileA error stands for. A COM port that another program holds answers with
+// "access denied": on Windows that means busy, not a missing right.
+OpenCause createErrorCause(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_NETPATH:
+            return OpenCause::NoSuchDevice;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY:
+            return OpenCause::Busy;
+        default:
+            return OpenCause::Other;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud,
+                                           OpenFailure& failure) {
     const std::string path = serialDevicePath(name);
-    if (path.empty() || baud <= 0) {
+    failure = OpenFailure{};
+    failure.port = name;
+    if (path != name) {
+        failure.devicePath = path;
+    }
+    if (path.empty()) {
+        failure.cause = OpenCause::NoSuchDevice;
+        return nullptr;
+    }
+    if (baud <= 0) {
+        failure.cause = OpenCause::RateNotSupported;
+        failure.value = baud;
         return nullptr;
     }
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        failure.cause = createErrorCause(error);
+        failure.systemCode = static_cast<int>(error);
         return nullptr;
     }
     auto port = std::make_unique<WinSerialPort>(handle);
-    if (!port->configure(baud)) {
+    if (!port->configure(baud, failure)) {
         return nullptr;
     }
     return port;

@@ -139,10 +139,13 @@ std::vector<std::string> TcpChannel::pendingPeerNames() {
 
 bool TcpChannel::clientOpen() {
     open_ = false;
+    openFailure_ = OpenFailure{};
     if (!startSocketLayer()) {
+        openFailure_.cause = OpenCause::Other;
+        openFailure_.port = remoteIp_ + ":" + std::to_string(remotePort_);
         return false;
     }
-    socket_ = connectTcp(remoteIp_, remotePort_, kConnectTimeoutMs);
+    socket_ = connectTcp(remoteIp_, remotePort_, kConnectTimeoutMs, openFailure_);
     if (!socket_) {
         stopSocketLayer();
         return false;

@@ -47,6 +47,10 @@ public:
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
 
+    // Why the last client open failed; cause None after a successful one (and for the other
+    // roles, whose failures have no cause recorded).
+    const OpenFailure& openFailure() const { return openFailure_; }
+
     // Server: the names of the accepted peers not yet handed out, in name order.
     std::vector<std::string> pendingPeerNames();
 
@@ -76,6 +80,7 @@ private:
     std::string remoteIp_;
     int remotePort_ = 0;
     bool open_ = false;
+    OpenFailure openFailure_;
     bool socketLayerStarted_ = false;
     std::unique_ptr<TcpSocket> socket_;
     std::unique_ptr<TcpListener> listener_;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "channel/open_failure.h"
 #include "channel/pump_link.h"
 #include "channel/tick.h"
 
@@ -41,8 +42,14 @@ void stopSocketLayer();
 bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]);
 
 // Connects to `ip`:`port` within `timeoutMs`; nullptr when the address is not dotted IPv4, the
-// port is outside 1..65535, the peer refuses or does not answer in time.
-std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs);
+// port is outside 1..65535, the peer refuses or does not answer in time, with the cause in
+// `failure` (its `port` is "ip:port").
+std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
+                                      OpenFailure& failure);
+inline std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs) {
+    OpenFailure ignored;
+    return connectTcp(ip, port, timeoutMs, ignored);
+}
 
 // Listens on `ip`:`port` (port 0: any free port) with the given backlog; nullptr on failure.
 std::unique_ptr<TcpListener> listenTcp(const std::string& ip, int port, int backlog);

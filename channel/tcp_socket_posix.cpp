@@ -184,32 +184,76 @@ bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]) {
     return true;
 }
 
-std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs) {
+namespace {
+
+// The cause a connect() error number stands for.
+OpenCause connectErrorCause(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return OpenCause::Refused;
+        case ETIMEDOUT:
+            return OpenCause::TimedOut;
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+        case ENETDOWN:
+        case EHOSTDOWN:
+            return OpenCause::Unreachable;
+        case EACCES:
+        case EPERM:
+            return OpenCause::PermissionDenied;
+        default:
+            return OpenCause::Other;
+    }
+}
+
+std::nullptr_t failWith(OpenFailure& failure, OpenCause cause, int systemCode) {
+    failure.cause = cause;
+    failure.systemCode = systemCode;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
+                                      OpenFailure& failure) {
+    failure = OpenFailure{};
+    failure.port = ip + ":" + std::to_string(port);
+    unsigned char parts[4];
+    if (!parseDottedIpv4(ip, parts)) {
+        return failWith(failure, OpenCause::BadAddress, 0);
+    }
     sockaddr_in address{};
-    if (port == 0 || !socketAddress(ip, port, address)) {
-        return nullptr;
+    if (port <= 0 || !socketAddress(ip, port, address)) {
+        return failWith(failure, OpenCause::BadPortNumber, 0);
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return nullptr;
+        return failWith(failure, OpenCause::Other, errno);
     }
     auto socket = std::make_unique<PosixTcpSocket>(fd);
     if (!socket->usable()) {
-        return nullptr;
+        return failWith(failure, OpenCause::Other, errno);
     }
     const Deadline deadline(timeoutMs);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) {
-            return nullptr;
+            return failWith(failure, connectErrorCause(errno), errno);
         }
         pollfd entry{fd, POLLOUT, 0};
         if (!pollUntil(&entry, 1, deadline)) {
-            return nullptr;
+            failure.value = timeoutMs;
+            return failWith(failure, OpenCause::TimedOut, 0);
         }
         int error = 0;
         socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
-            return nullptr;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+            return failWith(failure, OpenCause::Other, errno);
+        }
+        if (error != 0) {
+            if (error == ETIMEDOUT) {
+                failure.value = timeoutMs;
+            }
+            return failWith(failure, connectErrorCause(error), error);
         }
     }
     const int on = 1;

@@ -325,33 +325,79 @@ bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]) {
     return at == text.size();
 }
 
-std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs) {
+namespace {
+
+// The cause a Winsock error number stands for.
+OpenCause connectErrorCause(int error) {
+    switch (error) {
+        case WSAECONNREFUSED:
+            return OpenCause::Refused;
+        case WSAETIMEDOUT:
+            return OpenCause::TimedOut;
+        case WSAENETUNREACH:
+        case WSAEHOSTUNREACH:
+        case WSAENETDOWN:
+        case WSAEHOSTDOWN:
+            return OpenCause::Unreachable;
+        case WSAEACCES:
+            return OpenCause::PermissionDenied;
+        default:
+            return OpenCause::Other;
+    }
+}
+
+std::nullptr_t failWith(OpenFailure& failure, OpenCause cause, int systemCode) {
+    failure.cause = cause;
+    failure.systemCode = systemCode;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
+                                      OpenFailure& failure) {
+    failure = OpenFailure{};
+    failure.port = ip + ":" + std::to_string(port);
+    unsigned char parts[4];
+    if (!parseDottedIpv4(ip, parts)) {
+        return failWith(failure, OpenCause::BadAddress, 0);
+    }
     sockaddr_in address{};
-    if (port == 0 || !socketAddress(ip, port, address)) {
-        return nullptr;
+    if (port <= 0 || !socketAddress(ip, port, address)) {
+        return failWith(failure, OpenCause::BadPortNumber, 0);
     }
     const SOCKET raw = newStreamSocket();
     if (raw == INVALID_SOCKET) {
-        return nullptr;
+        return failWith(failure, OpenCause::Other, ::WSAGetLastError());
     }
     auto socket = std::make_unique<WinTcpSocket>(raw);  // owns and closes `raw` from here on
     if (!socket->usable()) {
-        return nullptr;
+        return failWith(failure, OpenCause::Other, static_cast<int>(GetLastError()));
     }
     const Deadline deadline(timeoutMs);
     if (::connect(raw, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (::WSAGetLastError() != WSAEWOULDBLOCK) {
-            return nullptr;
+        const int error = ::WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) {
+            return failWith(failure, connectErrorCause(error), error);
         }
         // A refused or failed connect shows in the error set.
-        if (selectUntil(raw, true, deadline) <= 0) {
-            return nullptr;
+        const int ready = selectUntil(raw, true, deadline);
+        if (ready == 0) {
+            failure.value = timeoutMs;
+            return failWith(failure, OpenCause::TimedOut, 0);
         }
-        int error = 0;
-        int size = sizeof error;
-        if (::getsockopt(raw, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 ||
-            error != 0) {
-            return nullptr;
+        // A refused connect lands in the error set; the socket's error tells why.
+        int socketError = 0;
+        int size = sizeof socketError;
+        if (::getsockopt(raw, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError),
+                         &size) != 0) {
+            return failWith(failure, OpenCause::Other, ::WSAGetLastError());
+        }
+        if (socketError != 0) {
+            return failWith(failure, connectErrorCause(socketError), socketError);
+        }
+        if (ready < 0) {
+            return failWith(failure, OpenCause::Other, ::WSAGetLastError());
         }
     }
     const BOOL on = TRUE;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "engine/failure_reason.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
@@ -52,9 +53,21 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     const std::string& path = args[0];
     UpdateFile file;
     // An update refuses a path that does not fit its slot, so the check does too.
-    file.size = path.size() > UpdateJob::kMaxPathLength ? -1 : loadWholeFile(path, file.data);
+    if (path.size() > UpdateJob::kMaxPathLength) {
+        printReportText(out, kFileInvalidText);
+        printReportText(out, pathTooLongReason(path.size(), UpdateJob::kMaxPathLength).c_str());
+        return kExitFailed;
+    }
+    FileFailure failure;
+    file.size = loadWholeFile(path, file.data, &failure);
+    if (file.size < 0) {
+        printReportText(out, kFileInvalidText);
+        printReportText(out, fileFailureReason(failure).c_str());
+        return kExitFailed;
+    }
     if (file.size < kMinUpdateFileSize) {
         printReportText(out, kFileInvalidText);
+        printReportText(out, fileTooSmallReason(path, file.size, kMinUpdateFileSize).c_str());
         return kExitFailed;
     }
     const std::int32_t size = file.size;

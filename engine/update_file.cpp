@@ -17,10 +17,6 @@ namespace {
 // In table order; the empty entry ends the table and is itself found by an empty name.
 constexpr const char* kModelNames[] = {"Azur03", "ZNB5413", "ZNB5411", "ZNB5412", "Azur01", ""};
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 void UpdateFile::release() {
@@ -28,39 +24,19 @@ void UpdateFile::release() {
     size = 0;
 }
 
-std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
-    // A path cut at an embedded NUL would name another file.
-    if (path.find('\0') != std::string::npos) {
-        return -1;
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        return -1;
-    }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        return -1;
-    }
-    const long end = std::ftell(file.get());
-    if (end < 0 || end > INT32_MAX || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        return -1;
-    }
-    const auto size = static_cast<std::size_t>(end);
+std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
+                           FileFailure* failure) {
+    FileFailure why;
     std::vector<std::uint8_t> buffer;
-    try {
-        buffer.resize(size);
-    } catch (const std::bad_alloc&) {
+    if (!readRegularFile(path, INT32_MAX, buffer, why)) {
+        if (failure != nullptr) {
+            *failure = std::move(why);
+        }
         return -1;
     }
-    std::size_t got = 0;
-    while (got < size) {
-        const std::size_t n = std::fread(buffer.data() + got, 1, size - got, file.get());
-        if (n == 0) {
-            return -1;
-        }
-        got += n;
-    }
+    const auto size = static_cast<std::int32_t>(buffer.size());
     out = std::move(buffer);
-    return static_cast<std::int32_t>(size);
+    return size;
 }
 
 int checkUpdateFile(UpdateFile& file, const Reporter& reporter) {

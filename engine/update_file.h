@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/regular_file.h"
 #include "engine/report_sink.h"
 
 namespace korvane {
@@ -41,8 +42,11 @@ inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
 // Loads the whole file byte for byte; returns its size, or -1 (nothing handed over) when it
-// cannot be opened, read in full, is larger than 2 GiB, or the path holds a NUL character.
-std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
+// cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or it is
+// no regular file (a folder, named pipe or device is refused without waiting on it). The cause
+// goes to `failure` when given.
+std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
+                           FileFailure* failure = nullptr);
 
 // Reads one line from `position`: its hex digits (upper-cased, others dropped) go into `text`
 // (terminated), at most `textCapacity - 1` of them. Returns the start of the next line (or size);

@@ -4,7 +4,9 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/answer_watch.h"
 #include "engine/command_exchange.h"
+#include "engine/failure_reason.h"
 #include "engine/flows.h"
 
 namespace korvane {
@@ -19,9 +21,6 @@ constexpr const char* kEchoOnCommand = "ATE1\r";
 constexpr int kEchoOnTimeMs = 2000;
 constexpr std::size_t kMainReplySize = 2048;
 
-bool pathFits(std::string_view path) {
-    return path.size() <= UpdateJob::kMaxPathLength && path.find('\0') == std::string_view::npos;
-}
 
 }  // namespace
 
@@ -64,14 +63,22 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
         reportText(kNotEnoughMemory);
         return -1;
     }
-    if (!pathFits(path)) {
+    if (path.size() > kMaxPathLength) {
         reportText(kFileInvalidText);
+        reportText(pathTooLongReason(path.size(), kMaxPathLength).c_str());
+        return -1;
+    }
+    if (path.find('\0') != std::string_view::npos) {
+        reportText(kFileInvalidText);
+        reportText("  the path holds a NUL byte, which no file name can; check the path.\r\n");
         return -1;
     }
 
-    std::unique_ptr<Channel> channel =
-        createChannel(descriptor, factory_, [this](const char* text) { reportText(text); });
+    ChannelFailure failure;
+    std::unique_ptr<Channel> channel = createChannel(
+        descriptor, factory_, [this](const char* text) { reportText(text); }, &failure);
     if (!channel) {
+        reportText(portFailureReason(failure).c_str());
         return -1;
     }
     slots_[free].channel = std::move(channel);
@@ -95,15 +102,18 @@ void UpdateJob::runUpdate(int slot) {
     }
     reportProgress(1);
 
-    const std::int32_t size = loadWholeFile(held->path, file_.data);
+    FileFailure fileFailure;
+    const std::int32_t size = loadWholeFile(held->path, file_.data, &fileFailure);
     if (size < 0) {
         releaseFileBuffer();
         reportText(kFileInvalidText);
+        reportText(fileFailureReason(fileFailure).c_str());
         return;
     }
     file_.size = size;
     if (size < kMinUpdateFileSize) {
         reportText(kFileInvalidText);
+        reportText(fileTooSmallReason(held->path, size, kMinUpdateFileSize).c_str());
         releaseFileBuffer();
         return;
     }
@@ -115,15 +125,25 @@ void UpdateJob::runUpdate(int slot) {
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
+    AnswerWatch watch(*held->channel);
     std::array<char, kMainReplySize> reply{};
-    exchangeCommand(*held->channel, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
+    exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
 
-    const int result = runFamilyFlow(*held->channel);
+    const int result = runFamilyFlow(watch);
     releaseFileBuffer();
     if (result >= 0) {
         reportText(kDownloadFinished);
         reportProgress(100);
+    } else {
+        reportSilence(watch);
+    }
+}
+
+void UpdateJob::reportSilence(const AnswerWatch& watch) {
+    // A stop request ends the run on purpose; the adapter's silence is then no reason.
+    if (watch.silent() && !stopRequested()) {
+        reportText(silenceReason(watch.silentCommand(), watch.silentWaitMs()).c_str());
     }
 }
 
@@ -132,11 +152,17 @@ void UpdateJob::readVersions(int slot) {
     if (held == nullptr) {
         return;
     }
+    AnswerWatch watch(*held->channel);
+    int device = -1;
+    int adapter = -1;
     if (flows_.deviceVersion) {
-        flows_.deviceVersion(*this, *held->channel, kModelAzur03);
+        device = flows_.deviceVersion(*this, watch, kModelAzur03);
     }
     if (flows_.adapterVersion) {
-        flows_.adapterVersion(*this, *held->channel, kModelAzur03);
+        adapter = flows_.adapterVersion(*this, watch, kModelAzur03);
+    }
+    if (device < 0 && adapter < 0) {
+        reportSilence(watch);
     }
 }
 

@@ -15,6 +15,7 @@
 
 namespace korvane {
 
+class AnswerWatch;
 class UpdateJob;
 
 // One open connection to an adapter and the firmware path that goes with it.
@@ -83,6 +84,8 @@ public:
 private:
     PortSlot* heldSlot(int slot);
     int runFamilyFlow(Channel& channel);
+    // After a failed run: the reason line of an adapter that stopped answering.
+    void reportSilence(const AnswerWatch& watch);
     void releaseFileBuffer();
 
     ChannelFactory factory_;

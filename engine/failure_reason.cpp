@@ -1,0 +1,173 @@
+#include "engine/failure_reason.h"
+
+#include <cstring>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kComForm = "com|NAME:BAUD, e.g. com|/dev/ttyUSB0:115200 or com|COM3:115200";
+constexpr const char* kTcpForm = "tcp|ADDRESS:PORT, e.g. tcp|192.168.0.10:35000";
+
+std::string line(const std::string& body) {
+    return kReasonIndent + body + "\r\n";
+}
+
+// " (the system's words)" when a system call failed, else nothing.
+std::string systemWords(int systemCode) {
+    const std::string words = systemErrorText(systemCode);
+    return words.empty() ? std::string() : " (" + words + ")";
+}
+
+std::string portName(const OpenFailure& failure) {
+    if (failure.port.empty()) {
+        return "(no port name)";
+    }
+    if (!failure.devicePath.empty()) {
+        return failure.port + " (" + failure.devicePath + ")";
+    }
+    return failure.port;
+}
+
+std::string descriptorReason(const DescriptorProblem& problem) {
+    const std::string head = "\"" + problem.descriptor + "\": ";
+    switch (problem.part) {
+        case DescriptorPart::Kind:
+            return line(head + "the port kind \"" + problem.value +
+                        "\" is neither com nor tcp; the accepted forms are " + kComForm +
+                        ", and " + kTcpForm);
+        case DescriptorPart::Settings:
+            return line(head + "\"" + problem.value + "\" lacks the \":\" before the " +
+                        (problem.descriptor.rfind("tcp", 0) == 0 ? "TCP port" : "baud rate") +
+                        "; the accepted forms are " + kComForm + ", and " + kTcpForm);
+        case DescriptorPart::Baud:
+            return line(head + "the baud rate \"" + problem.value +
+                        "\" is not a whole number from " + std::to_string(kLowestBaud) + " to " +
+                        std::to_string(kHighestBaud) + "; the accepted form is " + kComForm);
+        case DescriptorPart::TcpPort:
+            if (problem.ipv6Address) {
+                return line(head +
+                            "IPv6 addresses are not accepted: the adapter's address is dotted "
+                            "IPv4; the accepted form is " +
+                            kTcpForm);
+            }
+            return line(head + "the TCP port \"" + problem.value +
+                        "\" is not a whole number from 1 to 65535; the accepted form is " +
+                        kTcpForm);
+        case DescriptorPart::None:
+            break;
+    }
+    return line(head + "malformed; the accepted forms are " + kComForm + ", and " + kTcpForm);
+}
+
+std::string openReason(const OpenFailure& failure) {
+    const std::string head = portName(failure) + ": ";
+    const std::string words = systemWords(failure.systemCode);
+    const char* wifi =
+        "is this computer on the adapter's Wi-Fi network, and are the address and port right "
+        "(the adapter's own are usually 192.168.0.10 and 35000)?";
+    switch (failure.cause) {
+        case OpenCause::NoSuchDevice:
+            return line(head + "no such device" + words +
+                        "; is the adapter plugged in, or paired for Bluetooth? The list of "
+                        "serial ports (korvane-fw ports) shows what there is.");
+        case OpenCause::PermissionDenied:
+            return line(head + "permission denied" + words +
+                        "; add your user to the dialout group (sudo usermod -aG dialout $USER) "
+                        "and log in again.");
+        case OpenCause::Busy:
+            return line(head + "the port is busy" + words +
+                        "; another program has it open: close that program and try again.");
+        case OpenCause::NotSerialDevice:
+            return line(head + "not a serial device" + words +
+                        "; name the adapter's serial port, e.g. /dev/ttyUSB0, /dev/rfcomm0 or "
+                        "COM3.");
+        case OpenCause::RateNotSupported:
+            return line(head + "the port does not run at " + std::to_string(failure.value) +
+                        " baud" + words + "; choose another rate, e.g. 115200.");
+        case OpenCause::BadAddress:
+            return line(head + "the address is not a dotted IPv4 address (host names are not "
+                               "looked up); give the adapter's address, e.g. 192.168.0.10.");
+        case OpenCause::BadPortNumber:
+            return line(head + "the TCP port is not a number from 1 to 65535; the accepted form "
+                               "is " +
+                        std::string(kTcpForm) + ".");
+        case OpenCause::Refused:
+            return line(head + "connection refused" + words + "; " + wifi);
+        case OpenCause::TimedOut:
+            return line(head + "no answer to the connection" +
+                        (failure.value > 0
+                             ? " within " + std::to_string(failure.value) + " ms"
+                             : std::string()) +
+                        words + "; " + wifi);
+        case OpenCause::Unreachable:
+            return line(head + "the address cannot be reached from here" + words + "; " + wifi);
+        case OpenCause::Other:
+        case OpenCause::None:
+            break;
+    }
+    return line(head + "the port could not be opened" + words + ".");
+}
+
+}  // namespace
+
+std::string portFailureReason(const ChannelFailure& failure) {
+    if (failure.descriptor.part != DescriptorPart::None) {
+        return descriptorReason(failure.descriptor);
+    }
+    return openReason(failure.open);
+}
+
+std::string fileFailureReason(const FileFailure& failure) {
+    const std::string head = failure.path + ": ";
+    const std::string words = systemWords(failure.systemCode);
+    switch (failure.cause) {
+        case FileCause::Missing:
+            return line(head + "no such file" + words + "; check the path.");
+        case FileCause::PermissionDenied:
+            return line(head + "permission denied" + words +
+                        "; make the file readable for your user, or copy it somewhere you "
+                        "can read.");
+        case FileCause::Directory:
+            return line(head + "a folder, not a file; choose the update file inside it.");
+        case FileCause::Fifo:
+            return line(head + "a named pipe, not a regular file; give the update file itself.");
+        case FileCause::Device:
+            return line(head + "a device, not a regular file; give the update file itself.");
+        case FileCause::NotRegular:
+            return line(head + "not a regular file; give the update file itself.");
+        case FileCause::PathTooLong:
+            return line(head + "the path is too long" + words +
+                        "; move the file to a shorter path.");
+        case FileCause::TooLarge:
+            return line(head + std::to_string(failure.size) +
+                        " bytes is far larger than any update file; is it the right file?");
+        case FileCause::ReadFailed:
+        case FileCause::None:
+            break;
+    }
+    return line(head + "cannot be read" + words + ".");
+}
+
+std::string pathTooLongReason(std::size_t length, std::size_t most) {
+    return line("the path is " + std::to_string(length) + " bytes long, at most " +
+                std::to_string(most) + " are taken; move the file to a shorter path.");
+}
+
+std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least) {
+    return line(path + ": " + std::to_string(size) + " bytes is too small for an update file (at "
+                "least " + std::to_string(least) + "); is it the right file?");
+}
+
+std::string silenceReason(const std::string& command, int waitedMs) {
+    return line("the adapter gave no answer to " + command + " within " +
+                std::to_string(waitedMs) +
+                " ms; check that it is powered, that the baud rate is the adapter's (115200 "
+                "unless changed), and for Bluetooth that it is paired.");
+}
+
+bool isReasonLine(const char* text) {
+    return text != nullptr && std::strncmp(text, kReasonIndent, 2) == 0;
+}
+
+}  // namespace korvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "channel/channel_factory.h"
+#include "channel/regular_file.h"
+
+namespace korvane {
+
+// Reason lines: what went wrong and what to try, told right after a fixed failure text. Each is
+// one line that starts with two blanks (no fixed text does, so the two can be told apart) and
+// ends with "\r\n" like the other texts.
+inline constexpr const char* kReasonIndent = "  ";
+
+// Why createChannel gave no channel: the malformed descriptor part and its accepted form, or the
+// port, the operating system's reason and the usual fix.
+std::string portFailureReason(const ChannelFailure& failure);
+
+// Why the update file cannot be used.
+std::string fileFailureReason(const FileFailure& failure);
+std::string pathTooLongReason(std::size_t length, std::size_t most);
+std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least);
+
+// An adapter that did not answer `command` (its final CR left out) within `waitedMs`.
+std::string silenceReason(const std::string& command, int waitedMs);
+
+// True when `text` is a reason line.
+bool isReasonLine(const char* text);
+
+}  // namespace korvane
