@@ -12,7 +12,8 @@ constexpr const char* kInHead = "  Data[in]:";
 constexpr const char* kOutHead = "  Data[out]:";
 }  // namespace
 
-SerialChannel::SerialChannel(ChannelConfig config, bool& isOpen) : log_(createChannelTrafficLog()) {
+SerialChannel::SerialChannel(ChannelConfig config, bool& isOpen)
+    : log_(createChannelTrafficLog(config.text("name"))) {
     mode_ = config.text("mode");
     name_ = config.text("name");
     baud_ = config.number("baud");

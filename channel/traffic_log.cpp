@@ -1,6 +1,7 @@
 #include "channel/traffic_log.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "channel/traffic_log_clock.h"
 #include "channel/traffic_log_folder.h"
@@ -41,17 +42,42 @@ std::string trafficLogTimestamp() {
     return text;
 }
 
-std::string prepareTrafficLogPath() {
+std::string prepareTrafficLogPath(const std::string& portName) {
     createTrafficLogFolder(kTrafficLogFolder);
     const LocalTime now = localTimeNow();
-    char name[32];
-    std::snprintf(name, sizeof name, "port%04d%02d%02d.log", now.year, now.month, now.day);
-    return std::string(kTrafficLogFolder) + trafficLogPathSeparator() + name;
+    char date[32];
+    std::snprintf(date, sizeof date, "port%04d%02d%02d", now.year, now.month, now.day);
+    std::string name = date;
+    if (!portName.empty()) {
+        name += "-" + trafficLogPortName(portName);
+    }
+    return std::string(kTrafficLogFolder) + trafficLogPathSeparator() + name + ".log";
 }
 
-std::unique_ptr<TrafficLog> createChannelTrafficLog() {
+std::string trafficLogPortName(const std::string& portName) {
+    constexpr std::size_t kMostCharacters = 64;
+    std::string_view name = portName;
+    for (std::string_view prefix : {"/dev/", "\\\\.\\"}) {
+        if (name.substr(0, prefix.size()) == prefix) {
+            name.remove_prefix(prefix.size());
+        }
+    }
+    std::string safe;
+    for (char c : name.substr(0, kMostCharacters)) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        safe += kept ? c : '_';
+    }
+    // A name of dots only would name a folder.
+    if (safe.find_first_not_of('.') == std::string::npos) {
+        safe = "port";
+    }
+    return safe;
+}
+
+std::unique_ptr<TrafficLog> createChannelTrafficLog(const std::string& portName) {
     if (LogLevel.load() >= kTrafficLogLevel) {
-        return std::make_unique<TrafficLog>(prepareTrafficLogPath());
+        return std::make_unique<TrafficLog>(prepareTrafficLogPath(portName));
     }
     return std::make_unique<TrafficLog>(std::nullopt);
 }

@@ -46,11 +46,19 @@ std::string trafficLogTimestamp();
 inline constexpr const char* kTrafficLogFolder = "DadoredivIdorirlog";
 
 // "DadoredivIdorirlog/portYYYYMMDD.log" for today's local date, with a backslash for the slash on
-// Windows. Creates the folder first; a folder that cannot be created is not an error here (the
-// file then fails to open).
-std::string prepareTrafficLogPath();
+// Windows; with a port name, "DadoredivIdorirlog/portYYYYMMDD-NAME.log", NAME being
+// trafficLogPortName(portName). Creates the folder first; a folder that cannot be created is not
+// an error here (the file then fails to open, which is noticed).
+std::string prepareTrafficLogPath(const std::string& portName = {});
 
-// The log a serial channel creates: the per-day file when LogLevel is 3 or more, else none.
-std::unique_ptr<TrafficLog> createChannelTrafficLog();
+// The port's part of its log file name: the name without a leading "/dev/" or "\\.\", every
+// character other than letters, digits, ".", "-" and "_" as "_", at most 64 characters.
+// "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3" "pts_3", "COM3" "COM3".
+std::string trafficLogPortName(const std::string& portName);
+
+// The log a serial channel on `portName` creates: the port's per-day file when LogLevel is 3 or
+// more, else none. Each port has a file of its own, so adapters that log at once can be told
+// apart and never share a file.
+std::unique_ptr<TrafficLog> createChannelTrafficLog(const std::string& portName = {});
 
 }  // namespace korvane

@@ -1,6 +1,10 @@
 #include "channel/traffic_log_writer.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include "channel/traffic_log_notice.h"
+#include "channel/traffic_log_open.h"
 
 namespace korvane {
 
@@ -13,7 +17,12 @@ LogFileWriter::LogFileWriter(const std::optional<std::string>& path) {
         file_ = stdout;
         return;
     }
-    file_ = std::fopen(path->c_str(), "a+");
+    path_ = *path;
+    int systemCode = 0;
+    file_ = openTrafficLogFile(path_, systemCode);
+    if (file_ == nullptr) {
+        noticeTrafficLogProblem({path_, systemCode, false});
+    }
 }
 
 LogFileWriter::~LogFileWriter() {
@@ -59,9 +68,14 @@ int LogFileWriter::logRaw(const char* text) {
 }
 
 int LogFileWriter::writeLine(const std::string& line) {
+    errno = 0;
     const std::size_t written = std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
-    if (written != line.size()) {
+    const bool flushed = std::fflush(file_) == 0;
+    if (written != line.size() || !flushed) {
+        if (!writeFailed_) {
+            writeFailed_ = true;
+            noticeTrafficLogProblem({toStdout_ ? "standard output" : path_, errno, true});
+        }
         return -1;
     }
     return static_cast<int>(written);

@@ -6,11 +6,13 @@
 
 namespace korvane {
 
-// The stream behind a TrafficLog. Without a stream every write is dropped and returns -1.
+// The stream behind a TrafficLog. Without a stream every write is dropped and returns -1. A file
+// that cannot be opened, and the first write that fails, are told to the traffic log notice.
 class LogFileWriter {
 public:
     // No path: no stream. The empty path: standard output (never closed). Any other path: the
-    // file opened for appending; when it cannot be opened there is no stream.
+    // file opened for appending, never through a symbolic link; when it cannot be opened there is
+    // no stream.
     explicit LogFileWriter(const std::optional<std::string>& path);
     virtual ~LogFileWriter();
     LogFileWriter(const LogFileWriter&) = delete;
@@ -32,6 +34,8 @@ private:
 
     bool toStdout_ = false;
     std::FILE* file_ = nullptr;
+    std::string path_;
+    bool writeFailed_ = false;
 };
 
 }  // namespace korvane

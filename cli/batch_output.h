@@ -22,6 +22,9 @@ struct AdapterResult {
     // after the port was open (a refusal), without the line end; "no answer from the adapter"
     // when a job that failed reported nothing after the port was open. Finished: empty.
     std::string message;
+    // Failed or cut short: the first reason line the job reported (what went wrong and what to
+    // try), without its indent and line end; empty when there was none.
+    std::string reason;
     std::chrono::milliseconds duration{0};
 };
 

@@ -3,12 +3,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
 #include "channel/worker_thread.h"
 #include "cli/port_label.h"
 #include "cli/report_lines.h"
+#include "engine/failure_reason.h"
 
 namespace korvane {
 
@@ -55,12 +57,20 @@ struct AdapterRun {
     int workTexts = 0;
     bool reached100 = false;
     std::string firstFailure;
+    std::string firstReason;
     std::string lastLine;      // the last before the work began ("Port is opened!")
     std::string lastWorkLine;  // the last since
     AdapterResult result;
 
     void noteLine(std::string_view line) {
         if (line.empty()) {
+            return;
+        }
+        // A reason line explains the failure text before it; it is no result of its own.
+        if (line.substr(0, std::strlen(kReasonIndent)) == kReasonIndent) {
+            if (firstReason.empty()) {
+                firstReason = line.substr(std::strlen(kReasonIndent));
+            }
             return;
         }
         (working ? lastWorkLine : lastLine) = line;
@@ -123,6 +133,7 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
         } else if (run.working && result.outcome == AdapterOutcome::Failed) {
             result.message = "no answer from the adapter";
         }
+        result.reason = run.firstReason;
     }
     result.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     run.output->adapterDone(run.index, result);

@@ -1,10 +1,12 @@
 // korvane-fw check FILE: loads and checks an update file exactly as an update does, and shows
 // what it holds.
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/command_line.h"
 #include "engine/failure_reason.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
@@ -47,10 +49,21 @@ void printFields(std::ostream& out, const std::string& path, const UpdateFile& f
 }  // namespace
 
 int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1 || args[0].empty()) {
-        return subcommandUsage("check", err);
+    const std::unique_ptr<CLI::App> app = makeCommandApp("check");
+    std::string path;
+    app->add_option("FILE", path, "The update file to check")->required()->type_name("");
+    app->footer(
+        "\nLoads and checks the file exactly as an update does, without touching an adapter, and "
+        "shows its family, product, model, version and line count.\n\nExit status: 0 when an "
+        "update would take the file, 1 when it would refuse it (the reason follows the failure "
+        "text), 2 on a usage error.");
+    const ParsedLine parsed = parseCommandLine(*app, args);
+    if (parsed.kind != ParsedLine::Kind::Go) {
+        return finishCommandLine(parsed, "check", out, err);
     }
-    const std::string& path = args[0];
+    if (path.empty()) {
+        return usageError("check", "FILE is empty", err);
+    }
     UpdateFile file;
     // An update refuses a path that does not fit its slot, so the check does too.
     if (path.size() > UpdateJob::kMaxPathLength) {

@@ -6,12 +6,12 @@ namespace korvane {
 namespace {
 
 constexpr CliCommand kCommands[] = {
-    {"check", "FILE", "check an update file and show what it holds", runCheckCommand},
+    {"check", "FILE", "Check an update file and show what it holds", runCheckCommand},
     {"update", "PORT... --file PATH [OPTIONS]",
-     "install the firmware of an update file into one or more adapters", runUpdateCommand},
-    {"read", "PORT... [OPTIONS]", "show the adapters' firmware and adapter versions",
+     "Install the firmware of an update file into one or more adapters", runUpdateCommand},
+    {"read", "PORT... [OPTIONS]", "Show the adapters' firmware and adapter versions",
      runReadCommand},
-    {"ports", "[--json]", "list the serial ports with what the system knows of them",
+    {"ports", "[--json]", "List the serial ports with what the system knows of them",
      runPortsCommand},
 };
 

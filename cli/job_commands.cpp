@@ -7,6 +7,7 @@
 #include "channel/terminal.h"
 #include "channel/terminal_size.h"
 #include "channel/traffic_log.h"
+#include "channel/traffic_log_notice.h"
 #include "cli/batch_runner.h"
 #include "cli/job_commands.h"
 #include "cli/job_options.h"
@@ -15,24 +16,11 @@
 #include "cli/port_label.h"
 #include "cli/signal_interrupt.h"
 #include "cli/text_batch_output.h"
+#include "engine/failure_reason.h"
 
 namespace korvane {
 
 namespace {
-
-int usageError(const char* name, const std::string& error, std::ostream& err) {
-    err << "korvane-fw " << name << ": " << error << "\n";
-    const int status = subcommandUsage(name, err);
-    err << "  PORT: --port DESCRIPTOR (com|NAME:BAUD or tcp|IP:PORT), --serial NAME [--baud N]"
-           " (default "
-        << kDefaultBaud << ") or --tcp [ADDR[:PORT]] (default " << kDefaultTcpAddress << ":"
-        << kDefaultTcpPort << ")\n"
-        << "  PORT...: --port may be given again and --ports-file FILE (one descriptor a line)"
-           " adds more; all adapters then run at once\n"
-        << "  OPTIONS: --progress=bar|plain|none|json (default: bar on a terminal, else plain),"
-           " --log (write the serial traffic log)\n";
-    return status;
-}
 
 std::unique_ptr<BatchOutput> makeBatchOutput(const JobOptions& options, std::ostream& out,
                                              std::ostream& err) {
@@ -57,9 +45,9 @@ std::unique_ptr<BatchOutput> makeBatchOutput(const JobOptions& options, std::ost
 int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ostream& err) {
     const char* name = kind == JobKind::Update ? "update" : "read";
     JobOptions options;
-    std::string error;
-    if (!parseJobOptions(args, kind == JobKind::Update, options, error)) {
-        return usageError(name, error, err);
+    const ParsedLine parsed = parseJobCommandLine(name, args, kind == JobKind::Update, options);
+    if (parsed.kind != ParsedLine::Kind::Go) {
+        return finishCommandLine(parsed, name, out, err);
     }
     if (!options.progressGiven) {
         const bool terminal = &err == &std::cerr && standardErrorIsTerminal();
@@ -69,6 +57,11 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     const int previousLogLevel = LogLevel;
     if (options.log) {
         LogLevel = kTrafficLogLevel;
+        // Told once, whatever the number of ports and lines; the run goes on without the log.
+        setTrafficLogProblemHandler([&err](const TrafficLogProblem& problem) {
+            err << "korvane-fw: " << trafficLogProblemText(problem) << "\n";
+            err.flush();
+        });
     }
     SignalInterrupt interrupt;
     int status = kExitFailed;
@@ -83,6 +76,7 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
         status = runJob(job, kind, options, progress, out, interrupt);
     }
     LogLevel = previousLogLevel;
+    setTrafficLogProblemHandler(nullptr);
     return status;
 }
 

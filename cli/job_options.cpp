@@ -1,30 +1,19 @@
 #include "cli/job_options.h"
 
 #include <cstddef>
+#include <memory>
 #include <set>
+
+#include "channel/port_descriptor.h"
+#include "channel/traffic_log.h"
 
 #include "cli/port_label.h"
 #include "cli/ports_file.h"
+#include "engine/failure_reason.h"
 
 namespace korvane {
 
 namespace {
-
-// A decimal number of 1 to 9 digits, nothing else.
-bool parseCount(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
 
 // Port names and addresses end up between the descriptor's separators, so they cannot hold them.
 bool fitsDescriptor(const std::string& text) {
@@ -37,8 +26,9 @@ bool parseTcpTarget(const std::string& text, std::string& descriptor, std::strin
     const std::size_t colon = text.find(':');
     if (colon != std::string::npos) {
         address = text.substr(0, colon);
-        if (!parseCount(text.substr(colon + 1), port) || port < 1 || port > 65535) {
-            error = "--tcp: the port must be a number from 1 to 65535";
+        if (!parseDecimalInRange(text.substr(colon + 1), 1, 65535, port)) {
+            error = "--tcp: the port \"" + text.substr(colon + 1) +
+                    "\" is not a whole number from 1 to 65535";
             return false;
         }
     }
@@ -71,6 +61,40 @@ bool checkPortList(const std::vector<std::string>& descriptors, std::string& err
 
 }  // namespace
 
+bool checkDescriptor(const std::string& descriptor, std::string& error) {
+    DescriptorProblem problem;
+    if (parsePortDescriptor(descriptor, &problem)) {
+        return true;
+    }
+    ChannelFailure failure;
+    failure.descriptor = problem;
+    error = reasonWords(portFailureReason(failure));
+    return false;
+}
+
+std::string jobCommandFooter(bool update) {
+    std::string text =
+        "\nDESCRIPTOR is com|NAME:BAUD for a serial port (BAUD from " +
+        std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud) +
+        ") or tcp|ADDRESS:PORT for a Wi-Fi adapter (dotted IPv4 address, PORT 1 to 65535).\n"
+        "Name the adapters with --port (again for more) and --ports-file, or one adapter with "
+        "--serial or --tcp.\n\nExamples:\n";
+    if (update) {
+        text +=
+            "  korvane-fw update --serial /dev/ttyUSB0 --file fw.hex\n"
+            "  korvane-fw update --tcp 192.168.0.10:35000 --file fw.hex\n"
+            "  korvane-fw update --ports-file tray.txt --file fw.hex --progress=json\n";
+    } else {
+        text +=
+            "  korvane-fw read --serial /dev/rfcomm0 --baud 38400\n"
+            "  korvane-fw read --port com|/dev/ttyUSB0:115200 --port tcp|192.168.0.10:35000\n";
+    }
+    text +=
+        "\nExit status: 0 when every adapter finished, 1 when one failed, 2 on a usage error, 130 "
+        "after Ctrl-C.";
+    return text;
+}
+
 std::string serialDescriptor(const std::string& name, int baud) {
     return "com|" + name + ":" + std::to_string(baud);
 }
@@ -79,140 +103,152 @@ std::string tcpDescriptor(const std::string& address, int port) {
     return "tcp|" + address + ":" + std::to_string(port);
 }
 
-bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
-                     std::string& error) {
-    int singlePortSources = 0;  // --serial and --tcp
-    bool portsFileGiven = false;
-    int portOptions = 0;  // --port
-    std::string serialName;
-    bool serialGiven = false;
-    bool baudGiven = false;
-    int baud = kDefaultBaud;
-    bool fileGiven = false;
+namespace {
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
-            error = "unexpected argument \"" + arg + "\"";
-            return false;
-        }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
-        const std::size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            hasValue = true;
-        }
-        // Options with a required value take the next argument when no "=" gave one.
-        auto takeValue = [&]() {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            hasValue = true;
-            return true;
-        };
+// The values as the parser collects them; checked and put together by buildJobOptions.
+struct RawJobOptions {
+    std::vector<std::string> ports;
+    std::vector<std::string> portsFiles;
+    std::vector<std::string> serial;
+    std::vector<std::string> baud;
+    std::vector<std::string> tcp;
+    std::vector<std::string> file;
+    std::vector<std::string> progress;
+    bool log = false;
+    CLI::Option* portOption = nullptr;
+    CLI::Option* portsFileOption = nullptr;
+    std::vector<CLI::Option*> once;  // the single-valued ones
+};
 
-        if (name == "--port") {
-            if (!takeValue()) {
-                return false;
-            }
-            options.descriptors.push_back(value);
-            ++portOptions;
-        } else if (name == "--ports-file") {
-            if (!takeValue()) {
-                return false;
-            }
+void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
+    app.option_defaults()->group("Adapters");
+    raw.portOption =
+        singleValued(app.add_option("--port", raw.ports,
+                                    "An adapter's port: com|NAME:BAUD (serial) or tcp|ADDRESS:PORT "
+                                    "(Wi-Fi). Give it again for more adapters; they run at once."))
+            ->type_name("DESCRIPTOR");
+    raw.portsFileOption =
+        singleValued(
+            app.add_option("--ports-file", raw.portsFiles,
+                           "Adds the ports listed in FILE, one descriptor a line (# starts "
+                           "a comment); always runs as a batch"))
+            ->type_name("FILE");
+    raw.once.push_back(
+        singleValued(app.add_option("--serial", raw.serial,
+                                    "One adapter on the serial port NAME, e.g. /dev/ttyUSB0, "
+                                    "/dev/rfcomm0 or COM3"))
+            ->type_name("NAME"));
+    raw.once.push_back(singleValued(app.add_option("--baud", raw.baud,
+                                                   "Baud rate for --serial (default " +
+                                                       std::to_string(kDefaultBaud) + ")"))
+                           ->type_name("N"));
+    raw.once.push_back(app.add_option("--tcp", raw.tcp,
+                                      std::string("One adapter over Wi-Fi at ADDR:PORT (default ") +
+                                          kDefaultTcpAddress + ":" +
+                                          std::to_string(kDefaultTcpPort) + ")")
+                           ->expected(0, 1)
+                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                           ->allow_extra_args(false)
+                           ->type_name("[ADDR[:PORT]]"));
+    app.option_defaults()->group("Options");
+    if (needFile) {
+        raw.once.push_back(singleValued(app.add_option("--file", raw.file,
+                                                       "The update file to install (required)"))
+                               ->type_name("PATH"));
+    }
+    raw.once.push_back(
+        singleValued(app.add_option("--progress", raw.progress,
+                                    "How progress is shown: bar, plain, none or json (default: bar "
+                                    "on a terminal, else plain; json: one JSON object a line on "
+                                    "standard output)"))
+            ->type_name("MODE"));
+    app.add_flag("--log", raw.log,
+                 std::string("Write the serial traffic to ") + kTrafficLogFolder +
+                     "/portYYYYMMDD-PORT.log in the current folder");
+    // Again, so that it comes last and the adapters' group first.
+    app.set_help_flag("-h,--help", "Show this help and exit");
+}
+
+// The ports in the order they were given, --port and --ports-file mixed.
+bool collectPorts(const CLI::App& app, const RawJobOptions& raw, JobOptions& options,
+                  std::string& error) {
+    std::size_t nextPort = 0;
+    std::size_t nextFile = 0;
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option == raw.portOption && nextPort < raw.ports.size()) {
+            options.descriptors.push_back(raw.ports[nextPort++]);
+        } else if (option == raw.portsFileOption && nextFile < raw.portsFiles.size()) {
             std::vector<std::string> listed;
-            if (!readPortsFile(value, listed, error)) {
+            if (!readPortsFile(raw.portsFiles[nextFile++], listed, error)) {
                 return false;
             }
             options.descriptors.insert(options.descriptors.end(), listed.begin(), listed.end());
-            portsFileGiven = true;
-        } else if (name == "--serial") {
-            if (!takeValue()) {
-                return false;
-            }
-            if (value.empty() || !fitsDescriptor(value)) {
-                error = "--serial: the port name must be given and may not contain \"|\" or \":\"";
-                return false;
-            }
-            serialName = value;
-            serialGiven = true;
-            ++singlePortSources;
-        } else if (name == "--baud") {
-            if (!takeValue()) {
-                return false;
-            }
-            if (!parseCount(value, baud) || baud < 1) {
-                error = "--baud: the rate must be a positive number";
-                return false;
-            }
-            baudGiven = true;
-        } else if (name == "--tcp") {
-            // The target is optional: it is the next argument only when that is not an option.
-            if (!hasValue && i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0) {
-                value = args[++i];
-            }
-            std::string descriptor;
-            if (!parseTcpTarget(value, descriptor, error)) {
-                return false;
-            }
-            options.descriptors.push_back(descriptor);
-            ++singlePortSources;
-        } else if (name == "--file") {
-            if (!needFile) {
-                error = "--file is not used here";
-                return false;
-            }
-            if (!takeValue()) {
-                return false;
-            }
-            options.file = value;
-            fileGiven = true;
-        } else if (name == "--progress") {
-            if (!takeValue()) {
-                return false;
-            }
-            if (!parseProgressMode(value.c_str(), options.progress)) {
-                error = "--progress must be bar, plain, none or json";
-                return false;
-            }
-            options.progressGiven = true;
-        } else if (name == "--log") {
-            if (hasValue) {
-                error = "--log takes no value";
-                return false;
-            }
-            options.log = true;
-        } else {
-            error = "unknown option \"" + name + "\"";
+        }
+    }
+    return true;
+}
+
+bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFile,
+                     JobOptions& options, std::string& error) {
+    for (const CLI::Option* option : raw.once) {
+        if (!onlyOnce(option, error)) {
             return false;
         }
     }
-
-    const bool listGiven = portOptions > 0 || portsFileGiven;
-    if (singlePortSources > 1 || (singlePortSources == 1 && listGiven)) {
+    const bool serialGiven = !raw.serial.empty();
+    const bool tcpGiven = app.count("--tcp") > 0;
+    const bool portsFileGiven = !raw.portsFiles.empty();
+    const bool listGiven = !raw.ports.empty() || portsFileGiven;
+    if ((serialGiven && tcpGiven) || ((serialGiven || tcpGiven) && listGiven)) {
         error = "--serial and --tcp name one adapter: give several with --port or --ports-file";
         return false;
     }
-    if (singlePortSources == 0 && !listGiven) {
+    if (!serialGiven && !tcpGiven && !listGiven) {
         error = "a port is needed: --port, --ports-file, --serial or --tcp";
         return false;
     }
-    if (baudGiven && !serialGiven) {
+    if (!raw.baud.empty() && !serialGiven) {
         error = "--baud goes with --serial";
         return false;
     }
-    if (serialGiven) {
-        options.descriptors.push_back(serialDescriptor(serialName, baud));
+    for (const std::string& port : raw.ports) {
+        if (!checkDescriptor(port, error)) {
+            error = "--port " + error;
+            return false;
+        }
     }
+    if (!collectPorts(app, raw, options, error)) {
+        return false;
+    }
+    if (serialGiven) {
+        if (raw.serial[0].empty() || !fitsDescriptor(raw.serial[0])) {
+            error = "--serial: the port name must be given and may not contain \"|\" or \":\"";
+            return false;
+        }
+        int baud = kDefaultBaud;
+        if (!raw.baud.empty() &&
+            !parseDecimalInRange(raw.baud[0], kLowestBaud, kHighestBaud, baud)) {
+            error = "--baud: \"" + raw.baud[0] + "\" is not a whole number from " +
+                    std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud);
+            return false;
+        }
+        options.descriptors.push_back(serialDescriptor(raw.serial[0], baud));
+    }
+    if (tcpGiven) {
+        std::string descriptor;
+        if (!parseTcpTarget(raw.tcp.empty() ? std::string() : raw.tcp[0], descriptor, error)) {
+            return false;
+        }
+        options.descriptors.push_back(descriptor);
+    }
+    if (!raw.progress.empty()) {
+        if (!parseProgressMode(raw.progress[0].c_str(), options.progress)) {
+            error = "--progress must be bar, plain, none or json";
+            return false;
+        }
+        options.progressGiven = true;
+    }
+    options.log = raw.log;
     if (options.descriptors.empty()) {
         error = "--ports-file: no ports listed";
         return false;
@@ -222,11 +258,44 @@ bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOpt
     }
     options.descriptor = options.descriptors.front();
     options.batch = options.descriptors.size() > 1 || portsFileGiven;
-    if (needFile && (!fileGiven || options.file.empty())) {
-        error = "--file PATH is needed";
-        return false;
+    if (needFile) {
+        if (raw.file.empty() || raw.file[0].empty()) {
+            error = "--file PATH is needed";
+            return false;
+        }
+        options.file = raw.file[0];
     }
     return true;
+}
+
+}  // namespace
+
+ParsedLine parseJobCommandLine(const char* name, const CliArgs& args, bool needFile,
+                               JobOptions& options) {
+    const std::unique_ptr<CLI::App> app = makeCommandApp(name);
+    RawJobOptions raw;
+    addJobOptions(*app, needFile, raw);
+    app->footer(jobCommandFooter(needFile));
+    ParsedLine parsed = parseCommandLine(*app, args);
+    if (parsed.kind != ParsedLine::Kind::Go) {
+        return parsed;
+    }
+    std::string error;
+    if (!buildJobOptions(*app, raw, needFile, options, error)) {
+        return {ParsedLine::Kind::Usage, error};
+    }
+    return parsed;
+}
+
+bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
+                     std::string& error) {
+    const ParsedLine parsed =
+        parseJobCommandLine(needFile ? "update" : "read", args, needFile, options);
+    if (parsed.kind == ParsedLine::Kind::Go) {
+        return true;
+    }
+    error = parsed.kind == ParsedLine::Kind::Help ? "help was asked for" : parsed.text;
+    return false;
 }
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/progress_display.h"
 
 namespace korvane {
@@ -29,11 +30,22 @@ struct JobOptions {
 
 // Parses the arguments after the subcommand's name. The ports come from one or more --port
 // DESCRIPTOR and --ports-file FILE options, or from exactly one --serial NAME [--baud N] or
-// --tcp [ADDR[:PORT]], which name a single adapter. A port may be named only once. --file PATH is
-// required when `needFile` and refused otherwise. Options take their value as the next argument
-// or after "=". False with `error` set on a usage error.
+// --tcp [ADDR[:PORT]], which name a single adapter. A port may be named only once, every
+// descriptor must be well formed, numbers are whole decimal numbers in their range, and an option
+// that takes one value may be given once. --file PATH is required when `needFile` and unknown
+// otherwise. Options take their value as the next argument or after "=".
+ParsedLine parseJobCommandLine(const char* name, const CliArgs& args, bool needFile,
+                               JobOptions& options);
+// The same; false with `error` set on a usage error (or when help was asked for).
 bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
                      std::string& error);
+
+// True when `descriptor` is well formed; otherwise false with `error` naming the malformed part
+// and the accepted form.
+bool checkDescriptor(const std::string& descriptor, std::string& error);
+
+// The notes and examples under the help of update (true) or read.
+std::string jobCommandFooter(bool update);
 
 // The descriptor that --serial and --tcp stand for.
 std::string serialDescriptor(const std::string& name, int baud);

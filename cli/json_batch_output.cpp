@@ -75,6 +75,7 @@ void JsonBatchOutput::adapterDone(std::size_t adapter, const AdapterResult& resu
     object["kind"] = "result";
     object["result"] = outcomeName(result.outcome);
     object["message"] = latin1ToUtf8(result.message);
+    object["reason"] = latin1ToUtf8(result.reason);
     object["duration_ms"] = result.duration.count();
     writeLine(dumpLine(object));
 }

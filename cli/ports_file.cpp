@@ -1,7 +1,11 @@
 #include "cli/ports_file.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cstdint>
+
+#include "channel/regular_file.h"
+#include "cli/job_options.h"
+#include "engine/failure_reason.h"
 
 namespace korvane {
 
@@ -21,43 +25,83 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+// Calls `onLine` with each line's number (from 1) and trimmed text, skipping empty lines and
+// comments.
+template <typename OnLine>
+void forEachPortsLine(std::string_view text, OnLine onLine) {
+    std::size_t number = 0;
+    while (!text.empty()) {
+        ++number;
+        const std::size_t end = text.find('\n');
+        const std::string_view line = trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.front() != '#' && !onLine(number, line)) {
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> parsePortsText(std::string_view text) {
     std::vector<std::string> descriptors;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.front() != '#') {
-            descriptors.emplace_back(line);
-        }
-    }
+    forEachPortsLine(text, [&](std::size_t, std::string_view line) {
+        descriptors.emplace_back(line);
+        return true;
+    });
     return descriptors;
+}
+
+bool parsePortsFileText(std::string_view text, std::vector<std::string>& descriptors,
+                        std::string& error) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        error = "it starts with a byte-order mark; save it as plain text without one";
+        return false;
+    }
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        const std::size_t line =
+            1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + nul, '\n'));
+        error = "line " + std::to_string(line) + " holds a NUL byte; it is not a text file";
+        return false;
+    }
+    std::vector<std::string> found;
+    bool ok = true;
+    forEachPortsLine(text, [&](std::size_t number, std::string_view line) {
+        std::string problem;
+        if (!checkDescriptor(std::string(line), problem)) {
+            error = "line " + std::to_string(number) + ": " + problem;
+            ok = false;
+            return false;
+        }
+        found.emplace_back(line);
+        return true;
+    });
+    if (ok) {
+        descriptors = std::move(found);
+    }
+    return ok;
 }
 
 bool readPortsFile(const std::string& path, std::vector<std::string>& descriptors,
                    std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "--ports-file: cannot read \"" + path + "\"";
-        return false;
-    }
-    std::string text;
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxPortsFileBytes) {
+    std::vector<std::uint8_t> bytes;
+    FileFailure failure;
+    if (!readRegularFile(path, kMaxPortsFileBytes, bytes, failure)) {
+        if (failure.cause == FileCause::TooLarge) {
             error = "--ports-file: \"" + path + "\" is larger than " +
                     std::to_string(kMaxPortsFileBytes) + " bytes";
-            return false;
+        } else {
+            error = "--ports-file: cannot read " + reasonWords(fileFailureReason(failure));
         }
-    }
-    if (in.bad()) {
-        error = "--ports-file: cannot read \"" + path + "\"";
         return false;
     }
-    descriptors = parsePortsText(text);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string problem;
+    if (!parsePortsFileText(text, descriptors, problem)) {
+        error = "--ports-file: \"" + path + "\" " + problem;
+        return false;
+    }
     return true;
 }
 

@@ -14,7 +14,15 @@ inline constexpr std::size_t kMaxPortsFileBytes = 1 << 20;
 // lines whose first non-blank character is "#" are skipped. Lines may end in "\n" or "\r\n".
 std::vector<std::string> parsePortsText(std::string_view text);
 
-// Reads and parses the file. False with `error` set when it cannot be read or is too large.
+// As parsePortsText, and every descriptor must be well formed. A byte-order mark or a NUL byte
+// anywhere is refused (the file is not plain text), and so is a malformed line, named by its
+// number: false with `error` set.
+bool parsePortsFileText(std::string_view text, std::vector<std::string>& descriptors,
+                        std::string& error);
+
+// Reads and parses the file. False with `error` set (starting "--ports-file: ") when it cannot be
+// read, is not a regular file (a named pipe or device is refused without waiting on it), is too
+// large, or holds what parsePortsFileText refuses.
 bool readPortsFile(const std::string& path, std::vector<std::string>& descriptors,
                    std::string& error);
 

@@ -34,8 +34,8 @@ std::string descriptorReason(const DescriptorProblem& problem) {
     switch (problem.part) {
         case DescriptorPart::Kind:
             return line(head + "the port kind \"" + problem.value +
-                        "\" is neither com nor tcp; the accepted forms are " + kComForm +
-                        ", and " + kTcpForm);
+                        "\" is neither com nor tcp; the accepted forms are " + kComForm + ", and " +
+                        kTcpForm);
         case DescriptorPart::Settings:
             return line(head + "\"" + problem.value + "\" lacks the \":\" before the " +
                         (problem.descriptor.rfind("tcp", 0) == 0 ? "TCP port" : "baud rate") +
@@ -86,19 +86,20 @@ std::string openReason(const OpenFailure& failure) {
             return line(head + "the port does not run at " + std::to_string(failure.value) +
                         " baud" + words + "; choose another rate, e.g. 115200.");
         case OpenCause::BadAddress:
-            return line(head + "the address is not a dotted IPv4 address (host names are not "
-                               "looked up); give the adapter's address, e.g. 192.168.0.10.");
+            return line(head +
+                        "the address is not a dotted IPv4 address (host names are not "
+                        "looked up); give the adapter's address, e.g. 192.168.0.10.");
         case OpenCause::BadPortNumber:
-            return line(head + "the TCP port is not a number from 1 to 65535; the accepted form "
-                               "is " +
+            return line(head +
+                        "the TCP port is not a number from 1 to 65535; the accepted form "
+                        "is " +
                         std::string(kTcpForm) + ".");
         case OpenCause::Refused:
             return line(head + "connection refused" + words + "; " + wifi);
         case OpenCause::TimedOut:
             return line(head + "no answer to the connection" +
-                        (failure.value > 0
-                             ? " within " + std::to_string(failure.value) + " ms"
-                             : std::string()) +
+                        (failure.value > 0 ? " within " + std::to_string(failure.value) + " ms"
+                                           : std::string()) +
                         words + "; " + wifi);
         case OpenCause::Unreachable:
             return line(head + "the address cannot be reached from here" + words + "; " + wifi);
@@ -155,15 +156,33 @@ std::string pathTooLongReason(std::size_t length, std::size_t most) {
 }
 
 std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least) {
-    return line(path + ": " + std::to_string(size) + " bytes is too small for an update file (at "
-                "least " + std::to_string(least) + "); is it the right file?");
+    return line(path + ": " + std::to_string(size) +
+                " bytes is too small for an update file (at "
+                "least " +
+                std::to_string(least) + "); is it the right file?");
+}
+
+std::string trafficLogProblemText(const TrafficLogProblem& problem) {
+    return std::string("the traffic log ") + problem.path +
+           (problem.writing ? " cannot be written" : " cannot be opened") +
+           systemWords(problem.systemCode) + "; the work goes on without it.";
 }
 
 std::string silenceReason(const std::string& command, int waitedMs) {
-    return line("the adapter gave no answer to " + command + " within " +
-                std::to_string(waitedMs) +
+    return line("the adapter gave no answer to " + command + " within " + std::to_string(waitedMs) +
                 " ms; check that it is powered, that the baud rate is the adapter's (115200 "
                 "unless changed), and for Bluetooth that it is paired.");
+}
+
+std::string reasonWords(const std::string& reasonLine) {
+    std::string words = reasonLine;
+    if (words.rfind(kReasonIndent, 0) == 0) {
+        words.erase(0, std::strlen(kReasonIndent));
+    }
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r')) {
+        words.pop_back();
+    }
+    return words;
 }
 
 bool isReasonLine(const char* text) {

@@ -6,6 +6,7 @@
 
 #include "channel/channel_factory.h"
 #include "channel/regular_file.h"
+#include "channel/traffic_log_notice.h"
 
 namespace korvane {
 
@@ -23,8 +24,15 @@ std::string fileFailureReason(const FileFailure& failure);
 std::string pathTooLongReason(std::size_t length, std::size_t most);
 std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least);
 
+// A traffic log that cannot be opened or written, in one line without a line end: the file, the
+// system's words, and that the work goes on without it.
+std::string trafficLogProblemText(const TrafficLogProblem& problem);
+
 // An adapter that did not answer `command` (its final CR left out) within `waitedMs`.
 std::string silenceReason(const std::string& command, int waitedMs);
+
+// The words of a reason line, without its indent and line end: for a message of its own.
+std::string reasonWords(const std::string& reasonLine);
 
 // True when `text` is a reason line.
 bool isReasonLine(const char* text);

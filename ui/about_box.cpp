@@ -1,5 +1,6 @@
 #include "ui/about_box.h"
 
+#include <korvane/version.h>
 #include <QLabel>
 #include <QPushButton>
 
@@ -28,6 +29,12 @@ AboutBox::AboutBox(QWidget* parent)
     noticeLine_ = new QLabel(QString::fromLatin1(kAboutNotice), this);
     noticeLine_->setTextFormat(Qt::PlainText);
     placeStaticText(noticeLine_, units.rect(40, 25, 119, 8));
+
+    // The build's own release number, the one korvane-fw --version shows.
+    releaseLine_ =
+        new QLabel(QStringLiteral("Release ") + QString::fromLatin1(kProgramVersion), this);
+    releaseLine_->setTextFormat(Qt::PlainText);
+    placeStaticText(releaseLine_, units.rect(40, 40, 119, 8));
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setGeometry(units.rect(178, 7, 50, 14));

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "ui/about_box.h"
+
+#include <korvane/version.h>
 #include "ui/byte_length_validator.h"
 #include "ui/dialog_units.h"
 #include "ui/serial_port_panel.h"
@@ -135,6 +137,8 @@ TEST(AboutBoxTest, ShowsNameNoticeAndCloses) {
     EXPECT_EQ(box.nameLine()->text(), "KorvaneFwUpdater v3.6");
     EXPECT_EQ(box.nameLine()->textFormat(), Qt::PlainText);
     EXPECT_TRUE(box.noticeLine()->text().contains("Korvane"));
+    EXPECT_EQ(box.releaseLine()->text(), QStringLiteral("Release ") + kProgramVersion);
+    EXPECT_TRUE(box.releaseLine()->geometry().bottom() < box.height());
     EXPECT_TRUE(box.okButton()->isDefault());
     box.show();
     box.okButton()->click();
