@@ -51,6 +51,11 @@ std::unique_ptr<Channel> createChannel(std::string_view descriptor, const Channe
     if (!why.open.failed()) {
         why.open.cause = OpenCause::Other;  // no constructor for the kind, or one that said nothing
     }
+    if (why.open.port.empty()) {
+        why.open.port = request->kind == PortKind::kCom ? request->config.text("name")
+                                                        : request->config.text("remote_ip") + ":" +
+                                                              request->config.text("remote_port");
+    }
     tell(report, kConnectionError);
     if (failure != nullptr) {
         *failure = std::move(why);

@@ -89,7 +89,8 @@ void onReport(void* userData, int kind, std::intptr_t value) {
         }
         run.output->text(run.index, text);
         run.lines.add(text, [&run](std::string_view line) { run.noteLine(line); });
-        if (run.working) {
+        // A reason line explains a failure; it is no answer of the adapter.
+        if (run.working && !isReasonLine(text)) {
             ++run.workTexts;
         }
     } else if (kind == kReportProgress) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 
 namespace korvane {
@@ -15,6 +16,8 @@ public:
     std::string make_usage(const CLI::App*, std::string) const override {
         return "Usage: " + usage_ + "\n";
     }
+    // A command with what it takes: "check FILE".
+    std::string make_subcommand(const CLI::App* sub) const override;
 
 private:
     std::string usage_;
@@ -37,6 +40,18 @@ std::string usageLine(const char* name) {
         line += command->arguments;
     }
     return line;
+}
+
+std::string CommandFormatter::make_subcommand(const CLI::App* sub) const {
+    std::string name = sub->get_name();
+    if (const CliCommand* command = findCommand(name)) {
+        name += std::string(" ") + command->arguments;
+    } else if (name == "help") {
+        name += " [COMMAND]";
+    }
+    std::stringstream out;
+    CLI::detail::format_help(out, name, sub->get_description(), get_column_width());
+    return out.str();
 }
 
 }  // namespace

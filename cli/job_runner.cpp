@@ -10,6 +10,7 @@
 
 #include "channel/worker_thread.h"
 #include "cli/cli.h"
+#include "engine/failure_reason.h"
 
 namespace korvane {
 
@@ -41,7 +42,8 @@ void writeReport(void* userData, int kind, std::intptr_t value) {
         printReportText(*state.out, text);
         state.out->flush();
         state.progress->afterText(length > 0 && text[length - 1] == '\n');
-        if (state.working) {
+        // A reason line explains a failure; it is no answer of the adapter.
+        if (state.working && !isReasonLine(text)) {
             ++state.workTexts;
         }
     } else if (kind == kReportProgress) {

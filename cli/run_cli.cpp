@@ -62,6 +62,7 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
 
     CLI::App app(kProgramSummary, "korvane-fw");
     app.formatter(usageFormatter("korvane-fw [-h] [-V] COMMAND [ARGUMENTS]"));
+    app.get_formatter()->column_width(40);
     app.set_help_flag("-h,--help", "Show this help and exit");
     app.set_version_flag("-V,--version", std::string("korvane-fw ") + kProgramVersion,
                          "Show the program's version and exit");
@@ -100,7 +101,8 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
 
     if (help->parsed()) {
         if (topic.empty()) {
-            out << app.help();
+            // The program's own help: App::help would give that of the "help" command parsed.
+            out << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
             return kExitOk;
         }
         const CliCommand* command = findCommand(topic);

@@ -33,6 +33,9 @@ public:
     const std::string& silentCommand() const { return silentCommand_; }
     int silentWaitMs() const { return silentWaitMs_; }
 
+    // The channel watched.
+    Channel& inner() { return inner_; }
+
 private:
     // Commands are short; a longer write (a download line) is named by its first characters.
     static constexpr std::size_t kMostShownCommand = 24;

@@ -35,29 +35,29 @@ std::string descriptorReason(const DescriptorProblem& problem) {
         case DescriptorPart::Kind:
             return line(head + "the port kind \"" + problem.value +
                         "\" is neither com nor tcp; the accepted forms are " + kComForm + ", and " +
-                        kTcpForm);
+                        kTcpForm + ".");
         case DescriptorPart::Settings:
             return line(head + "\"" + problem.value + "\" lacks the \":\" before the " +
                         (problem.descriptor.rfind("tcp", 0) == 0 ? "TCP port" : "baud rate") +
-                        "; the accepted forms are " + kComForm + ", and " + kTcpForm);
+                        "; the accepted forms are " + kComForm + ", and " + kTcpForm + ".");
         case DescriptorPart::Baud:
             return line(head + "the baud rate \"" + problem.value +
                         "\" is not a whole number from " + std::to_string(kLowestBaud) + " to " +
-                        std::to_string(kHighestBaud) + "; the accepted form is " + kComForm);
+                        std::to_string(kHighestBaud) + "; the accepted form is " + kComForm + ".");
         case DescriptorPart::TcpPort:
             if (problem.ipv6Address) {
                 return line(head +
                             "IPv6 addresses are not accepted: the adapter's address is dotted "
                             "IPv4; the accepted form is " +
-                            kTcpForm);
+                            kTcpForm + ".");
             }
             return line(head + "the TCP port \"" + problem.value +
                         "\" is not a whole number from 1 to 65535; the accepted form is " +
-                        kTcpForm);
+                        kTcpForm + ".");
         case DescriptorPart::None:
             break;
     }
-    return line(head + "malformed; the accepted forms are " + kComForm + ", and " + kTcpForm);
+    return line(head + "malformed; the accepted forms are " + kComForm + ", and " + kTcpForm + ".");
 }
 
 std::string openReason(const OpenFailure& failure) {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <regex>
 
 #include "channel/traffic_log_clock.h"
+#include "channel/traffic_log_notice.h"
 #include "channel_test_support.h"
 
 namespace korvane {
@@ -87,6 +90,70 @@ TEST(TrafficLog, FilePathIsTheDatedFileInItsFolder) {
     EXPECT_TRUE(path == expected(before) || path == expected(after)) << path;
     EXPECT_TRUE(std::filesystem::is_directory("DadoredivIdorirlog"));
     EXPECT_EQ(prepareTrafficLogPath(), path);  // an existing folder is fine
+}
+
+TEST(TrafficLog, EachPortHasAFileOfItsOwn) {
+    struct Case {
+        const char* port;
+        const char* part;
+    };
+    const Case cases[] = {
+        {"/dev/ttyUSB0", "ttyUSB0"}, {"/dev/pts/3", "pts_3"},        {"COM3", "COM3"},
+        {"\\\\.\\COM12", "COM12"},   {"../../etc/x", ".._.._etc_x"}, {"..", "port"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(trafficLogPortName(c.port), c.part) << c.port;
+    }
+    EXPECT_EQ(trafficLogPortName(std::string(100, 'a')).size(), 64u);
+
+    ScopedTempCwd cwd;
+    LogLevel = kTrafficLogLevel;
+    createChannelTrafficLog("/dev/ttyUSB0")->logText("a", "", "");
+    createChannelTrafficLog("/dev/ttyUSB1")->logText("b", "", "");
+    LogLevel = 0;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("DadoredivIdorirlog")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_TRUE(names[0].ends_with("-ttyUSB0.log")) << names[0];
+    EXPECT_TRUE(names[1].ends_with("-ttyUSB1.log")) << names[1];
+}
+
+// Never written through a symbolic link, and a log that cannot be opened is told once.
+TEST(TrafficLog, RefusesSymbolicLinksAndTellsItsProblemOnce) {
+    ScopedTempCwd cwd;
+    std::filesystem::create_directory("real");
+    std::filesystem::create_directory("logs");
+    std::filesystem::create_symlink("../real/target.log", "logs/link.log");
+    std::filesystem::create_directory_symlink("real", "linked-folder");
+    std::vector<TrafficLogProblem> told;
+    setTrafficLogProblemHandler([&told](const TrafficLogProblem& p) { told.push_back(p); });
+    for (const char* path : {"logs/link.log", "linked-folder/x.log", "logs/link.log"}) {
+        TrafficLog log{std::string(path)};
+        EXPECT_FALSE(log.hasFile()) << path;
+        EXPECT_EQ(log.logText("secret", "", ""), -1);
+    }
+    EXPECT_FALSE(std::filesystem::exists("real/target.log"));
+    EXPECT_TRUE(std::filesystem::is_empty("real"));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].path, "logs/link.log");
+    EXPECT_EQ(told[0].systemCode, ELOOP);
+    EXPECT_FALSE(told[0].writing);
+
+    // A write that fails is told too, once per handler.
+    setTrafficLogProblemHandler([&told](const TrafficLogProblem& p) { told.push_back(p); });
+    {
+        TrafficLog full{std::string("/dev/full")};
+        EXPECT_EQ(full.logText("x", "", ""), -1);
+        EXPECT_EQ(full.logText("y", "", ""), -1);
+    }
+    setTrafficLogProblemHandler(nullptr);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1].path, "/dev/full");
+    EXPECT_TRUE(told[1].writing);
+    EXPECT_EQ(told[1].systemCode, ENOSPC);
 }
 
 TEST(TrafficLog, ChannelLogHasAFileOnlyFromLevelThree) {

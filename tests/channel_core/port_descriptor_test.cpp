@@ -50,7 +50,13 @@ TEST(PortDescriptor, WellFormedDescriptorsGiveTheirKindAndKeys) {
          PortKind::kCom,
          {{"baud", "9600"}, {"mode", "direct"}, {"name", "\\\\.\\COM12"}}},
         {"com|:115200", PortKind::kCom, {{"baud", "115200"}, {"mode", "direct"}, {"name", ""}}},
-        {"com|COM3:", PortKind::kCom, {{"baud", ""}, {"mode", "direct"}, {"name", "COM3"}}},
+        {"com|COM3:50", PortKind::kCom, {{"baud", "50"}, {"mode", "direct"}, {"name", "COM3"}}},
+        {"com|COM3:8000000",
+         PortKind::kCom,
+         {{"baud", "8000000"}, {"mode", "direct"}, {"name", "COM3"}}},
+        {"tcp|localhost:65535",
+         PortKind::kTcp,
+         {{"mode", "client"}, {"remote_ip", "localhost"}, {"remote_port", "65535"}}},
         {"tcp|192.168.0.10:35000",
          PortKind::kTcp,
          {{"mode", "client"}, {"remote_ip", "192.168.0.10"}, {"remote_port", "35000"}}},
@@ -75,6 +81,43 @@ TEST(PortDescriptor, MalformedDescriptorsAreRefused) {
     };
     for (const char* descriptor : cases) {
         EXPECT_FALSE(parsePortDescriptor(descriptor).has_value()) << '"' << descriptor << '"';
+    }
+}
+
+// Numbers are whole decimal numbers in their range, nothing read by the atoi rule; the refusal
+// names the part and keeps what was given.
+TEST(PortDescriptor, MalformedPartsAreNamed) {
+    struct Case {
+        const char* descriptor;
+        DescriptorPart part;
+        const char* value;
+        bool ipv6;
+    };
+    const Case cases[] = {
+        {"udp|x:1", DescriptorPart::Kind, "udp", false},
+        {"com", DescriptorPart::Kind, "com", false},
+        {"com|COM3", DescriptorPart::Settings, "COM3", false},
+        {"com|COM3:", DescriptorPart::Baud, "", false},
+        {"com|COM3:115200abc", DescriptorPart::Baud, "115200abc", false},
+        {"com|COM3: 9600", DescriptorPart::Baud, " 9600", false},
+        {"com|COM3:+9600", DescriptorPart::Baud, "+9600", false},
+        {"com|COM3:49", DescriptorPart::Baud, "49", false},
+        {"com|COM3:8000001", DescriptorPart::Baud, "8000001", false},
+        {"com|COM3:99999999999999999999", DescriptorPart::Baud, "99999999999999999999", false},
+        {"tcp|1.2.3.4:0", DescriptorPart::TcpPort, "0", false},
+        {"tcp|1.2.3.4:65536", DescriptorPart::TcpPort, "65536", false},
+        {"tcp|1.2.3.4:35000x", DescriptorPart::TcpPort, "35000x", false},
+        {"tcp|:", DescriptorPart::TcpPort, "", false},
+        {"tcp|::1:35000", DescriptorPart::TcpPort, "", true},
+        {"tcp|fe80::1:35000", DescriptorPart::TcpPort, "", true},
+    };
+    for (const Case& c : cases) {
+        DescriptorProblem problem;
+        EXPECT_FALSE(parsePortDescriptor(c.descriptor, &problem).has_value()) << c.descriptor;
+        EXPECT_EQ(problem.part, c.part) << c.descriptor;
+        EXPECT_EQ(problem.value, c.value) << c.descriptor;
+        EXPECT_EQ(problem.descriptor, c.descriptor);
+        EXPECT_EQ(problem.ipv6Address, c.ipv6) << c.descriptor;
     }
 }
 

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <korvane/version.h>
 #include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,7 +135,10 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
         const CliRun result = run({"check", writeFile(name, recipe(c.family, c.defect))});
         EXPECT_EQ(result.code, c.code) << name;
         if (c.failure != nullptr) {
-            EXPECT_EQ(result.out, c.failure) << name;
+            // The verdict; a file refused before its check is told why on the next line.
+            EXPECT_TRUE(result.out.starts_with(c.failure)) << name;
+            const std::string reason = result.out.substr(std::strlen(c.failure));
+            EXPECT_EQ(reason.empty(), c.failure == std::string(kFormatError)) << name << reason;
         } else {
             EXPECT_NE(result.out.find("Lines:"), std::string::npos) << name;
         }
@@ -140,23 +147,34 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
 }
 
 TEST_F(CheckCommand, FilesTheUpdateCannotUse) {
-    const std::string sound = sim::makeUpdateFile(recipe(2)).bytes;
     struct Case {
         const char* what;
         std::string path;
-        const char* output;
+        const char* output;  // the fixed text, first
+        std::string reason;  // words of the reason line after it
     };
     const Case cases[] = {
-        {"missing file", (dir_ / "missing.hex").string(), kInvalid},
-        {"137 bytes", writeBytes("137.hex", std::string(137, 'A')), kInvalid},
+        {"missing file", (dir_ / "missing.hex").string(), kInvalid, "missing.hex: no such file"},
+        {"137 bytes", writeBytes("137.hex", std::string(137, 'A')), kInvalid,
+         "137 bytes is too small for an update file (at least 138)"},
         {"138 bytes go on to the format check", writeBytes("138.hex", std::string(138, 'A')),
-         kFormatError},
-        {"path too long for a port slot", (dir_ / std::string(1100, 'p')).string(), kInvalid},
+         kFormatError, ""},
+        {"path too long for a port slot", (dir_ / std::string(1100, 'p')).string(), kInvalid,
+         "at most 1023 are taken"},
+        {"a folder", dir_.string(), kInvalid, "a folder, not a file"},
     };
     for (const Case& c : cases) {
         const CliRun result = run({"check", c.path});
         EXPECT_EQ(result.code, 1) << c.what;
-        EXPECT_EQ(result.out, c.output) << c.what;
+        EXPECT_TRUE(result.out.starts_with(c.output)) << c.what << ": " << result.out;
+        const std::string rest = result.out.substr(std::strlen(c.output));
+        if (c.reason.empty()) {
+            EXPECT_EQ(rest, "") << c.what;
+        } else {
+            EXPECT_TRUE(rest.starts_with("  ") && rest.ends_with("\n")) << c.what << ": " << rest;
+            EXPECT_EQ(rest.find('\n'), rest.size() - 1) << c.what << ": one line";
+            EXPECT_NE(rest.find(c.reason), std::string::npos) << c.what << ": " << rest;
+        }
     }
 }
 
@@ -174,26 +192,107 @@ TEST(KorvaneFwUsage, WrongCommandLinesExitWith2AndAUsageLine) {
     struct Case {
         CliArgs args;
         const char* errStart;
+        const char* usage;
     };
     const Case cases[] = {
-        {{}, "usage: korvane-fw <command>"},
-        {{"frobnicate"}, "korvane-fw: unknown command 'frobnicate'\nusage: korvane-fw <command>"},
-        {{"check"}, "usage: korvane-fw check FILE\n"},
-        {{"check", ""}, "usage: korvane-fw check FILE\n"},
-        {{"check", "a.hex", "b.hex"}, "usage: korvane-fw check FILE\n"},
+        {{}, "usage: korvane-fw <command>", ""},
+        {{"frobnicate"},
+         "korvane-fw: unknown command 'frobnicate'\nusage: korvane-fw <command>",
+         ""},
+        {{"help", "frobnicate"}, "korvane-fw: unknown command 'frobnicate'\n", ""},
+        {{"check"}, "korvane-fw check: FILE is required", "usage: korvane-fw check FILE\n"},
+        {{"check", ""}, "korvane-fw check: FILE is empty\n", "usage: korvane-fw check FILE\n"},
+        {{"check", "a.hex", "b.hex"}, "korvane-fw check: ", "usage: korvane-fw check FILE\n"},
+        {{"ports", "extra"}, "korvane-fw ports: ", "usage: korvane-fw ports [--json]\n"},
+        {{"--frobnicate"}, "korvane-fw: ", "usage: korvane-fw <command>"},
     };
     for (const Case& c : cases) {
         const CliRun result = run(c.args);
-        EXPECT_EQ(result.code, 2);
+        EXPECT_EQ(result.code, 2) << result.err;
         EXPECT_EQ(result.out, "");
         EXPECT_TRUE(result.err.starts_with(c.errStart)) << result.err;
+        EXPECT_NE(result.err.find(c.usage), std::string::npos) << result.err;
     }
 }
 
-TEST(KorvaneFwUsage, HelpListsTheSubcommands) {
-    const CliRun result = run({"--help"});
-    EXPECT_EQ(result.code, 0);
-    EXPECT_NE(result.out.find("  check FILE"), std::string::npos) << result.out;
+// Help and version answer on standard output with exit 0, wherever they are asked for.
+TEST(KorvaneFwUsage, HelpAndVersionAnywhere) {
+    struct Case {
+        CliArgs args;
+        const char* shows;
+    };
+    const std::string version = std::string("korvane-fw ") + kProgramVersion + "\n";
+    const Case cases[] = {
+        {{"--help"}, "  check "},
+        {{"-h"}, "Usage: korvane-fw [-h] [-V] COMMAND"},
+        {{"help"}, "  update "},
+        {{"help", "update"}, "Usage: korvane-fw update PORT... --file PATH [OPTIONS]"},
+        {{"update", "--help"}, "  --ports-file FILE"},
+        {{"update", "-h", "--baud", "junk"}, "Usage: korvane-fw update"},
+        {{"read", "--port", "tcp|127.0.0.1:1", "--help"}, "Usage: korvane-fw read PORT..."},
+        {{"check", "--help"}, "Usage: korvane-fw check FILE"},
+        {{"check", "-h"}, "Usage: korvane-fw check FILE"},
+        {{"ports", "--help"}, "  --json"},
+        {{"--version"}, version.c_str()},
+        {{"-V"}, version.c_str()},
+    };
+    for (const Case& c : cases) {
+        const CliRun result = run(c.args);
+        EXPECT_EQ(result.code, 0) << c.args.size() << " " << result.err;
+        EXPECT_NE(result.out.find(c.shows), std::string::npos) << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+    EXPECT_EQ(run({"--version"}).out, version);
+}
+
+// An option that takes one value, given twice, is refused rather than the last one taken.
+TEST(KorvaneFwUsage, SingleValuedOptionsGivenTwiceAreRefused) {
+    const std::vector<CliArgs> twice = {
+        {"update", "--tcp", "--file", "a.hex", "--file", "b.hex"},
+        {"update", "--tcp", "--file=a.hex", "--file=a.hex"},
+        {"read", "--serial", "/dev/ttyUSB0", "--serial", "/dev/ttyUSB1"},
+        {"read", "--serial", "/dev/ttyUSB0", "--baud", "9600", "--baud", "9600"},
+        {"read", "--tcp", "--progress=plain", "--progress", "json"},
+        {"read", "--tcp", "--tcp", "127.0.0.1:5"},
+    };
+    for (const CliArgs& args : twice) {
+        const CliRun result = run(args);
+        EXPECT_EQ(result.code, 2) << result.err;
+        EXPECT_NE(result.err.find("times; give it once"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("usage: korvane-fw " + args[0]), std::string::npos);
+    }
+}
+
+// Every option and command the help shows is described in the manual page.
+TEST(KorvaneFwUsage, ManualPageCoversEveryOptionAndCommandOfTheHelp) {
+    std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/packaging/man/korvane-fw.1");
+    ASSERT_TRUE(in) << "packaging/man/korvane-fw.1";
+    std::stringstream raw;
+    raw << in.rdbuf();
+    // The page's text as man shows it: "\-" is a minus, font changes leave nothing.
+    std::string page = raw.str();
+    for (const std::string from : {"\\-", "\\fB", "\\fR", "\\fI", "\\fP"}) {
+        for (std::size_t at = page.find(from); at != std::string::npos; at = page.find(from, at)) {
+            page.replace(at, from.size(), from == "\\-" ? "-" : "");
+        }
+    }
+    std::vector<std::string> helps = {run({"--help"}).out};
+    for (const CliCommand& command : cliCommands()) {
+        helps.push_back(run({command.name, "--help"}).out);
+        EXPECT_NE(page.find(std::string("korvane-fw ") + command.name), std::string::npos)
+            << command.name;
+    }
+    EXPECT_NE(page.find("korvane-fw help"), std::string::npos);
+    const std::regex option(R"((^|[\s,])(--?[A-Za-z][A-Za-z-]*))");
+    int seen = 0;
+    for (const std::string& help : helps) {
+        for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it) {
+            const std::string name = (*it)[2];
+            ++seen;
+            EXPECT_NE(page.find(name), std::string::npos) << name << " is not in the manual page";
+        }
+    }
+    EXPECT_GT(seen, 12);
 }
 
 TEST(PrintReportText, LineEndsBecomeNewlines) {

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/silent_listener.h"
 
 extern char** environ;
 
@@ -152,7 +153,10 @@ TEST(Cli, FailuresExitWithOne) {
     // Nothing listens on port 1 of the loopback address.
     const Finished unreachable = runProgram({"read", "--tcp", "127.0.0.1:1"});
     EXPECT_EQ(unreachable.status, 1);
-    EXPECT_EQ(unreachable.out, "**Failed** Port connection error!\n");
+    EXPECT_TRUE(
+        unreachable.out.starts_with("**Failed** Port connection error!\n  127.0.0.1:1: "
+                                    "connection refused"))
+        << unreachable.out;
 
     const Finished missingFile =
         runProgram({"update", "--port", adapter.descriptor(), "--file", "/nonexistent/file"});
@@ -168,6 +172,11 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         {"read", "--tcp", "--progress=fancy"},
         {"read", "--tcp", "127.0.0.1:99999"},
         {"read", "--serial", "/dev/ttyS0", "--baud", "fast"},
+        {"read", "--serial", "/dev/ttyS0", "--baud", "115200abc"},
+        {"read", "--serial", "/dev/ttyS0", "--baud", "99999999999999"},
+        {"read", "--port", "com|/dev/ttyS0:115200abc"},
+        {"read", "--port", "tcp|::1:35000"},
+        {"update", "--tcp", "--file", "a", "--file", "b"},
         {"read", "--baud", "9600", "--tcp"},
         {"read", "--tcp", "--file", "x"},
         {"ports", "extra"},
@@ -229,6 +238,24 @@ TEST(Cli, LogOptionWritesTheSerialTrafficLog) {
     EXPECT_NE(log.find("Is Opened!"), std::string::npos) << log;
     EXPECT_NE(log.find("Data[out]"), std::string::npos);
     std::filesystem::remove_all(dir);
+}
+
+// A silent adapter: the read ends with the reason line and exit 1, and the JSON result carries
+// the reason.
+TEST(Cli, ReadOfASilentAdapterSaysWhyAndFails) {
+    SilentListener silent;
+    ASSERT_GT(silent.port(), 0);
+    const std::string target = "127.0.0.1:" + std::to_string(silent.port());
+    const Finished text = runProgram({"read", "--tcp", target, "--progress=none"});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_TRUE(text.out.starts_with("Port is opened!\n  the adapter gave no answer to QXVERS"))
+        << text.out;
+    const Finished json = runProgram({"read", "--tcp", target, "--progress=json"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find(R"("result":"failed","message":"no answer from the adapter",)"
+                            R"("reason":"the adapter gave no answer to QXVERS within 2000 ms;)"),
+              std::string::npos)
+        << json.out;
 }
 
 TEST(Cli, PortsListsOneNamePerLine) {

@@ -10,6 +10,7 @@
 
 #include "channel/tick.h"
 #include "channel/worker_thread.h"
+#include "engine/answer_watch.h"
 #include "engine/update_job.h"
 #include "sim/update_file_writer.h"
 #include "tests/support/scripted_channel.h"
@@ -97,11 +98,17 @@ struct FlowLog {
     int result = 0;
 };
 
+// The scripted channel a flow works on, under the job's watch for a silent adapter.
+ScriptedChannel& scriptedUnder(Channel& channel) {
+    auto* watch = dynamic_cast<AnswerWatch*>(&channel);
+    return static_cast<ScriptedChannel&>(watch != nullptr ? watch->inner() : channel);
+}
+
 JobFlows fakeFlows(FlowLog& log) {
     auto record = [&log](const char* name, UpdateJob& job, Channel& channel) {
         log.calls.emplace_back(name);
         log.bufferSizes.push_back(job.file().data.size());
-        log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
+        log.writtenBefore.push_back(scriptedUnder(channel).written());
         job.reportText("flow text\r\n");
         return log.result;
     };
@@ -114,7 +121,7 @@ JobFlows fakeFlows(FlowLog& log) {
     };
     flows.deviceVersion = [&log](UpdateJob&, Channel& channel, ModelCode code) {
         log.calls.push_back("device " + std::to_string(code));
-        log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
+        log.writtenBefore.push_back(scriptedUnder(channel).written());
         return -1;
     };
     flows.adapterVersion = [&log](UpdateJob&, Channel&, ModelCode code) {
@@ -183,13 +190,24 @@ TEST_F(UpdateJobTest, AllSlotsTakenGivesNotEnoughMemoryWithoutLookingAtTheDescri
     EXPECT_EQ(job_.openPort("com|COM3:115200", ""), 17);
 }
 
+// `events` are `before`, then the fixed failure text, then one reason line holding `words`.
+void expectReason(const Events& events, const Events& before, const char* fixed,
+                  const char* words) {
+    ASSERT_EQ(events.size(), before.size() + 2) << ::testing::PrintToString(events);
+    EXPECT_EQ(Events(events.begin(), events.begin() + static_cast<long>(before.size())), before);
+    EXPECT_EQ(events[before.size()], fixed);
+    const std::string& reason = events.back();
+    EXPECT_TRUE(reason.starts_with("  ") && reason.ends_with("\r\n")) << reason;
+    EXPECT_NE(reason.find(words), std::string::npos) << reason;
+}
+
 TEST_F(UpdateJobTest, ChannelFailuresLeaveTheSlotFree) {
     EXPECT_EQ(job_.openPort("udp|x:1", "fw.bin"), -1);
-    EXPECT_EQ(log_.take(), Events{kParameterError});
+    expectReason(log_.take(), {}, kParameterError, "\"udp|x:1\": the port kind \"udp\"");
 
     channels_.queueOpenResults({false, false, false});
     EXPECT_EQ(job_.openPort("com|COM3:115200", "fw.bin"), -1);
-    EXPECT_EQ(log_.take(), Events{kConnectionError});
+    expectReason(log_.take(), {}, kConnectionError, "could not be opened");
     EXPECT_FALSE(job_.slotInUse(0));
     EXPECT_EQ(channels_.liveChannels(), 0);
 }
@@ -197,9 +215,9 @@ TEST_F(UpdateJobTest, ChannelFailuresLeaveTheSlotFree) {
 TEST_F(UpdateJobTest, PathThatDoesNotFitIsRefusedNotCut) {
     const std::string longest(UpdateJob::kMaxPathLength, 'p');
     EXPECT_EQ(job_.openPort("com|COM3:115200", longest + "q"), -1);
-    EXPECT_EQ(log_.take(), Events{kFileInvalid});
+    expectReason(log_.take(), {}, kFileInvalid, "the path is 1024 bytes long, at most 1023");
     EXPECT_EQ(job_.openPort("com|COM3:115200", std::string("fw.bin\0other", 12)), -1);
-    EXPECT_EQ(log_.take(), Events{kFileInvalid});
+    expectReason(log_.take(), {}, kFileInvalid, "NUL byte");
     EXPECT_EQ(channels_.constructions(), 0);  // no port opened for a path that cannot be used
 
     EXPECT_EQ(job_.openPort("com|COM3:115200", longest), 0);
@@ -209,7 +227,7 @@ TEST_F(UpdateJobTest, PathThatDoesNotFitIsRefusedNotCut) {
 TEST_F(UpdateJobTest, MissingFileGivesProgressOneThenFileIsInvalid) {
     const int slot = open(files_.missing());
     job_.runUpdate(slot);
-    EXPECT_EQ(log_.take(), (Events{"%1", kFileInvalid}));
+    expectReason(log_.take(), {"%1"}, kFileInvalid, "no such file.bin: no such file");
     EXPECT_TRUE(channelOf(slot).writes().empty());
     EXPECT_TRUE(flows_.calls.empty());
     EXPECT_TRUE(job_.slotInUse(slot));  // the window releases it
@@ -218,7 +236,7 @@ TEST_F(UpdateJobTest, MissingFileGivesProgressOneThenFileIsInvalid) {
 TEST_F(UpdateJobTest, FileOf137BytesIsInvalidAnd138BytesGoOnToTheCheck) {
     const int shortSlot = open(files_.write("short.bin", std::string(137, 'A')));
     job_.runUpdate(shortSlot);
-    EXPECT_EQ(log_.take(), (Events{"%1", kFileInvalid}));
+    expectReason(log_.take(), {"%1"}, kFileInvalid, "137 bytes is too small");
     EXPECT_TRUE(job_.file().data.empty());
 
     const int slot = open(files_.write("garbage.bin", std::string(138, 'A')));
@@ -255,7 +273,9 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     flows_.result = -1;
     const int slot = open(files_.write("sound.bin", soundUpdateFile(2)));
     job_.runUpdate(slot);  // "ATE1" goes unanswered; its outcome does not matter
-    EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n"}));
+    // The flow failed on an adapter that never answered: the reason names the first command.
+    expectReason(log_.take(), {"%1", "%2"}, "flow text\r\n",
+                 "the adapter gave no answer to ATE1 within 2000 ms");
     EXPECT_EQ(channelOf(slot).writes(), Events{"ATE1\r"});
     EXPECT_TRUE(job_.file().data.empty());
 

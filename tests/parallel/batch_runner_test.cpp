@@ -169,13 +169,15 @@ TEST_F(BatchRunnerTest, EachAdapterEndsWithItsOwnResult) {
     EXPECT_EQ(run.results[2].message, "There is no upgrade function for this product!");
     EXPECT_EQ(run.results[3].outcome, AdapterOutcome::Failed);
     EXPECT_EQ(run.results[3].message, "**Failed** Port connection error!");
+    EXPECT_EQ(run.results[3].reason, "COMX: the port could not be opened.");
     EXPECT_EQ(run.results[3].label, "COMX");
     EXPECT_FALSE(run.interrupted);
     EXPECT_EQ(run.exitStatus, kExitFailed);
 
     EXPECT_EQ(output.texts(0), "Port is opened!\r\nall well\r\nFile download finished!\r\n");
     EXPECT_EQ(output.progress(0), (std::vector<int>{1, 2, 100}));
-    EXPECT_EQ(output.texts(3), "**Failed** Port connection error!\r\n");
+    EXPECT_EQ(output.texts(3),
+              "**Failed** Port connection error!\r\n  COMX: the port could not be opened.\r\n");
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(output.doneCalls(i), 1u);
     }

@@ -1,5 +1,6 @@
 // Naming several ports: ports files, repeated --port, what is refused, how ports are labelled.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -66,6 +67,32 @@ TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
     EXPECT_FALSE(
         readPortsFile(write("huge.txt", std::string(kMaxPortsFileBytes + 1, '#')), ports, error));
     EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+
+    // What is not a plain list of well-formed descriptors, refused with where it is.
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        const char* says;
+    };
+    const Case refused[] = {
+        {fifo, "a named pipe"},  // refused at once, never waiting for a writer
+        {dir_.string(), "a folder"},
+        {write("bom.txt", "\xEF\xBB\xBFtcp|127.0.0.1:1\n"), "byte-order mark"},
+        {write("nul.txt", std::string("tcp|127.0.0.1:1\n# x\0y\n", 24)), "line 2 holds a NUL"},
+        {write("bad.txt", "# tray\n\ntcp|127.0.0.1:1\n  com|/dev/ttyUSB0:115200x\n"),
+         "line 4: \"com|/dev/ttyUSB0:115200x\": the baud rate"},
+        {write("port.txt", "tcp|127.0.0.1:70000\n"),
+         "line 1: \"tcp|127.0.0.1:70000\": the TCP port"},
+        {write("kind.txt", "tcp|127.0.0.1:1\r\nusb|x:1\r\n"), "line 2: \"usb|x:1\": the port kind"},
+    };
+    for (const Case& c : refused) {
+        error.clear();
+        ports = {"kept"};
+        EXPECT_FALSE(readPortsFile(c.path, ports, error)) << c.path;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_EQ(ports, std::vector<std::string>{"kept"});
+    }
 }
 
 TEST_F(PortsFileOnDisk, PortsFromOptionsAndFileInOrder) {
@@ -113,6 +140,9 @@ TEST_F(PortsFileOnDisk, RefusedPortListsAreUsageErrors) {
         {"read", "--port", "tcp|127.0.0.1:5", "--serial", "/dev/ttyS0"},
         {"read", "--ports-file", write("p.txt", "tcp|127.0.0.1:5\n"), "--tcp"},
         {"read", "--progress=yaml", "--port", "tcp|127.0.0.1:5"},
+        {"read", "--port", "tcp|127.0.0.1:5x"},
+        {"read", "--port", "com|/dev/ttyUSB0"},
+        {"read", "--ports-file", write("bad.txt", "tcp|127.0.0.1:5\ncom|x:fast\n")},
         {"update", "--port", "tcp|127.0.0.1:5", "--port", "tcp|127.0.0.1:6"},  // no --file
     };
     for (const auto& args : wrong) {

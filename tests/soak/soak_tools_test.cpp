@@ -46,6 +46,8 @@ TEST(OutcomeText, LastLineJoinsPiecesAndDropsTheLineEnd) {
     EXPECT_EQ(test::lastLineOf("a\r\nDevice connection ok!\r\n\r\n"), "Device connection ok!");
     EXPECT_EQ(test::lastLineOf("a\r\npartial"), "partial");
     EXPECT_EQ(test::lastLineOf("only"), "only");
+    EXPECT_EQ(test::lastLineOf("a\r\n**Failed** x!\r\n  the adapter gave no answer\r\n"),
+              "**Failed** x!");
     EXPECT_EQ(test::lastLineOf(""), "");
 }
 

@@ -17,11 +17,17 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 std::string lastLineOf(const std::string& output) {
     std::string text = output;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
+    for (;;) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.pop_back();
+        }
+        const std::size_t end = text.find_last_of("\r\n");
+        const std::string line = end == std::string::npos ? text : text.substr(end + 1);
+        if (!startsWith(line, "  ") || end == std::string::npos) {
+            return line;
+        }
+        text.resize(end);
     }
-    const std::size_t end = text.find_last_of("\r\n");
-    return end == std::string::npos ? text : text.substr(end + 1);
 }
 
 bool isFailureOrRefusalLine(const std::string& line) {

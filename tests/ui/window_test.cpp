@@ -205,10 +205,12 @@ TEST_F(WindowTest, WifiWithEmptyBoxesLeavesTheRefusalToTheJob) {
     window->pathBox()->setText("fw.hex");
     window->updateButton()->click();
     EXPECT_EQ(job.lastDescriptor, "tcp|:");
+    // The failure text, then the reason: which part is wrong and the form it takes.
     const QString shown = output();
-    EXPECT_TRUE(shown.startsWith("**Failed** ")) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith("!\n")) << shown.toStdString();
-    EXPECT_EQ(shown.count('\n'), 1);
+    EXPECT_TRUE(shown.startsWith("**Failed** Port parameter error!\n  \"tcp|:\": the TCP port"))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("tcp|192.168.0.10:35000.\n")) << shown.toStdString();
+    EXPECT_EQ(shown.count('\n'), 2);
     EXPECT_FALSE(window->isBusy());
     EXPECT_EQ(job.updateCount, 0);
 }
