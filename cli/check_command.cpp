@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "engine/failure_reason.h"
+#include "engine/model_catalog.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"

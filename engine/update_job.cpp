@@ -21,7 +21,6 @@ constexpr const char* kEchoOnCommand = "ATE1\r";
 constexpr int kEchoOnTimeMs = 2000;
 constexpr std::size_t kMainReplySize = 2048;
 
-
 }  // namespace
 
 JobFlows::JobFlows()
@@ -95,33 +94,38 @@ void UpdateJob::releasePort(int slot) {
     slots_[slot].path.clear();
 }
 
-void UpdateJob::runUpdate(int slot) {
+JobOutcome UpdateJob::runUpdate(int slot) {
     PortSlot* held = heldSlot(slot);
     if (held == nullptr) {
-        return;
+        return JobOutcome{};
     }
+    firstFailure_.clear();
+    downloadMode_ = false;
     reportProgress(1);
 
     FileFailure fileFailure;
     const std::int32_t size = loadWholeFile(held->path, file_.data, &fileFailure);
     if (size < 0) {
         releaseFileBuffer();
-        reportText(kFileInvalidText);
+        reportFailure(kFileInvalidText);
         reportText(fileFailureReason(fileFailure).c_str());
-        return;
+        return endedWithout();
     }
     file_.size = size;
     if (size < kMinUpdateFileSize) {
-        reportText(kFileInvalidText);
+        reportFailure(kFileInvalidText);
         reportText(fileTooSmallReason(held->path, size, kMinUpdateFileSize).c_str());
         releaseFileBuffer();
-        return;
+        return endedWithout();
     }
 
     // The check reports its own format error and progress 2, and releases the buffer on failure.
     if (checkUpdateFile(file_, reporter_) < 0) {
         releaseFileBuffer();
-        return;
+        if (firstFailure_.empty()) {
+            firstFailure_ = kFormatErrorText;
+        }
+        return endedWithout();
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
@@ -132,12 +136,40 @@ void UpdateJob::runUpdate(int slot) {
 
     const int result = runFamilyFlow(watch);
     releaseFileBuffer();
-    if (result >= 0) {
-        reportText(kDownloadFinished);
-        reportProgress(100);
-    } else {
+    if (result < 0) {
         reportSilence(watch);
+        return endedWithout();
     }
+    reportText(kDownloadFinished);
+    reportProgress(100);
+    return JobOutcome{JobResult::Finished, {}};
+}
+
+JobOutcome UpdateJob::readVersions(int slot) {
+    PortSlot* held = heldSlot(slot);
+    if (held == nullptr) {
+        return JobOutcome{};
+    }
+    firstFailure_.clear();
+    downloadMode_ = false;
+    AnswerWatch watch(*held->channel);
+    bool reported = false;
+    if (flows_.deviceVersion) {
+        reported = flows_.deviceVersion(*this, watch, kModelAzur03) >= 1;
+    }
+    if (flows_.adapterVersion) {
+        reported = flows_.adapterVersion(*this, watch, kModelAzur03) >= 1 || reported;
+    }
+    if (reported) {
+        return JobOutcome{JobResult::Finished, {}};
+    }
+    reportSilence(watch);
+    JobOutcome outcome = endedWithout();
+    // A read-out never touches the firmware, so it is never a refusal.
+    if (outcome.result == JobResult::Refused) {
+        outcome.result = JobResult::Failed;
+    }
+    return outcome;
 }
 
 void UpdateJob::reportSilence(const AnswerWatch& watch) {
@@ -147,23 +179,24 @@ void UpdateJob::reportSilence(const AnswerWatch& watch) {
     }
 }
 
-void UpdateJob::readVersions(int slot) {
-    PortSlot* held = heldSlot(slot);
-    if (held == nullptr) {
-        return;
+void UpdateJob::reportFailure(const char* text) {
+    if (firstFailure_.empty() && text != nullptr) {
+        firstFailure_ = text;
     }
-    AnswerWatch watch(*held->channel);
-    int device = -1;
-    int adapter = -1;
-    if (flows_.deviceVersion) {
-        device = flows_.deviceVersion(*this, watch, kModelAzur03);
+    reportText(text);
+}
+
+// The outcome of a run that did not finish: stopped when the stop request was set, else a
+// refusal or a failure by whether the adapter had been asked into download mode.
+JobOutcome UpdateJob::endedWithout() {
+    JobOutcome outcome;
+    if (stopRequested()) {
+        outcome.result = JobResult::Stopped;
+    } else {
+        outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
     }
-    if (flows_.adapterVersion) {
-        adapter = flows_.adapterVersion(*this, watch, kModelAzur03);
-    }
-    if (device < 0 && adapter < 0) {
-        reportSilence(watch);
-    }
+    outcome.failureText = firstFailure_;
+    return outcome;
 }
 
 void UpdateJob::requestStop() {
