@@ -34,6 +34,12 @@ struct OpenFailure {
     int value = 0;
 
     bool failed() const { return cause != OpenCause::None; }
+    // Records the cause and the system's error number; false, for an opening step to return.
+    bool record(OpenCause why, int code) {
+        cause = why;
+        systemCode = code;
+        return false;
+    }
 };
 
 // The operating system's own words for `systemCode` (strerror or FormatMessage), without a

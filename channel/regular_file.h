@@ -23,11 +23,17 @@ enum class FileCause {
 
 struct FileFailure {
     FileCause cause = FileCause::None;
-    int systemCode = 0;   // errno or GetLastError; 0 when no system call failed
-    std::string path;     // as given
+    int systemCode = 0;      // errno or GetLastError; 0 when no system call failed
+    std::string path;        // as given
     std::uint64_t size = 0;  // TooLarge: the file's size
 
     bool failed() const { return cause != FileCause::None; }
+    // Records the cause and the system's error number; false, for the reader to return.
+    bool record(FileCause why, int code) {
+        cause = why;
+        systemCode = code;
+        return false;
+    }
 };
 
 // Reads the whole regular file at `path`, at most `maxBytes` bytes of it. Anything that is not a

@@ -10,12 +10,6 @@
 namespace korvane {
 namespace {
 
-bool fail(FileFailure& failure, FileCause cause, int systemCode) {
-    failure.cause = cause;
-    failure.systemCode = systemCode;
-    return false;
-}
-
 FileCause errorCause(int error) {
     switch (error) {
         case ENOENT:
@@ -73,37 +67,37 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes,
     failure.path = path;
     // A path cut at an embedded NUL would name another file.
     if (path.empty() || path.find('\0') != std::string::npos) {
-        return fail(failure, FileCause::Missing, ENOENT);
+        return failure.record(FileCause::Missing, ENOENT);
     }
     // Looked at before it is opened: opening a named pipe or a device can wait or act.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return fail(failure, errorCause(errno), errno);
+        return failure.record(errorCause(errno), errno);
     }
     if (typeCause(info.st_mode) != FileCause::None) {
-        return fail(failure, typeCause(info.st_mode), 0);
+        return failure.record(typeCause(info.st_mode), 0);
     }
     // Non-blocking, in case something else was put in its place since.
     const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
-        return fail(failure, errorCause(errno), errno);
+        return failure.record(errorCause(errno), errno);
     }
     if (::fstat(fd.get(), &info) != 0) {
-        return fail(failure, FileCause::ReadFailed, errno);
+        return failure.record(FileCause::ReadFailed, errno);
     }
     if (typeCause(info.st_mode) != FileCause::None) {
-        return fail(failure, typeCause(info.st_mode), 0);
+        return failure.record(typeCause(info.st_mode), 0);
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxBytes) {
         failure.size = size;
-        return fail(failure, FileCause::TooLarge, 0);
+        return failure.record(FileCause::TooLarge, 0);
     }
     std::vector<std::uint8_t> buffer;
     try {
         buffer.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
-        return fail(failure, FileCause::ReadFailed, ENOMEM);
+        return failure.record(FileCause::ReadFailed, ENOMEM);
     }
     std::size_t got = 0;
     while (got < buffer.size()) {
@@ -112,12 +106,12 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes,
             continue;
         }
         if (n < 0) {
-            return fail(failure, errorCause(errno) == FileCause::Directory ? FileCause::Directory
+            return failure.record(errorCause(errno) == FileCause::Directory ? FileCause::Directory
                                                                             : FileCause::ReadFailed,
-                        errno);
+                                  errno);
         }
         if (n == 0) {
-            return fail(failure, FileCause::ReadFailed, 0);  // it shrank while being read
+            return failure.record(FileCause::ReadFailed, 0);  // it shrank while being read
         }
         got += static_cast<std::size_t>(n);
     }

@@ -1,10 +1,4 @@
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
 
 #include <algorithm>
 #include <new>
@@ -15,9 +9,7 @@ namespace korvane {
 namespace {
 
 bool fail(FileFailure& failure, FileCause cause, DWORD systemCode) {
-    failure.cause = cause;
-    failure.systemCode = static_cast<int>(systemCode);
-    return false;
+    return failure.record(cause, static_cast<int>(systemCode));
 }
 
 FileCause errorCause(DWORD error) {

@@ -62,13 +62,6 @@ speed_t standardSpeed(int baud) {
     }
 }
 
-// Records why the open failed; false, for the caller to return.
-bool fail(OpenFailure& failure, OpenCause cause, int systemCode) {
-    failure.cause = cause;
-    failure.systemCode = systemCode;
-    return false;
-}
-
 // The cause an open() error number stands for.
 OpenCause openErrorCause(int error) {
     switch (error) {
@@ -173,26 +166,26 @@ private:
 
 bool PosixSerialPort::configure(int baud, OpenFailure& failure) {
     if (!wake_.valid()) {
-        return fail(failure, OpenCause::Other, errno);
+        return failure.record(OpenCause::Other, errno);
     }
     if (baud <= 0) {
         failure.value = baud;
-        return fail(failure, OpenCause::RateNotSupported, 0);
+        return failure.record(OpenCause::RateNotSupported, 0);
     }
     // No sharing: an advisory lock keeps out every other user of this program (even one with
     // privileges that TIOCEXCL would not stop), TIOCEXCL everyone else.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        return fail(failure, errno == EWOULDBLOCK ? OpenCause::Busy : OpenCause::Other, errno);
+        return failure.record(errno == EWOULDBLOCK ? OpenCause::Busy : OpenCause::Other, errno);
     }
     if (::ioctl(fd_, TIOCEXCL) != 0) {
-        return fail(failure, errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
-                    errno);
+        return failure.record(errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
+                              errno);
     }
     exclusive_ = true;
     termios settings{};
     if (::tcgetattr(fd_, &settings) != 0) {
-        return fail(failure, errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
-                    errno);
+        return failure.record(errno == ENOTTY ? OpenCause::NotSerialDevice : OpenCause::Other,
+                              errno);
     }
     ::cfmakeraw(&settings);
     settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNCR | ICRNL | INLCR | PARMRK);
@@ -205,12 +198,12 @@ bool PosixSerialPort::configure(int baud, OpenFailure& failure) {
     errno = 0;
     if (!applyBaud(settings, baud)) {
         failure.value = baud;
-        return fail(failure, OpenCause::RateNotSupported, errno);
+        return failure.record(OpenCause::RateNotSupported, errno);
     }
     const int lines = TIOCM_DTR | TIOCM_RTS;
     // Pseudo-terminals and some virtual ports have no modem lines; that is not a failure.
     if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
-        return fail(failure, OpenCause::Other, errno);
+        return failure.record(OpenCause::Other, errno);
     }
     ::tcflush(fd_, TCIOFLUSH);
     return true;
@@ -346,17 +339,17 @@ std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud,
         failure.devicePath = path;
     }
     if (path.empty()) {
-        fail(failure, OpenCause::NoSuchDevice, 0);
+        failure.record(OpenCause::NoSuchDevice, 0);
         return nullptr;
     }
     if (baud <= 0) {
         failure.value = baud;
-        fail(failure, OpenCause::RateNotSupported, 0);
+        failure.record(OpenCause::RateNotSupported, 0);
         return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        fail(failure, openErrorCause(errno), errno);
+        failure.record(openErrorCause(errno), errno);
         return nullptr;
     }
     auto port = std::make_unique<PosixSerialPort>(fd);

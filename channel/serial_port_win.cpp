@@ -95,9 +95,7 @@ private:
 
 bool WinSerialPort::configure(int baud, OpenFailure& failure) {
     auto fail = [&failure](OpenCause cause, DWORD code) {
-        failure.cause = cause;
-        failure.systemCode = static_cast<int>(code);
-        return false;
+        return failure.record(cause, static_cast<int>(code));
     };
     if (!transferDone_.valid() || !commEvent_.valid() || !wakeEvent_.valid()) {
         return fail(OpenCause::Other, GetLastError());

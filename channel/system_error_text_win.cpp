@@ -1,7 +1,4 @@
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
 
 #include "channel/open_failure.h"
 
@@ -12,9 +9,9 @@ std::string systemErrorText(int systemCode) {
         return {};
     }
     char buffer[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, static_cast<DWORD>(systemCode), 0, buffer,
-                                        sizeof buffer, nullptr);
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(systemCode), 0, buffer, sizeof buffer, nullptr);
     std::string text(buffer, length);
     // The system's messages end with ".\r\n"; the caller places the text inside a line.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||

@@ -195,12 +195,6 @@ OpenCause connectErrorCause(int error) {
     }
 }
 
-std::nullptr_t failWith(OpenFailure& failure, OpenCause cause, int systemCode) {
-    failure.cause = cause;
-    failure.systemCode = systemCode;
-    return nullptr;
-}
-
 }  // namespace
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
@@ -209,40 +203,48 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
     failure.port = ip + ":" + std::to_string(port);
     unsigned char parts[4];
     if (!parseDottedIpv4(ip, parts)) {
-        return failWith(failure, OpenCause::BadAddress, 0);
+        failure.record(OpenCause::BadAddress, 0);
+        return nullptr;
     }
     sockaddr_in address{};
     if (port <= 0 || !socketAddress(ip, port, address)) {
-        return failWith(failure, OpenCause::BadPortNumber, 0);
+        failure.record(OpenCause::BadPortNumber, 0);
+        return nullptr;
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return failWith(failure, OpenCause::Other, errno);
+        failure.record(OpenCause::Other, errno);
+        return nullptr;
     }
     auto socket = std::make_unique<PosixTcpSocket>(fd);
     if (!socket->usable()) {
-        return failWith(failure, OpenCause::Other, errno);
+        failure.record(OpenCause::Other, errno);
+        return nullptr;
     }
     const Deadline deadline(timeoutMs);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) {
-            return failWith(failure, connectErrorCause(errno), errno);
+            failure.record(connectErrorCause(errno), errno);
+            return nullptr;
         }
         pollfd entry{fd, POLLOUT, 0};
         if (!pollUntil(&entry, 1, deadline)) {
             failure.value = timeoutMs;
-            return failWith(failure, OpenCause::TimedOut, 0);
+            failure.record(OpenCause::TimedOut, 0);
+            return nullptr;
         }
         int error = 0;
         socklen_t size = sizeof error;
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
-            return failWith(failure, OpenCause::Other, errno);
+            failure.record(OpenCause::Other, errno);
+            return nullptr;
         }
         if (error != 0) {
             if (error == ETIMEDOUT) {
                 failure.value = timeoutMs;
             }
-            return failWith(failure, connectErrorCause(error), error);
+            failure.record(connectErrorCause(error), error);
+            return nullptr;
         }
     }
     const int on = 1;

@@ -341,12 +341,6 @@ OpenCause connectErrorCause(int error) {
     }
 }
 
-std::nullptr_t failWith(OpenFailure& failure, OpenCause cause, int systemCode) {
-    failure.cause = cause;
-    failure.systemCode = systemCode;
-    return nullptr;
-}
-
 }  // namespace
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
@@ -355,44 +349,53 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
     failure.port = ip + ":" + std::to_string(port);
     unsigned char parts[4];
     if (!parseDottedIpv4(ip, parts)) {
-        return failWith(failure, OpenCause::BadAddress, 0);
+        failure.record(OpenCause::BadAddress, 0);
+        return nullptr;
     }
     sockaddr_in address{};
     if (port <= 0 || !socketAddress(ip, port, address)) {
-        return failWith(failure, OpenCause::BadPortNumber, 0);
+        failure.record(OpenCause::BadPortNumber, 0);
+        return nullptr;
     }
     const SOCKET raw = newStreamSocket();
     if (raw == INVALID_SOCKET) {
-        return failWith(failure, OpenCause::Other, ::WSAGetLastError());
+        failure.record(OpenCause::Other, ::WSAGetLastError());
+        return nullptr;
     }
     auto socket = std::make_unique<WinTcpSocket>(raw);  // owns and closes `raw` from here on
     if (!socket->usable()) {
-        return failWith(failure, OpenCause::Other, static_cast<int>(GetLastError()));
+        failure.record(OpenCause::Other, static_cast<int>(GetLastError()));
+        return nullptr;
     }
     const Deadline deadline(timeoutMs);
     if (::connect(raw, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int error = ::WSAGetLastError();
         if (error != WSAEWOULDBLOCK) {
-            return failWith(failure, connectErrorCause(error), error);
+            failure.record(connectErrorCause(error), error);
+            return nullptr;
         }
         // A refused or failed connect shows in the error set.
         const int ready = selectUntil(raw, true, deadline);
         if (ready == 0) {
             failure.value = timeoutMs;
-            return failWith(failure, OpenCause::TimedOut, 0);
+            failure.record(OpenCause::TimedOut, 0);
+            return nullptr;
         }
         // A refused connect lands in the error set; the socket's error tells why.
         int socketError = 0;
         int size = sizeof socketError;
         if (::getsockopt(raw, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &size) !=
             0) {
-            return failWith(failure, OpenCause::Other, ::WSAGetLastError());
+            failure.record(OpenCause::Other, ::WSAGetLastError());
+            return nullptr;
         }
         if (socketError != 0) {
-            return failWith(failure, connectErrorCause(socketError), socketError);
+            failure.record(connectErrorCause(socketError), socketError);
+            return nullptr;
         }
         if (ready < 0) {
-            return failWith(failure, OpenCause::Other, ::WSAGetLastError());
+            failure.record(OpenCause::Other, ::WSAGetLastError());
+            return nullptr;
         }
     }
     const BOOL on = TRUE;
