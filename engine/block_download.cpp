@@ -43,7 +43,7 @@ bool recordIsSound(const char* text, std::size_t digits) {
 // `success` is the result when all of it went through.
 int closeDownload(UpdateJob& job, Channel& channel, int success) {
     if (endDownload(channel) < 0) {
-        job.reportText("**Failed** Request stop download fail!\r\n");
+        job.reportFailure("**Failed** Request stop download fail!\r\n");
         return -3;
     }
     sleepMs(kAfterDownloadWaitMs);
@@ -145,7 +145,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             break;
         }
         if (!recordIsSound(text, digits)) {
-            job.reportText(kFileInvalidText);
+            job.reportFailure(kFileInvalidText);
             return -2;
         }
         const int result = sendRecord(job, channel, text);
@@ -158,12 +158,12 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
-            job.reportText(failure);
+            job.reportFailure(failure);
             return -1;
         }
         if (result == -2) {
             // The adapter refused the data: the download is still closed properly.
-            job.reportText(kFileInvalidText);
+            job.reportFailure(kFileInvalidText);
             return closeDownload(job, channel, -2);
         }
         return result;
@@ -175,13 +175,13 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     job.appMode = false;
     char reply[kMainReplySize] = {};
     if (exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs) < 0) {
-        job.reportText(kPowerOnText);
+        job.reportFailure(kPowerOnText);
         return -1;
     }
     job.deviceCode = adapterModelFromReply(reply);
     job.modelCode = static_cast<ModelCode>(family1ModelCode(job.file().modelName));
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
-        job.reportText(kModelMismatchText);
+        job.reportFailure(kModelMismatchText);
         return -1;
     }
     if (job.deviceCode != kModelUnknown) {
@@ -191,6 +191,7 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     }
 
     // Download mode: the models' commands in turn, until one is answered "OK".
+    job.noteDownloadMode();
     const ModelRow* entered = nullptr;
     for (const ModelRow& model : modelCatalog()) {
         if (model.downloadCommand == nullptr) {
@@ -207,12 +208,12 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
         }
     }
     if (entered == nullptr) {
-        job.reportText(kPowerOnText);
+        job.reportFailure(kPowerOnText);
         return -1;
     }
     job.deviceCode = entered->code;
     if (job.modelCode != job.deviceCode) {
-        job.reportText(kModelMismatchText);
+        job.reportFailure(kModelMismatchText);
         return -1;
     }
     job.reportProgress(3);
@@ -222,8 +223,8 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     if (sendBlocks(job, channel, file.data.data(), size) > 0) {
         return 1;
     }
-    job.reportText(kPowerOnText);
-    job.reportText(kPowerOnText);
+    job.reportFailure(kPowerOnText);
+    job.reportFailure(kPowerOnText);
     return -1;
 }
 

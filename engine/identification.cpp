@@ -56,7 +56,7 @@ bool matchesIdentity(const char* text, const ModelRow& model) {
 void reportTooOld(UpdateJob& job) {
     char text[sizeof(kTooOldHead) + sizeof(kSupportContact) + 8];
     std::snprintf(text, sizeof(text), "%s[%s].\r\n", kTooOldHead, kSupportContact);
-    job.reportText(text);
+    job.reportFailure(text);
 }
 
 // Shared body of the two version read-outs: `command` asked, its echo stepped over, the answer
@@ -128,7 +128,7 @@ int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersio
     if (which < 0) {
         // An answer without the model's identity (garbled, or none at all) is refused with a
         // text like every other refusal, so the user is never left without an ending.
-        job.reportText(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
+        job.reportFailure(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
         return -1;
     }
 
@@ -143,19 +143,19 @@ int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersio
 
     if (deviceVersion < model->threshold) {
         if (model->upgradeText == nullptr) {
-            job.reportText(kNoUpgradeText);
+            job.reportFailure(kNoUpgradeText);
             return -1;
         }
         if (fileVersion <= model->threshold) {
             return 3;
         }
-        job.reportText(model->upgradeText);
+        job.reportFailure(model->upgradeText);
         return -1;
     }
     if (fileVersion > model->threshold) {
         return 2;
     }
-    job.reportText(kFirmwareNewerText);
+    job.reportFailure(kFirmwareNewerText);
     return -1;
 }
 

@@ -68,7 +68,7 @@ void reportPairFailure(UpdateJob& job, int result, int linesSent) {
     }
     char text[96];
     std::snprintf(text, sizeof(text), format, linesSent);
-    job.reportText(text);
+    job.reportFailure(text);
 }
 
 // Line A of a pair: 0 when taken within its first four sends, else a sendLinePair result.
@@ -282,7 +282,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
     const int model = lookupModelName(file.modelName);
     if (model < 0) {
-        job.reportText(kFormatErrorText);
+        job.reportFailure(kFormatErrorText);
         return model;
     }
     job.modelCode = static_cast<ModelCode>(model);
@@ -290,7 +290,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     char reply[kMainReplySize] = {};
     int result = exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
     if (result < 0) {
-        job.reportText(kPowerOnText);
+        job.reportFailure(kPowerOnText);
         return result;
     }
     job.reportProgress(3);
@@ -301,11 +301,12 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     } else {
         // No ELM327 identity: the adapter runs its boot loader.
         job.appMode = false;
+        job.noteDownloadMode();
         result =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
         if (result < 0 || !contains(reply, "OK")) {
-            job.reportText("**Failed** Device connection error!\r\n");
-            job.reportText(kPowerOnText);
+            job.reportFailure("**Failed** Device connection error!\r\n");
+            job.reportFailure(kPowerOnText);
             return result < 0 ? result : -1;
         }
     }
@@ -314,12 +315,12 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
 
     if (job.appMode) {
         if (identifyModel(job, channel, job.modelCode) == -1) {
-            job.reportText(kModelMismatchText);
+            job.reportFailure(kModelMismatchText);
             return -1;
         }
         result = checkElmVersion(job, channel);
         if (result < 0) {
-            job.reportText(
+            job.reportFailure(
                 "This software version is too low, please download the latest software "
                 "version.!\r\n");
             return result;
@@ -330,15 +331,16 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         }
     }
 
+    job.noteDownloadMode();
     if (requestStart(channel, reply, sizeof(reply)) < 0) {
-        job.reportText("**Failed** Request start download fail!\r\n");
+        job.reportFailure("**Failed** Request start download fail!\r\n");
         return -1;
     }
     job.reportProgress(5);
 
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
     if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) != 1) {
-        job.reportText(kStopFailedText);
+        job.reportFailure(kStopFailedText);
         return -1;
     }
     job.reportProgress(99);
@@ -348,7 +350,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         sleepMs(kFinishRetryWaitMs);
         finished = recoverFinish(channel);
         if (finished < 0) {
-            job.reportText(kStopFailedText);
+            job.reportFailure(kStopFailedText);
             return -1;
         }
     }
