@@ -7,34 +7,34 @@
 #include <utility>
 
 #include "channel/channel.h"
-#include "channel/channel_config.h"
 #include "channel/open_failure.h"
 #include "channel/port_descriptor.h"
 
 namespace korvane {
 
-// Builds one channel of a kind from its config. The channel opens itself while it is built and
-// tells through `isOpen` whether that worked, and through `failure` why not; a channel that failed
-// to open is still a valid object.
+// Builds one channel of a kind from the user's request. The channel opens itself while it is
+// built and tells through `isOpen` whether that worked, and through `failure` why not; a channel
+// that failed to open is still a valid object.
 //
-// Constructors that cannot say why (test stand-ins) may take just (config, isOpen); a failure of
+// Constructors that cannot say why (test stand-ins) may take just (request, isOpen); a failure of
 // theirs then has the cause Other.
+template <typename Request>
 class ChannelConstructor {
 public:
-    using Full = std::function<std::unique_ptr<Channel>(const ChannelConfig& config, bool& isOpen,
+    using Full = std::function<std::unique_ptr<Channel>(const Request& request, bool& isOpen,
                                                         OpenFailure& failure)>;
 
     ChannelConstructor() = default;
     template <typename F>
-        requires std::invocable<F&, const ChannelConfig&, bool&, OpenFailure&>
-    ChannelConstructor(F construct) : construct_(std::move(construct)) {}
+    requires std::invocable<F&, const Request&, bool&, OpenFailure&> ChannelConstructor(F construct)
+        : construct_(std::move(construct)) {}
     template <typename F>
-        requires(std::invocable<F&, const ChannelConfig&, bool&> &&
-                 !std::invocable<F&, const ChannelConfig&, bool&, OpenFailure&>)
-    ChannelConstructor(F construct)
-        : construct_([construct = std::move(construct)](const ChannelConfig& config, bool& isOpen,
+    requires(std::invocable<F&, const Request&, bool&> &&
+             !std::invocable<F&, const Request&, bool&, OpenFailure&>)
+        ChannelConstructor(F construct)
+        : construct_([construct = std::move(construct)](const Request& request, bool& isOpen,
                                                         OpenFailure& failure) mutable {
-              std::unique_ptr<Channel> channel = construct(config, isOpen);
+              std::unique_ptr<Channel> channel = construct(request, isOpen);
               if (channel == nullptr || !isOpen) {
                   failure.cause = OpenCause::Other;
               }
@@ -43,28 +43,31 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(construct_); }
 
-    std::unique_ptr<Channel> operator()(const ChannelConfig& config, bool& isOpen,
+    std::unique_ptr<Channel> operator()(const Request& request, bool& isOpen,
                                         OpenFailure& failure) const {
-        return construct_(config, isOpen, failure);
+        return construct_(request, isOpen, failure);
     }
-    std::unique_ptr<Channel> operator()(const ChannelConfig& config, bool& isOpen) const {
+    std::unique_ptr<Channel> operator()(const Request& request, bool& isOpen) const {
         OpenFailure ignored;
-        return construct_(config, isOpen, ignored);
+        return construct_(request, isOpen, ignored);
     }
 
 private:
     Full construct_;
 };
 
-// The constructor registered for each descriptor kind. Tests plug scripted channels in here; the
-// program uses defaultChannelFactory().
+// The constructor registered for each kind. Tests plug scripted channels in here; the program uses
+// defaultChannelFactory().
 struct ChannelFactory {
-    ChannelConstructor com;
-    ChannelConstructor tcp;
+    ChannelConstructor<SerialPortRequest> com;
+    ChannelConstructor<TcpPortRequest> tcp;
 };
 
 // The real serial and TCP kinds of this platform.
 ChannelFactory defaultChannelFactory();
+
+inline constexpr const char* kPortParameterErrorText = "**Failed** Port parameter error!\r\n";
+inline constexpr const char* kPortConnectionErrorText = "**Failed** Port connection error!\r\n";
 
 // Receives the failure texts of createChannel ("**Failed** ...\r\n").
 using ChannelReport = std::function<void(const char* text)>;
@@ -76,9 +79,16 @@ struct ChannelFailure {
     OpenFailure open;
 };
 
-// Turns a port descriptor ("com|NAME:BAUD" or "tcp|IP:PORT") into an open channel, with up to
-// three construction attempts. On failure reports the failure text, fills `failure` when given,
-// and returns nullptr.
+// Opens the requested port, with up to three construction attempts. On failure reports "**Failed**
+// Port connection error!\r\n" and returns nullptr; a request without a descriptor text
+// (fitsDescriptor) is refused with "**Failed** Port parameter error!\r\n" and nothing is built.
+// Why it failed goes to `failure` when given.
+std::unique_ptr<Channel> createChannel(const PortRequest& request, const ChannelFactory& factory,
+                                       const ChannelReport& report,
+                                       ChannelFailure* failure = nullptr);
+
+// The same for a port descriptor ("com|NAME:BAUD" or "tcp|IP:PORT"); a malformed one is reported
+// as "**Failed** Port parameter error!\r\n" and nothing is built.
 std::unique_ptr<Channel> createChannel(std::string_view descriptor, const ChannelFactory& factory,
                                        const ChannelReport& report,
                                        ChannelFailure* failure = nullptr);

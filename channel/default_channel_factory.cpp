@@ -8,15 +8,15 @@
 namespace korvane {
 
 ChannelFactory defaultChannelFactory() {
-    auto serial = [](const ChannelConfig& config, bool& isOpen,
+    auto serial = [](const SerialPortRequest& request, bool& isOpen,
                      OpenFailure& failure) -> std::unique_ptr<Channel> {
-        auto channel = std::make_unique<SerialChannel>(config, isOpen);
+        auto channel = std::make_unique<SerialChannel>(request, isOpen);
         failure = channel->openFailure();
         return channel;
     };
-    auto tcp = [](const ChannelConfig& config, bool& isOpen,
+    auto tcp = [](const TcpPortRequest& request, bool& isOpen,
                   OpenFailure& failure) -> std::unique_ptr<Channel> {
-        auto channel = std::make_unique<TcpChannel>(config, isOpen);
+        auto channel = std::make_unique<TcpChannel>(request, isOpen);
         failure = channel->openFailure();
         return channel;
     };

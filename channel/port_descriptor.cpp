@@ -40,8 +40,8 @@ bool parseDecimalInRange(std::string_view text, int least, int most, int& value)
 
 namespace {
 
-std::nullopt_t refuse(DescriptorProblem* problem, std::string_view descriptor,
-                      DescriptorPart part, std::string value = {}, bool ipv6 = false) {
+std::nullopt_t refuse(DescriptorProblem* problem, std::string_view descriptor, DescriptorPart part,
+                      std::string value = {}, bool ipv6 = false) {
     if (problem != nullptr) {
         problem->part = part;
         problem->descriptor.assign(descriptor);
@@ -53,8 +53,8 @@ std::nullopt_t refuse(DescriptorProblem* problem, std::string_view descriptor,
 
 }  // namespace
 
-std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor,
-                                                  DescriptorProblem* problem) {
+std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor,
+                                               DescriptorProblem* problem) {
     const std::vector<std::string> fields = splitFields(descriptor, '|');
     if (fields.size() < 2 || (fields[0] != "com" && fields[0] != "tcp")) {
         return refuse(problem, descriptor, DescriptorPart::Kind, fields[0]);
@@ -63,27 +63,32 @@ std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor,
     if (parts.size() < 2) {
         return refuse(problem, descriptor, DescriptorPart::Settings, fields[1]);
     }
-
-    ChannelRequest request;
     int number = 0;
     if (fields[0] == "com") {
         if (!parseDecimalInRange(parts[1], kLowestBaud, kHighestBaud, number)) {
             return refuse(problem, descriptor, DescriptorPart::Baud, parts[1]);
         }
-        request.kind = PortKind::kCom;
-        request.config.set("mode", "direct");
-        request.config.set("name", parts[0]);
-        request.config.set("baud", parts[1]);
-    } else {
-        if (!parseDecimalInRange(parts[1], 1, 65535, number)) {
-            return refuse(problem, descriptor, DescriptorPart::TcpPort, parts[1], parts.size() > 2);
-        }
-        request.kind = PortKind::kTcp;
-        request.config.set("mode", "client");
-        request.config.set("remote_ip", parts[0]);
-        request.config.set("remote_port", parts[1]);
+        return SerialPortRequest{parts[0], number};
     }
-    return request;
+    if (!parseDecimalInRange(parts[1], 1, 65535, number)) {
+        return refuse(problem, descriptor, DescriptorPart::TcpPort, parts[1], parts.size() > 2);
+    }
+    return TcpPortRequest{parts[0], number};
+}
+
+std::string portDescriptorText(const PortRequest& request) {
+    if (const auto* serial = std::get_if<SerialPortRequest>(&request)) {
+        return "com|" + serial->name + ":" + std::to_string(serial->baud);
+    }
+    const auto& tcp = std::get<TcpPortRequest>(request);
+    return "tcp|" + tcp.address + ":" + std::to_string(tcp.port);
+}
+
+bool fitsDescriptor(const PortRequest& request) {
+    const std::string& name = std::holds_alternative<SerialPortRequest>(request)
+                                  ? std::get<SerialPortRequest>(request).name
+                                  : std::get<TcpPortRequest>(request).address;
+    return name.find('|') == std::string::npos;
 }
 
 }  // namespace korvane

@@ -3,9 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
-
-#include "channel/channel_config.h"
 
 namespace korvane {
 
@@ -14,14 +13,19 @@ namespace korvane {
 // b, "a|" gives a and "", "a" gives a, and the empty text gives one empty field.
 std::vector<std::string> splitFields(std::string_view text, char separator);
 
-// The two kinds a port descriptor can name.
-enum class PortKind { kCom, kTcp };
-
-// What a well-formed descriptor asks for: the kind and the settings of the channel to build.
-struct ChannelRequest {
-    PortKind kind = PortKind::kCom;
-    ChannelConfig config;
+// The port the user chose: a serial port at a rate, or a TCP address and port. The window and the
+// command line build it; a port descriptor ("com|NAME:BAUD", "tcp|IP:PORT") is its text form.
+struct SerialPortRequest {
+    std::string name;
+    int baud = 0;
+    bool operator==(const SerialPortRequest&) const = default;
 };
+struct TcpPortRequest {
+    std::string address;  // dotted IPv4
+    int port = 0;
+    bool operator==(const TcpPortRequest&) const = default;
+};
+using PortRequest = std::variant<SerialPortRequest, TcpPortRequest>;
 
 // The baud rates a descriptor may name. The port itself decides which of them it can run.
 inline constexpr int kLowestBaud = 50;
@@ -33,10 +37,11 @@ bool parseDecimalInRange(std::string_view text, int least, int most, int& value)
 // Which part of a descriptor is malformed.
 enum class DescriptorPart {
     None,
-    Kind,      // no "|", or the kind word is neither "com" nor "tcp"
-    Settings,  // the part after "|" has no ":"
-    Baud,      // not a whole number from kLowestBaud to kHighestBaud
-    TcpPort,   // not a whole number from 1 to 65535
+    Kind,       // no "|", or the kind word is neither "com" nor "tcp"
+    Settings,   // the part after "|" has no ":"
+    Baud,       // not a whole number from kLowestBaud to kHighestBaud
+    TcpPort,    // not a whole number from 1 to 65535
+    Separator,  // a request built directly whose name or address holds "|"
 };
 
 struct DescriptorProblem {
@@ -47,12 +52,18 @@ struct DescriptorProblem {
     bool ipv6Address = false;
 };
 
-// Reads "com|NAME:BAUD" or "tcp|IP:PORT". The kind word is matched exactly; fields after a further
-// "|" and parts after a further ":" are ignored. The baud rate and the TCP port are whole decimal
-// numbers in their range (a number with anything after it is no number). A "com" descriptor gives
-// "mode"="direct", "name" and "baud"; a "tcp" descriptor gives "mode"="client", "remote_ip" and
-// "remote_port". Nothing when the descriptor is malformed, with the part in `problem` if given.
-std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor,
-                                                  DescriptorProblem* problem = nullptr);
+// Reads "com|NAME:BAUD" or "tcp|IP:PORT", the one place a descriptor is parsed. The kind word is
+// matched exactly; fields after a further "|" and parts after a further ":" are ignored. The rate
+// and the port are whole decimal numbers in their range (a number with anything after it is no
+// number). Nothing when the descriptor is malformed, with the part in `problem` if given.
+std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor,
+                                               DescriptorProblem* problem = nullptr);
+
+// The descriptor text of a request: "com|NAME:BAUD" or "tcp|IP:PORT".
+std::string portDescriptorText(const PortRequest& request);
+
+// Whether the request has a descriptor text: its name or address holds no "|". A request built
+// directly that does not is refused as malformed, as its descriptor always was.
+bool fitsDescriptor(const PortRequest& request);
 
 }  // namespace korvane

@@ -41,8 +41,7 @@ bool parseComName(const std::string& name, int& number);
 // Opens the port `name` (see serialDevicePath) at `baud` for exclusive use; nullptr when the
 // device is missing, busy, not a serial device, or rejects a setting or the exact rate, with the
 // cause in `failure` (its `port` is `name`).
-std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud,
-                                           OpenFailure& failure);
+std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud, OpenFailure& failure);
 inline std::unique_ptr<SerialPort> openSerialPort(const std::string& name, int baud) {
     OpenFailure ignored;
     return openSerialPort(name, baud, ignored);

@@ -54,6 +54,10 @@ std::string descriptorReason(const DescriptorProblem& problem) {
             return line(head + "the TCP port \"" + problem.value +
                         "\" is not a whole number from 1 to 65535; the accepted form is " +
                         kTcpForm + ".");
+        case DescriptorPart::Separator:
+            return line(head +
+                        "a port name or address may not hold \"|\" (nor \":\"), which "
+                        "separate the descriptor's parts.");
         case DescriptorPart::None:
             break;
     }

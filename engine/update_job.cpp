@@ -2,6 +2,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "engine/answer_watch.h"
@@ -50,7 +51,7 @@ void UpdateJob::setReportSink(void* userData, ReportSink sink) {
     reporter_ = Reporter(userData, sink);
 }
 
-int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
+int UpdateJob::freeSlotFor(std::string_view path) {
     int free = -1;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (!slots_[slot].channel) {
@@ -72,10 +73,17 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
         reportText("  the path holds a NUL byte, which no file name can; check the path.\r\n");
         return -1;
     }
+    return free;
+}
 
+int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+    const int free = freeSlotFor(path);
+    if (free < 0) {
+        return -1;
+    }
     ChannelFailure failure;
     std::unique_ptr<Channel> channel = createChannel(
-        descriptor, factory_, [this](const char* text) { reportText(text); }, &failure);
+        port, factory_, [this](const char* text) { reportText(text); }, &failure);
     if (!channel) {
         reportText(portFailureReason(failure).c_str());
         return -1;
@@ -84,6 +92,19 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
     slots_[free].path.assign(path);
     reportText(kPortOpened);
     return free;
+}
+
+int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
+    ChannelFailure failure;
+    const std::optional<PortRequest> port = parsePortDescriptor(descriptor, &failure.descriptor);
+    if (!port) {
+        if (freeSlotFor(path) >= 0) {
+            reportText(kPortParameterErrorText);
+            reportText(portFailureReason(failure).c_str());
+        }
+        return -1;
+    }
+    return openPort(*port, path);
 }
 
 void UpdateJob::releasePort(int slot) {
