@@ -32,13 +32,6 @@ constexpr std::size_t kReplySize = 256;
 // the reply buffer of a record holds at least the longest record command (273 characters).
 constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 
-// Whether a record's text holds its whole announced data and a checksum byte that matches it.
-bool recordIsSound(const char* text, std::size_t digits) {
-    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
-    std::size_t dataLength = 0;
-    return decodeFamily1Record(text, digits, 2, bytes, dataLength);
-}
-
 // The end of the download: "QXDLED", the wait, the return to 115200 and the new version.
 // `success` is the result when all of it went through.
 int closeDownload(UpdateJob& job, Channel& channel, int success, ExactlyOnce& once) {
@@ -53,6 +46,12 @@ int closeDownload(UpdateJob& job, Channel& channel, int success, ExactlyOnce& on
 }
 
 }  // namespace
+
+bool recordIsSound(const char* text, std::size_t digits) {
+    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
+    std::size_t dataLength = 0;
+    return decodeFamily1Record(text, digits, 2, bytes, dataLength);
+}
 
 int switchToFastLink(Channel& channel, int rate) {
     char reply[kReplySize] = {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "channel/channel.h"
@@ -15,6 +16,10 @@ class UpdateJob;
 // The rate the serial link is raised to when the adapter agrees, and the one it returns to.
 inline constexpr int kFastLinkBaud = 2000000;
 inline constexpr int kNormalLinkBaud = 115200;
+
+// Whether a data record's text holds its whole announced data and a checksum byte that matches
+// it: the block download sends no other record.
+bool recordIsSound(const char* text, std::size_t digits);
 
 // Sends every data record before the information record, then closes the download. 1: done;
 // 0: the stop request ended it; -1: a record was not accepted, or an answer nobody waited for came

@@ -51,11 +51,6 @@ constexpr int kLastSendingProgress = 95;
 constexpr char kStopFailedText[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
-bool lineTypeSendable(const HexLine& line) {
-    return line.fits() && line.text[0] == '0' &&
-           (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
-}
-
 // The line-failure text for a sendLinePair result, with the count of lines sent so far.
 void reportPairFailure(UpdateJob& job, int result, int linesSent) {
     const char* format = "**Failed** Sending error on %d line!\r\n";
@@ -127,6 +122,11 @@ int dotlessNumber(const char* version) {
 }
 
 }  // namespace
+
+bool lineTypeSendable(const HexLine& line) {
+    return line.fits() && line.text[0] == '0' &&
+           (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
+}
 
 int requestStart(Channel& channel, char* reply, std::size_t replySize) {
     return exchangeWithRetry(channel, "QXUPDT03\r", reply, replySize, kExchangeMs, kExchangeMs);

@@ -25,6 +25,9 @@ struct HexLine {
     bool fits() const { return digits < kLineCapacity; }
 };
 
+// Whether the line download sends this line: it fits and its type is "00", "01" or "02".
+bool lineTypeSendable(const HexLine& line);
+
 // Two consecutive lines, sent as one unit.
 struct LinePair {
     HexLine a;
