@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "channel/serial_baud.h"
+#include "channel/serial_low_latency.h"
 #include "channel/serial_port.h"
 #include "channel/wake_pipe_posix.h"
 
@@ -186,6 +187,9 @@ bool PosixSerialPort::configure(int baud) {
     if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
         return false;
     }
+    // USB bridges then pass received bytes on at once instead of holding them for up to 16 ms.
+    // Pseudo-terminals and Bluetooth ports have no such setting; their refusal changes nothing.
+    requestLowLatency(fd_);
     ::tcflush(fd_, TCIOFLUSH);
     return true;
 }
