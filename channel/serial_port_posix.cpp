@@ -121,6 +121,14 @@ public:
     int read(std::uint8_t* buffer, int count, const Deadline& deadline) override {
         return transfer(buffer, count, deadline, Step::readAhead);
     }
+    bool readHeld(std::uint8_t* buffer, int count) override {
+        if (count <= 0 || aheadEnd_ - aheadStart_ < static_cast<std::size_t>(count)) {
+            return false;
+        }
+        std::memcpy(buffer, ahead_.data() + aheadStart_, static_cast<std::size_t>(count));
+        aheadStart_ += static_cast<std::size_t>(count);
+        return true;
+    }
     int write(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
         return transfer(const_cast<std::uint8_t*>(bytes), count, deadline, Step::write);
     }
