@@ -3,13 +3,19 @@
 #
 #   scripts/bench-tcp-side-by-side.sh [BUILD_DIR] [ROUNDS]     (defaults build/release, 7)
 #
-# Each round runs, in alternating order, (a) `korvane-fw update` of a 4,000-line family-2 file and
-# (b) korvane-bench-client (one blocking socket, TCP_NODELAY, write a command, read until ">")
-# sending the same commands, each against a fresh `korvane-adapter-sim --trace` over TCP loopback.
-# Both are timed by the emulator's own command timestamps over the line phase (first "QXBL" line
-# to the last), so the same clock measures both. Prints one line per round, the medians and
-# their ratio, and writes them to BENCH_OUT/tcp_side_by_side.txt (the last line:
-# "ratio <korvane-fw median / client median>").
+# Each round runs (a) `korvane-fw update` of a 4,000-line family-2 file and (b)
+# korvane-bench-client (one blocking socket, TCP_NODELAY, write a command, read until ">")
+# sending the same commands, each against a fresh `korvane-adapter-sim --trace` over TCP
+# loopback; the order alternates from round to round. BENCH_BASELINE_FW=PATH adds a third
+# contender, another korvane-fw (an earlier build), to compare before and after under the same
+# load.
+#
+# All are timed by the emulator's own command timestamps over the line phase: the "QXBL" lines up
+# to the first "QXFL" (the updater sends the closing line once more after its fixed 200 ms wait;
+# that is protocol, not transfer). Two figures per run: lines per second over the phase, which
+# every moment the machine gave to other work counts against, and the median time from one line
+# to the next, which shows the cost of one exchange when nothing else ran in between. The medians
+# over the rounds and their ratios go to the screen and to BENCH_OUT/tcp_side_by_side.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +23,7 @@ build=${1:-build/release}
 rounds=${2:-7}
 bin=$build/bin
 out=${BENCH_OUT:-build/bench}
+baseline=${BENCH_BASELINE_FW:-}
 mkdir -p "$out"
 for tool in korvane-fw korvane-make-update korvane-adapter-sim korvane-bench-client; do
     if [ ! -x "$bin/$tool" ]; then
@@ -24,6 +31,10 @@ for tool in korvane-fw korvane-make-update korvane-adapter-sim korvane-bench-cli
         exit 1
     fi
 done
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+    echo "bench-tcp: $baseline is not an executable" >&2
+    exit 1
+fi
 
 work=$(mktemp -d)
 adapter_pid=""
@@ -40,9 +51,10 @@ file=$work/update.hex
 "$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
     --version V2.2.3X --payload-size $((3999 * 64)) -o "$file" >/dev/null
 
-# Starts a fresh emulated adapter with --trace into $1; sets adapter_pid and address.
+# Starts a fresh emulated adapter with --trace into $work/trace; sets adapter_pid and address.
 start_adapter() {
-    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 --trace >"$work/adapter.out" 2>"$1" &
+    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 --trace >"$work/adapter.out" \
+        2>"$work/trace" &
     adapter_pid=$!
     address=""
     for _ in $(seq 1 200); do
@@ -62,88 +74,91 @@ stop_adapter() {
     adapter_pid=""
 }
 
-# Lines per second of the line phase in a trace ("  12.345 ms  #7  QXBL..."): the "QXBL" lines up
-# to the first "QXFL". The updater sends the closing line once more after a fixed 200 ms wait
-# (its closing recovery); that is protocol, not transfer, and the client only replays it.
-line_rate() {
-    awk '$4 == "QXFL" { exit } $4 ~ /^QXBL/ { t = $1 + 0; if (n == 0) first = t; last = t; n++ }
-         END { if (n < 2 || last <= first) print "n/a"; else printf "%.0f\n", (n - 1) * 1000 / (last - first) }' "$1"
+# The line phase of the trace ("  12.345 ms  #7  QXBL..."), one interval per line in µs.
+line_intervals() {
+    awk '$4 == "QXFL" { exit }
+         $4 ~ /^QXBL/ { t = $1 + 0; if (n > 0) printf "%.1f\n", (t - prev) * 1000; prev = t; n++ }' \
+        "$work/trace"
 }
 
-# The median time from one "QXBL" line to the next in a trace, in microseconds: the cost of one
-# exchange when nothing else ran in between.
-line_interval() {
-    awk '$4 == "QXFL" { exit } $4 ~ /^QXBL/ { t = $1 + 0; if (n > 0) printf "%.1f\n", (t - prev) * 1000; prev = t; n++ }' "$1" |
-        sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else print v[int((NR + 1) / 2)] }'
-}
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else print v[int((NR + 1) / 2)] }'; }
 
-# The commands of a trace, one per line, for the minimal client.
-commands_of() {
-    sed -E -n 's/^ *[0-9.]+ ms  #[0-9]+  //p' "$1"
-}
-
-run_updater() {
-    start_adapter "$work/trace.fw"
-    "$bin/korvane-fw" update --tcp "$address" --file "$file" --progress=none >"$work/update.out" 2>&1 ||
-        { echo "bench-tcp: korvane-fw update failed" >&2; cat "$work/update.out" >&2; exit 1; }
+# Runs contender $1 (fw, client or baseline) once; sets rate (lines/s) and interval (µs).
+run_one() {
+    start_adapter
+    case $1 in
+        fw | baseline)
+            local program=$bin/korvane-fw
+            [ "$1" = baseline ] && program=$baseline
+            "$program" update --tcp "$address" --file "$file" --progress=none >"$work/update.out" 2>&1 ||
+                { echo "bench-tcp: $program update failed" >&2; cat "$work/update.out" >&2; exit 1; }
+            ;;
+        client)
+            "$bin/korvane-bench-client" "$address" "$work/commands" ||
+                { echo "bench-tcp: the minimal client failed" >&2; exit 1; }
+            ;;
+    esac
     stop_adapter
     if [ ! -f "$work/commands" ]; then
-        commands_of "$work/trace.fw" >"$work/commands"
+        sed -E -n 's/^ *[0-9.]+ ms  #[0-9]+  //p' "$work/trace" >"$work/commands"
     fi
-    rate=$(line_rate "$work/trace.fw")
-    interval=$(line_interval "$work/trace.fw")
+    line_intervals >"$work/intervals"
+    rate=$(awk '{ s += $1; n++ } END { if (n == 0 || s <= 0) print "n/a"; else printf "%.0f\n", n * 1e6 / s }' "$work/intervals")
+    interval=$(median <"$work/intervals")
 }
 
-run_client() {
-    start_adapter "$work/trace.client"
-    "$bin/korvane-bench-client" "$address" "$work/commands" ||
-        { echo "bench-tcp: the minimal client failed" >&2; exit 1; }
-    stop_adapter
-    rate=$(line_rate "$work/trace.client")
-    interval=$(line_interval "$work/trace.client")
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
+contenders=(fw client)
+if [ -n "$baseline" ]; then contenders+=(baseline); fi
+declare -A rates intervals
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-updater_rates=()
-client_rates=()
-updater_intervals=()
-client_intervals=()
-# The first updater run also records the commands the client replays, so it always comes first;
-# after that the order alternates.
 for round in $(seq 1 "$rounds"); do
-    if [ $((round % 2)) -eq 1 ]; then
-        run_updater; u=$rate; ui=$interval
-        run_client; c=$rate; ci=$interval
-    else
-        run_client; c=$rate; ci=$interval
-        run_updater; u=$rate; ui=$interval
+    # The first run of all is korvane-fw's: it records the commands the client replays.
+    order=("${contenders[@]}")
+    if [ $((round % 2)) -eq 0 ]; then
+        order=()
+        for ((i = ${#contenders[@]} - 1; i >= 0; i--)); do order+=("${contenders[$i]}"); done
     fi
-    updater_rates+=("$u")
-    client_rates+=("$c")
-    updater_intervals+=("$ui")
-    client_intervals+=("$ci")
-    echo "round $round: korvane-fw $u lines/s (median line $ui µs), minimal client $c lines/s ($ci µs)"
+    line="round $round:"
+    for who in "${order[@]}"; do
+        run_one "$who"
+        rates[$who]="${rates[$who]:-} $rate"
+        intervals[$who]="${intervals[$who]:-} $interval"
+        line="$line $who $rate lines/s ($interval µs/line);"
+    done
+    echo "$line"
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-u_median=$(printf '%s\n' "${updater_rates[@]}" | median)
-c_median=$(printf '%s\n' "${client_rates[@]}" | median)
-ratio=$(awk -v u="$u_median" -v c="$c_median" 'BEGIN { printf "%.2f\n", u / c }')
-ui_median=$(printf '%s\n' "${updater_intervals[@]}" | median)
-ci_median=$(printf '%s\n' "${client_intervals[@]}" | median)
-interval_ratio=$(awk -v u="$ui_median" -v c="$ci_median" 'BEGIN { printf "%.2f\n", c / u }')
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "n/a" || b == "n/a" || b == 0) print "n/a"; else printf "%.2f\n", a / b }'; }
 {
     echo "rounds $rounds"
     echo "load_before $load_before"
     echo "load_after $load_after"
-    echo "korvane_fw_median $u_median"
-    echo "client_median $c_median"
-    echo "korvane_fw_line_us $ui_median"
-    echo "client_line_us $ci_median"
-    echo "line_ratio $interval_ratio"
-    echo "ratio $ratio"
+    for who in "${contenders[@]}"; do
+        echo "${who}_lines_per_s $(printf '%s\n' ${rates[$who]} | median)"
+        echo "${who}_us_per_line $(printf '%s\n' ${intervals[$who]} | median)"
+    done
+} >"$work/summary"
+value() { sed -n "s/^$1 //p" "$work/summary"; }
+fw_rate=$(value fw_lines_per_s)
+client_rate=$(value client_lines_per_s)
+fw_line=$(value fw_us_per_line)
+client_line=$(value client_us_per_line)
+{
+    cat "$work/summary"
+    echo "line_ratio $(ratio "$client_line" "$fw_line")"
+    if [ -n "$baseline" ]; then
+        echo "baseline_ratio $(ratio "$(value baseline_lines_per_s)" "$client_rate")"
+        echo "baseline_line_ratio $(ratio "$client_line" "$(value baseline_us_per_line)")"
+    fi
+    echo "ratio $(ratio "$fw_rate" "$client_rate")"
 } >"$out/tcp_side_by_side.txt"
-echo "medians over $rounds rounds: korvane-fw $u_median lines/s, minimal client $c_median lines/s"
-echo "median line: korvane-fw $ui_median µs, minimal client $ci_median µs (ratio $interval_ratio)"
-echo "TCP ratio (korvane-fw / minimal client): $ratio   (load average before $load_before, after $load_after)"
+
+echo "medians over $rounds rounds (load average before: $load_before; after: $load_after):"
+for who in "${contenders[@]}"; do
+    echo "  $who: $(value "${who}_lines_per_s") lines/s, $(value "${who}_us_per_line") µs per line"
+done
+if [ -n "$baseline" ]; then
+    echo "baseline / minimal client: $(sed -n 's/^baseline_ratio //p' "$out/tcp_side_by_side.txt") (per line $(sed -n 's/^baseline_line_ratio //p' "$out/tcp_side_by_side.txt"))"
+fi
+echo "TCP ratio, korvane-fw / minimal client: $(sed -n 's/^ratio //p' "$out/tcp_side_by_side.txt") (per line $(sed -n 's/^line_ratio //p' "$out/tcp_side_by_side.txt"))"
