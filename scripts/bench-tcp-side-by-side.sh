@@ -37,42 +37,11 @@ if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
 fi
 
 work=$(mktemp -d)
-adapter_pid=""
-cleanup() {
-    if [ -n "$adapter_pid" ] && kill -0 "$adapter_pid" 2>/dev/null; then
-        kill -INT "$adapter_pid" 2>/dev/null || true
-        wait "$adapter_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/bench_common.sh
 
 file=$work/update.hex
 "$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
     --version V2.2.3X --payload-size $((3999 * 64)) -o "$file" >/dev/null
-
-# Starts a fresh emulated adapter with --trace into $work/trace; sets adapter_pid and address.
-start_adapter() {
-    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 --trace >"$work/adapter.out" \
-        2>"$work/trace" &
-    adapter_pid=$!
-    address=""
-    for _ in $(seq 1 200); do
-        address=$(sed -n 's/^tcp //p' "$work/adapter.out" | head -n 1)
-        if [ -n "$address" ] || ! kill -0 "$adapter_pid" 2>/dev/null; then break; fi
-        sleep 0.05
-    done
-    if [ -z "$address" ]; then
-        echo "bench-tcp: the emulated adapter did not start" >&2
-        exit 1
-    fi
-}
-
-stop_adapter() {
-    kill -INT "$adapter_pid"
-    wait "$adapter_pid" || true
-    adapter_pid=""
-}
 
 # The line phase of the trace ("  12.345 ms  #7  QXBL..."), one interval per line in µs.
 line_intervals() {
@@ -81,11 +50,9 @@ line_intervals() {
         "$work/trace"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else print v[int((NR + 1) / 2)] }'; }
-
 # Runs contender $1 (fw, client or baseline) once; sets rate (lines/s) and interval (µs).
 run_one() {
-    start_adapter
+    start_adapter "$work/trace" --trace
     case $1 in
         fw | baseline)
             local program=$bin/korvane-fw

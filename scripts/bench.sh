@@ -67,15 +67,7 @@ json_field() {
 # 2. One update as the user runs it, measured from outside.
 echo "== korvane-fw update: ${updates} updates of a 4,000-line family-2 file over TCP"
 work=$(mktemp -d)
-adapter_pid=""
-cleanup() {
-    if [ -n "$adapter_pid" ] && kill -0 "$adapter_pid" 2>/dev/null; then
-        kill -INT "$adapter_pid" 2>/dev/null || true
-        wait "$adapter_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/bench_common.sh
 
 file=$work/bench-update.hex
 "$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
@@ -83,30 +75,15 @@ file=$work/bench-update.hex
 lines=$(grep -c '' "$file")
 runs=()
 for i in $(seq 1 "$updates"); do
-    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 >"$work/adapter.out" 2>&1 &
-    adapter_pid=$!
-    address=""
-    for _ in $(seq 1 100); do
-        address=$(sed -n 's/^tcp //p' "$work/adapter.out" | head -n 1)
-        if [ -n "$address" ] || ! kill -0 "$adapter_pid" 2>/dev/null; then break; fi
-        sleep 0.05
-    done
-    if [ -z "$address" ]; then
-        echo "bench: the emulated adapter did not start" >&2
-        cat "$work/adapter.out" >&2
-        exit 1
-    fi
+    start_adapter "$work/adapter.err"
     /usr/bin/time -f "%e %U %S %M" -o "$work/time.$i" \
         "$bin/korvane-fw" update --tcp "$address" --file "$file" --progress=none >"$work/update.$i" 2>&1 ||
         { echo "bench: update $i failed" >&2; cat "$work/update.$i" >&2; exit 1; }
-    kill -INT "$adapter_pid"
-    wait "$adapter_pid" || true
-    adapter_pid=""
+    stop_adapter
     runs+=("$(tail -n 1 "$work/time.$i")")
     echo "update $i: $(tail -n 1 "$work/time.$i" | awk '{printf "%.2f s wall, %.2f s CPU, %d KiB peak", $1, $2 + $3, $4}')"
 done
 # Medians over the runs.
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 wall=$(printf '%s\n' "${runs[@]}" | awk '{print $1}' | median)
 cpu=$(printf '%s\n' "${runs[@]}" | awk '{printf "%.3f\n", $2 + $3}' | median)
 peak=$(printf '%s\n' "${runs[@]}" | awk '{print $4}' | median)
