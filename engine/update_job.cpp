@@ -7,6 +7,7 @@
 
 #include "engine/answer_watch.h"
 #include "engine/command_exchange.h"
+#include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/flows.h"
 
@@ -146,6 +147,14 @@ JobOutcome UpdateJob::runUpdate(int slot) {
         if (firstFailure_.empty()) {
             firstFailure_ = kFormatErrorText;
         }
+        return endedWithout();
+    }
+
+    // A line or record the download would refuse or the adapter could not take is refused now,
+    // before anything is sent, rather than half way through the download.
+    if (firstUnsendableLine(file_) > 0) {
+        reportFailure(unsendableFileText(file_));
+        releaseFileBuffer();
         return endedWithout();
     }
 
