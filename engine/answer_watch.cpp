@@ -1,14 +1,20 @@
 #include "engine/answer_watch.h"
 
+#include <chrono>
+
 namespace korvane {
 
 bool AnswerWatch::read(std::uint8_t* buffer, int count, int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
     const bool ok = inner_.read(buffer, count, timeoutMs);
+    // A read that failed long before its budget ran out met a dropped link, not a silent adapter.
+    const bool waitedOut = timeoutMs > 0 && std::chrono::steady_clock::now() - start >=
+                                                std::chrono::milliseconds(timeoutMs) / 2;
     if (ok && count > 0) {
         answered_ = true;
         silentCommand_.clear();
         silentWaitMs_ = 0;
-    } else if (!ok && !answered_ && silentCommand_.empty() && !lastCommand_.empty()) {
+    } else if (!ok && waitedOut && !answered_ && silentCommand_.empty() && !lastCommand_.empty()) {
         silentCommand_ = lastCommand_;
         silentWaitMs_ = timeoutMs;
     }

@@ -27,7 +27,7 @@ public:
     int setBaudRate(int baud) override { return inner_.setBaudRate(baud); }
 
     // True when the adapter has sent nothing since `silentCommand()` was written and a read for
-    // its answer ran out.
+    // its answer waited its budget out (a read that fails at once met a dropped link instead).
     bool silent() const { return !silentCommand_.empty(); }
     // The command without its CR (control characters shown as "?"), and the read's budget.
     const std::string& silentCommand() const { return silentCommand_; }

@@ -282,9 +282,9 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     flows_.result = -1;
     const int slot = open(files_.write("sound.bin", soundUpdateFile(2)));
     job_.runUpdate(slot);  // "ATE1" goes unanswered; its outcome does not matter
-    // The flow failed on an adapter that never answered: the reason names the first command.
-    expectReason(log_.take(), {"%1", "%2"}, "flow text\r\n",
-                 "the adapter gave no answer to ATE1 within 2000 ms");
+    // The scripted silence ends its reads at once, which is a dropped link rather than an adapter
+    // that waited out its deadline: no reason line (the end-to-end tests wait for real).
+    EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n"}));
     EXPECT_EQ(channelOf(slot).writes(), Events{"ATE1\r"});
     EXPECT_TRUE(job_.file().data.empty());
 
