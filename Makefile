@@ -1,5 +1,5 @@
 # Front door: every target installs what is missing, configures and builds through the presets.
-.PHONY: all deps build demo test test-release test-asan test-tsan gui bench fuzz soak screenshots format clean
+.PHONY: all deps build demo test test-release test-asan test-tsan gui bench fuzz soak screenshots package package-check format clean
 
 JOBS ?= $(shell nproc)
 
@@ -43,6 +43,12 @@ fuzz: deps
 
 soak: build
 	@scripts/soak.sh build/release
+
+package: deps
+	@scripts/package.sh
+
+package-check: deps
+	@scripts/package-check.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,8 @@
 #include <ostream>
 #include <string_view>
 
+#include <korvane/version.h>
+
 #include "cli/cli.h"
 
 namespace korvane {
@@ -32,6 +34,10 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
     const std::string_view name = args[0];
     if (name == "-h" || name == "--help" || name == "help") {
         printUsage(out);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        out << "korvane-fw " << kProgramVersion << "\n";
         return kExitOk;
     }
     for (const CliCommand& command : cliCommands()) {

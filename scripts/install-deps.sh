@@ -10,6 +10,7 @@ packages=(
     nlohmann-json3-dev libcli11-dev
     clang clang-format libclang-rt-14-dev
     time
+    dpkg-dev file lintian x11-utils
 )
 
 missing=()

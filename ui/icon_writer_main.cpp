@@ -1,5 +1,5 @@
 // Writes the application icon as PNG files for installation:
-//   korvane-icon-writer OUTPUT_DIR  ->  OUTPUT_DIR/korvane-updater-16.png, -32.png
+//   korvane-icon-writer OUTPUT_DIR SIZE...  ->  OUTPUT_DIR/korvane-updater-SIZE.png for each SIZE
 #include <QDir>
 #include <QImage>
 #include <QString>
@@ -8,9 +8,18 @@
 #include "ui/app_icon.h"
 #include "ui/app_info.h"
 
+namespace {
+
+// Desktops ask for icons from 16 up to 256 pixels (the hicolor theme's largest common size); a
+// larger one would only make the packages bigger.
+constexpr int kSmallestSize = 16;
+constexpr int kLargestSize = 256;
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR SIZE...\n", argv[0]);
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -18,7 +27,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    for (int size : korvane::kIconSizes) {
+    for (int i = 2; i < argc; ++i) {
+        bool isNumber = false;
+        const int size = QString::fromLocal8Bit(argv[i]).toInt(&isNumber);
+        if (!isNumber || size < kSmallestSize || size > kLargestSize) {
+            std::fprintf(stderr, "icon size must be %d to %d: %s\n", kSmallestSize, kLargestSize,
+                         argv[i]);
+            return 2;
+        }
         const QString name =
             QStringLiteral("%1-%2.png").arg(QString::fromLatin1(korvane::kDesktopName)).arg(size);
         if (!korvane::drawAppIcon(size).save(out.filePath(name), "PNG")) {
