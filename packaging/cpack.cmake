@@ -21,7 +21,8 @@ if(WIN32)
     set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 
     set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "installs new firmware into OBD-II diagnostic adapters")
-    set(CPACK_NSIS_PACKAGE_NAME "KorvaneFwUpdater ${PROJECT_VERSION}")
+    # Also the Start-menu folder's name.
+    set(CPACK_NSIS_PACKAGE_NAME "KorvaneFwUpdater")
     set(CPACK_NSIS_DISPLAY_NAME "KorvaneFwUpdater")
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "KorvaneFwUpdater")

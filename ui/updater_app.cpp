@@ -11,7 +11,8 @@ namespace korvane {
 
 void describeApplication(QApplication& application) {
     application.setApplicationName(QString::fromLatin1(kAppName));
-    application.setApplicationDisplayName(QString::fromLatin1(kAppName));
+    // No display name: Qt would append it to every window title on X11, and the main window's
+    // caption is "KorvaneFwUpdater v3.6" and nothing more.
     application.setApplicationVersion(QString::fromLatin1(kProgramVersion));
     application.setDesktopFileName(QString::fromLatin1(kDesktopName));
     application.setWindowIcon(appIcon());
