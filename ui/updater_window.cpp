@@ -371,11 +371,7 @@ void UpdaterWindow::startJob(JobKind kind, const std::string& path) {
 }
 
 void UpdaterWindow::runWork(JobKind kind, int slot) {
-    if (kind == JobKind::Update) {
-        job_.runUpdate(slot);
-    } else {
-        job_.readVersions(slot);
-    }
+    workerOutcome_ = kind == JobKind::Update ? job_.runUpdate(slot) : job_.readVersions(slot);
     job_.releasePort(slot);
     // The last step is posted, not waited for: once the window is Idle again the worker makes no
     // further call into it, so the close procedure's wait for this thread can never block on the
@@ -386,6 +382,7 @@ void UpdaterWindow::runWork(JobKind kind, int slot) {
 
 void UpdaterWindow::onWorkerFinished() {
     takeOver(this);
+    lastOutcome_ = workerOutcome_;
     setControlsEnabled(true);
     emit workerFinished();
 }

@@ -64,6 +64,9 @@ public:
 
     // Busy while a job runs: told, as the user sees it, by the Update button being disabled.
     bool isBusy() const;
+    // How the last job ended, as the job itself told it; valid once workerFinished was emitted.
+    // The window shows only the job's own texts: it adds nothing of its own for an outcome.
+    const JobOutcome& lastOutcome() const { return lastOutcome_; }
 
     // The dialog's OK action does nothing; Cancel (Esc) runs the close procedure when idle and is
     // ignored while a job runs.
@@ -126,6 +129,9 @@ private:
     PortLister lister_;
     DialogUnits units_;
     bool closing_ = false;
+    // Written by the worker before it posts its last step, read on the window's thread after it.
+    JobOutcome workerOutcome_;
+    JobOutcome lastOutcome_;
 
     SerialPortPanel* btPanel_ = nullptr;
     SerialPortPanel* usbPanel_ = nullptr;
