@@ -38,13 +38,9 @@ TEST(CreateChannel, BuildsAnOpenChannelOfTheNamedKindFromTheDescriptor) {
 
     ASSERT_EQ(channels.constructions(), 2);
     EXPECT_EQ(channels.kinds(), (std::vector<std::string>{"com", "tcp"}));
-    const std::vector<ChannelConfig> configs = channels.configs();
-    EXPECT_EQ(configs[0].text("mode"), "direct");
-    EXPECT_EQ(configs[0].text("name"), "COM3");
-    EXPECT_EQ(configs[0].number("baud"), 115200);
-    EXPECT_EQ(configs[1].text("mode"), "client");
-    EXPECT_EQ(configs[1].text("remote_ip"), "192.168.0.10");
-    EXPECT_EQ(configs[1].number("remote_port"), 35000);
+    EXPECT_EQ(channels.requests(),
+              (std::vector<PortRequest>{SerialPortRequest{"COM3", 115200},
+                                        TcpPortRequest{"192.168.0.10", 35000}}));
     EXPECT_EQ(channels.liveChannels(), 2);
 }
 
@@ -59,6 +55,36 @@ TEST(CreateChannel, MalformedDescriptorReportsTheParameterErrorAndBuildsNothing)
     }
 }
 
+TEST(CreateChannel, ARequestIsTreatedAsItsDescriptorText) {
+    struct Case {
+        PortRequest request;
+        std::vector<std::string> reports;
+        int constructions;
+    };
+    const Case cases[] = {
+        {SerialPortRequest{"COM3", 115200}, {}, 1},
+        {TcpPortRequest{"192.168.0.10", 35000}, {}, 1},
+        // A name with ":" has no descriptor text, but a request carries it whole to the channel.
+        {SerialPortRequest{"/dev/serial/by-path/pci-0000:00:14.0-port0", 9600}, {}, 1},
+        // "|" would end the descriptor's field: refused as that descriptor is.
+        {SerialPortRequest{"COM3|x", 115200}, {kParameterError}, 0},
+        {TcpPortRequest{"192.168.0.10|x", 35000}, {kParameterError}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(portDescriptorText(c.request));
+        ScriptedChannelFactory channels;
+        std::vector<std::string> reports;
+        auto channel = createChannel(c.request, channels.factory(),
+                                     [&](const char* text) { reports.emplace_back(text); });
+        EXPECT_EQ(channel != nullptr, c.constructions == 1);
+        EXPECT_EQ(reports, c.reports);
+        ASSERT_EQ(channels.constructions(), c.constructions);
+        if (c.constructions == 1) {
+            EXPECT_EQ(channels.requests().at(0), c.request);
+        }
+    }
+}
+
 TEST(CreateChannel, ExtraFieldsAndPartsAreIgnored) {
     for (const char* descriptor : {"com|COM3:115200|extra", "com|COM3:115200:1"}) {
         SCOPED_TRACE(descriptor);
@@ -66,14 +92,16 @@ TEST(CreateChannel, ExtraFieldsAndPartsAreIgnored) {
         Outcome outcome = create(descriptor, channels.factory());
         ASSERT_NE(outcome.channel, nullptr);
         EXPECT_TRUE(outcome.reports.empty());
-        EXPECT_EQ(channels.configs().at(0).text("baud"), "115200");
+        EXPECT_EQ(channels.requests().at(0), PortRequest(SerialPortRequest{"COM3", 115200}));
     }
 }
 
 TEST(CreateChannel, PortThatNeverOpensIsTriedThreeTimesThenReportsTheConnectionError) {
     ScriptedChannelFactory channels;
     // As a real serial port would: an empty port name cannot be opened.
-    channels.setOpenRule([](const ChannelConfig& config) { return !config.text("name").empty(); });
+    channels.setOpenRule([](const PortRequest& request) {
+        return !std::get<SerialPortRequest>(request).name.empty();
+    });
     Outcome outcome = create("com|:115200", channels.factory());
     EXPECT_EQ(outcome.channel, nullptr);
     EXPECT_EQ(outcome.reports, std::vector<std::string>{kConnectionError});
