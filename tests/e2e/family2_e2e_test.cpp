@@ -193,12 +193,22 @@ TEST_F(Family2Faults, RepBlockThreeTimesOnTheLastPair) {
     EXPECT_NE(adapter_->server().status().update, sim::UpdateStatus::Completed);
 }
 
-TEST_F(Family2Faults, Type03LineNeverReachesTheAdapter) {
-    const JobRecord record = run({}, sim::Defect::Type03Line);
-    EXPECT_EQ(record.count("**Failed** Device type error on 0 line!\r\n"), 4);
-    EXPECT_TRUE(record.saw(kStopFailed));
-    expectFailed(record);
-    EXPECT_EQ(adapter_->server().status().lineCommands, 0);
+// A line the download cannot send, before or after the information line, is refused before the
+// adapter is put into download mode: the adapter hears nothing beyond identification.
+TEST_F(Family2Faults, UnsendableLineIsRefusedBeforeDownloadMode) {
+    for (sim::Defect defect : {sim::Defect::Type03Line, sim::Defect::Type03AfterInfo}) {
+        SCOPED_TRACE(sim::defectName(defect));
+        const JobRecord record = run({}, defect);
+        EXPECT_EQ(record.output(), "Port is opened!\r\n**Failed** update file format error!\r\n");
+        EXPECT_EQ(record.outcome.result, JobResult::Refused);
+        EXPECT_EQ(record.outcome.failureText, "**Failed** update file format error!\r\n");
+        EXPECT_EQ(record.progress, (std::vector<int>{1, 2}));
+        for (const sim::ReceivedCommand& command : adapter_->server().commands()) {
+            EXPECT_NE(command.text.rfind("QXUPDT03", 0), 0u);
+            EXPECT_NE(command.text.rfind("QXBL", 0), 0u);
+        }
+        EXPECT_EQ(adapter_->server().status().updatesStarted, 0);
+    }
 }
 
 TEST_F(Family2Faults, ClosingCommandRecovered) {
