@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its test run need: the mingw-w64 cross compiler for
-# x86_64 with the posix thread model (std::thread) and the 64-bit wine to run its programs.
+# x86_64 with the posix thread model (std::thread), the 64-bit wine to run its programs, and the
+# fonts wine draws windows with (fonts-wine: Tahoma, Marlett).
 # Does nothing when all are there. Only `make test-windows` needs these.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
     mingw-w64-x86-64-dev
     wine
     wine64
+    fonts-wine
 )
 
 missing=()
