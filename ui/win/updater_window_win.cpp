@@ -137,7 +137,21 @@ bool UpdaterWindowWin::handleMessage(MSG& message) {
     if (ours && message.message == WM_KEYDOWN && message.wParam == VK_RETURN && takeEnter()) {
         return true;
     }
+    // Esc is the window's Cancel from every control. Left to the output box, a multi-line edit,
+    // it would become the close box's WM_CLOSE, which asks to abandon a running job.
+    if (ours && message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE &&
+        !dropDownOpen(GetFocus())) {
+        onCommand(IDCANCEL, BN_CLICKED);
+        return true;
+    }
     return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+bool UpdaterWindowWin::dropDownOpen(HWND focused) {
+    wchar_t className[16] = {};
+    GetClassNameW(focused, className, 16);
+    return lstrcmpiW(className, WC_COMBOBOXW) == 0 &&
+           SendMessageW(focused, CB_GETDROPPEDSTATE, 0, 0) == TRUE;
 }
 
 WindowControl UpdaterWindowWin::controlOf(HWND window) const {
@@ -173,12 +187,8 @@ bool UpdaterWindowWin::takeEnter() {
     if (focused == control(kIdOutput)) {
         return false;
     }
-    if (SendMessageW(focused, CB_GETDROPPEDSTATE, 0, 0) == TRUE) {
-        wchar_t className[16] = {};
-        GetClassNameW(focused, className, 16);
-        if (lstrcmpiW(className, WC_COMBOBOXW) == 0) {
-            return false;
-        }
+    if (dropDownOpen(focused)) {
+        return false;
     }
     const std::optional<WindowControl> runs = WindowModel::enterRuns(controlOf(focused));
     if (runs) {

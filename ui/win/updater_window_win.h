@@ -84,6 +84,7 @@ private:
     void showPanel(HWND panel);
     WindowControl controlOf(HWND window) const;
     bool takeEnter();
+    static bool dropDownOpen(HWND focused);
     void onBrowse();
     void onCloseBox();
     void closeProcedure();
