@@ -203,7 +203,7 @@ grep -q "QX DLBD 02" "$e2e/com-family1.adapter.err" ||
 check_image com-family1 QXDLDT
 
 # Family 2 over a COM port.
-wineserver -p >>"$logs/wineserver.log" 2>&1
+start_wine_server "$logs/wineserver.log"
 make_file com-family2 --family 2 --product "Korvane OBD" --model ZNB5413 --version V2.2.3X \
     --payload-size 16384
 start_adapter com-family2 --pty --model 1 --wire-time
@@ -219,7 +219,7 @@ phase "End to end: the window (korvane-updater's Win32 view) against the emulate
 # The window's own tests drive it by messages: a family-2 update and a read over TCP from the WIFI
 # panel, and a family-1 update over a pty mapped to COM25 from the USB panel, each from a file
 # whose name is not ASCII.
-wineserver -p >>"$logs/wineserver.log" 2>&1
+start_wine_server "$logs/wineserver.log"
 cp build/windows/tests/windows/windows_window_e2e_tests.exe "$e2e/"
 make_file window-tcp --family 2 --product "Korvane OBD" --model ZNB5413 --version V2.2.3X \
     --payload-size 16384

@@ -8,7 +8,10 @@
 #   prefix's Fonts folder, then the server restarts so that it sees them;
 # - without a window manager every top-level DestroyWindow waits 2 s for one: windows are not
 #   handed to a window manager (X11 Driver, Managed = N), and wine draws their frames itself;
-# - a server is started only after an earlier one of this prefix has ended (-k, then -w).
+# - a server is started only after an earlier one of this prefix has ended (-k, then -w);
+# - the first program of a server session starts wine's helper processes, which keep its standard
+#   output open: a harmless program started here gives them the log instead, so that a program
+#   whose output is read through a pipe (test listing, $(...)) ends when it ends.
 
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/windows/wineprefix}
 export WINEDEBUG=-all
@@ -34,7 +37,14 @@ prepare_wine_prefix() {
     done
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f >>"$log" 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1
+    start_wine_server "$log"
+    mkdir -p "$WINEPREFIX/dosdevices"
+}
+
+# A persistent server for the prefix, with wine's helper processes started on `log`.
+start_wine_server() {
+    local log=$1
     stop_wine_server
     wineserver -p >>"$log" 2>&1
-    mkdir -p "$WINEPREFIX/dosdevices"
+    wine cmd /c exit >>"$log" 2>&1
 }
