@@ -6,8 +6,8 @@
 
 namespace korvane {
 
-// One byte channel to an adapter. Ten operations, in this order; both kinds implement all of
-// them and callers reach every operation through this interface.
+// One byte channel to an adapter: nine operations besides the destructor. Both kinds implement
+// all of them and callers reach every operation through this interface.
 //
 // For read and write: a count of 0 succeeds at once and touches nothing, a negative count fails
 // at once, and the timeout is a budget in milliseconds for the whole call.

@@ -8,10 +8,9 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
-#include <climits>
 #include <cstring>
 
+#include "channel/deadline_wait.h"
 #include "channel/serial_baud.h"
 #include "channel/serial_port.h"
 #include "channel/wake_pipe_posix.h"
@@ -63,23 +62,12 @@ speed_t standardSpeed(int baud) {
     }
 }
 
-// Milliseconds to hand to poll() so that it does not return before the deadline: rounded up.
-int pollTimeoutMs(const Deadline& deadline) {
-    using namespace std::chrono;
-    const auto left = deadline.timePoint() - steady_clock::now();
-    if (left <= steady_clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = duration_cast<milliseconds>(left + milliseconds(1) - nanoseconds(1)).count();
-    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
 enum class Ready { yes, timedOut, hungUp, failed };
 
 // Waits for `events` on `fd` until the deadline; never returns early without a reason.
 Ready waitFor(int fd, short events, const Deadline& deadline) {
     for (;;) {
-        const int timeout = pollTimeoutMs(deadline);
+        const int timeout = waitBudgetMs(deadline);
         if (timeout == 0) {
             return Ready::timedOut;
         }
@@ -278,7 +266,7 @@ int PosixSerialPort::transfer(std::uint8_t* data, int count, const Deadline& dea
 
 PumpLink::Wait PosixSerialPort::waitForInputOrWake(bool watchInput, const Deadline& deadline) {
     for (;;) {
-        const int timeout = pollTimeoutMs(deadline);
+        const int timeout = waitBudgetMs(deadline);
         if (timeout == 0) {
             return Wait::timedOut;
         }

@@ -1,15 +1,9 @@
 // The serial port on Windows: overlapped I/O on the COM device. Reads take what the driver holds
 // and then sleep in WaitCommEvent (EV_RXCHAR) for the rest of their budget, so a waiting read
 // costs no processor time.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
 
-#include "channel/deadline_wait_win.h"
+#include "channel/deadline_wait.h"
 #include "channel/serial_port.h"
 #include "channel/serial_settings_win.h"
 

@@ -6,30 +6,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <climits>
 #include <cstring>
 
+#include "channel/deadline_wait.h"
 #include "channel/tcp_socket.h"
 #include "channel/wake_pipe_posix.h"
 
 namespace korvane {
 namespace {
 
-int pollTimeoutMs(const Deadline& deadline) {
-    using namespace std::chrono;
-    const auto left = deadline.timePoint() - steady_clock::now();
-    if (left <= steady_clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = duration_cast<milliseconds>(left + milliseconds(1) - nanoseconds(1)).count();
-    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
 // Polls `entries` until one of them has an event or the deadline passes; false on time-out.
 bool pollUntil(pollfd* entries, nfds_t count, const Deadline& deadline) {
     for (;;) {
-        const int timeout = pollTimeoutMs(deadline);
+        const int timeout = waitBudgetMs(deadline);
         if (timeout == 0) {
             return false;
         }

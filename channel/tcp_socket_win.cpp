@@ -1,18 +1,13 @@
 // TCP sockets on Windows Sockets 2. Each socket signals its network events (WSAEventSelect) to an
 // event object; the pump sleeps on that and on its wake event together.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
+// After windows.h, which the lean set keeps from including the old winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <cstring>
 
-#include "channel/deadline_wait_win.h"
+#include "channel/deadline_wait.h"
 #include "channel/tcp_socket.h"
 
 namespace korvane {

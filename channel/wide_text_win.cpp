@@ -1,9 +1,6 @@
 #include "channel/wide_text_win.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
 
 #include <climits>
 

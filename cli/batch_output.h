@@ -5,22 +5,27 @@
 #include <string>
 #include <vector>
 
+#include "engine/job_outcome.h"
+
 namespace korvane {
 
 // How one adapter's job ended.
 enum class AdapterOutcome {
-    Finished,  // update: progress reached 100; read: at least one version text came
-    Failed,
-    CutShort,  // Ctrl-C stopped it before it finished
+    Finished,  // the job's outcome said finished
+    Failed,    // refused or failed
+    CutShort,  // an interrupt stopped it before it finished
 };
 
 struct AdapterResult {
     std::string descriptor;  // as given on the command line
     std::string label;       // portLabel(descriptor)
     AdapterOutcome outcome = AdapterOutcome::Failed;
-    // Failed or cut short: the job's first "**Failed** " line, else the last line it reported
-    // after the port was open (a refusal), without the line end; "no answer from the adapter"
-    // when a job that failed reported nothing after the port was open. Finished: empty.
+    // The job's own outcome. A port that could not be opened counts as refused (update) or
+    // failed (read): nothing reached the adapter.
+    JobResult jobResult = JobResult::Failed;
+    // Failed or cut short: the first failure or refusal text of the job's outcome (the port's
+    // failure text when it could not be opened), its first line without the line end; "no answer
+    // from the adapter" when a job failed without a text. Finished: empty.
     std::string message;
     std::chrono::milliseconds duration{0};
 };

@@ -20,8 +20,6 @@ using Clock = std::chrono::steady_clock;
 // condition variable, so the flag is looked at between bounded waits for the workers' end.
 constexpr auto kInterruptCheck = std::chrono::milliseconds(50);
 
-constexpr std::string_view kFailedPrefix = "**Failed** ";
-
 // Counts the workers still running; each one's last step counts itself out.
 class Countdown {
 public:
@@ -51,24 +49,22 @@ struct AdapterRun {
     BatchOutput* output = nullptr;
     std::unique_ptr<UpdateJob> job;
     ReportLines lines;
-    bool working = false;  // the port is open and the work has begun
-    int workTexts = 0;
-    bool reached100 = false;
-    std::string firstFailure;
-    std::string lastLine;      // the last before the work began ("Port is opened!")
-    std::string lastWorkLine;  // the last since
+    // The first line reported while the port was being opened: when it could not be opened, the
+    // reason.
+    std::string openingLine;
     AdapterResult result;
 
     void noteLine(std::string_view line) {
-        if (line.empty()) {
-            return;
-        }
-        (working ? lastWorkLine : lastLine) = line;
-        if (firstFailure.empty() && line.substr(0, kFailedPrefix.size()) == kFailedPrefix) {
-            firstFailure = line;
+        if (openingLine.empty()) {
+            openingLine = line;
         }
     }
 };
+
+// A failure text as the table shows it: its first line, without the line end.
+std::string firstLineOf(const std::string& text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
 
 void onReport(void* userData, int kind, std::intptr_t value) {
     AdapterRun& run = *static_cast<AdapterRun*>(userData);
@@ -79,50 +75,49 @@ void onReport(void* userData, int kind, std::intptr_t value) {
         }
         run.output->text(run.index, text);
         run.lines.add(text, [&run](std::string_view line) { run.noteLine(line); });
-        if (run.working) {
-            ++run.workTexts;
-        }
     } else if (kind == kReportProgress) {
-        const int percent = static_cast<int>(value);
-        if (percent >= 100) {
-            run.reached100 = true;
-        }
-        run.output->progress(run.index, percent);
+        run.output->progress(run.index, static_cast<int>(value));
     }
 }
 
 void runAdapter(AdapterRun& run, const BatchRequest& request) {
     const Clock::time_point start = Clock::now();
     UpdateJob& job = *run.job;
-    const std::string path = request.kind == JobKind::Update ? request.file : std::string();
-    const int slot = job.openPort(run.result.descriptor, path);
-    if (slot >= 0) {
-        // An interrupt that came while the port was being opened: the adapter is left as it was.
-        if (!job.stopRequested()) {
-            run.working = true;
-            if (request.kind == JobKind::Update) {
-                job.runUpdate(slot);
-            } else {
-                job.readVersions(slot);
-            }
-        }
-        job.releasePort(slot);
-    }
-    run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
-
+    const bool update = request.kind == JobKind::Update;
+    const std::string path = update ? request.file : std::string();
     AdapterResult& result = run.result;
-    const bool finished = request.kind == JobKind::Update ? run.reached100 : run.workTexts > 0;
-    if (finished) {
-        result.outcome = AdapterOutcome::Finished;
+    const int slot = job.openPort(result.descriptor, path);
+    if (slot < 0) {
+        // Nothing reached the adapter. The port's own failure text says why.
+        run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
+        result.jobResult = update ? JobResult::Refused : JobResult::Failed;
+        result.message = run.openingLine;
+    } else if (job.stopRequested()) {
+        // An interrupt that came while the port was being opened: the adapter is left as it was.
+        job.releasePort(slot);
+        result.jobResult = JobResult::Stopped;
     } else {
-        result.outcome = job.stopRequested() ? AdapterOutcome::CutShort : AdapterOutcome::Failed;
-        if (!run.firstFailure.empty()) {
-            result.message = run.firstFailure;
-        } else if (!run.lastWorkLine.empty()) {
-            result.message = run.lastWorkLine;  // a refusal, which is no "**Failed** " text
-        } else if (run.working && result.outcome == AdapterOutcome::Failed) {
+        const JobOutcome outcome = update ? job.runUpdate(slot) : job.readVersions(slot);
+        job.releasePort(slot);
+        result.jobResult = outcome.result;
+        result.message = firstLineOf(outcome.failureText);
+        if (result.message.empty() && outcome.result == JobResult::Failed) {
             result.message = "no answer from the adapter";
         }
+    }
+
+    switch (result.jobResult) {
+        case JobResult::Finished:
+            result.outcome = AdapterOutcome::Finished;
+            result.message.clear();
+            break;
+        case JobResult::Stopped:
+            result.outcome = AdapterOutcome::CutShort;
+            break;
+        case JobResult::Refused:
+        case JobResult::Failed:
+            result.outcome = AdapterOutcome::Failed;
+            break;
     }
     result.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     run.output->adapterDone(run.index, result);

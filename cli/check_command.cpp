@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "engine/model_catalog.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"

@@ -24,9 +24,6 @@ constexpr auto kInterruptCheck = std::chrono::milliseconds(50);
 struct RunState {
     std::ostream* out;
     ProgressDisplay* progress;
-    bool working = false;  // the worker's part has begun
-    int workTexts = 0;
-    bool reached100 = false;
 };
 
 void writeReport(void* userData, int kind, std::intptr_t value) {
@@ -41,15 +38,8 @@ void writeReport(void* userData, int kind, std::intptr_t value) {
         printReportText(*state.out, text);
         state.out->flush();
         state.progress->afterText(length > 0 && text[length - 1] == '\n');
-        if (state.working) {
-            ++state.workTexts;
-        }
     } else if (kind == kReportProgress) {
-        const int percent = static_cast<int>(value);
-        if (percent >= 100) {
-            state.reached100 = true;
-        }
-        state.progress->show(percent);
+        state.progress->show(static_cast<int>(value));
     }
 }
 
@@ -90,16 +80,12 @@ int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisp
         return interrupt.pending() ? kExitInterrupted : kExitFailed;
     }
 
-    state.working = true;
     Completion completion;
     bool stopSent = false;
+    JobOutcome outcome;
     {
-        WorkerThread worker([&job, &completion, kind, slot] {
-            if (kind == JobKind::Update) {
-                job.runUpdate(slot);
-            } else {
-                job.readVersions(slot);
-            }
+        WorkerThread worker([&job, &completion, &outcome, kind, slot] {
+            outcome = kind == JobKind::Update ? job.runUpdate(slot) : job.readVersions(slot);
             job.releasePort(slot);
             completion.markDone();
         });
@@ -117,10 +103,7 @@ int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisp
     if (stopSent || interrupt.pending()) {
         return kExitInterrupted;
     }
-    if (kind == JobKind::Update) {
-        return state.reached100 ? kExitOk : kExitFailed;
-    }
-    return state.workTexts > 0 ? kExitOk : kExitFailed;
+    return outcome.finished() ? kExitOk : kExitFailed;
 }
 
 }  // namespace korvane

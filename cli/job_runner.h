@@ -26,8 +26,8 @@ public:
 // an interrupt sets the job's stop request; the download loops end before their next pair or
 // record.
 //
-// Exit status: kExitOk when an update reached progress 100 or a read reported at least one text;
-// kExitInterrupted when an interrupt came, whatever happened after it; else kExitFailed.
+// Exit status: kExitOk when the job's outcome says finished; kExitInterrupted when an interrupt
+// came, whatever happened after it; else kExitFailed.
 int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisplay& progress,
            std::ostream& out, InterruptSource& interrupt);
 

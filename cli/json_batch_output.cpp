@@ -74,6 +74,7 @@ void JsonBatchOutput::adapterDone(std::size_t adapter, const AdapterResult& resu
     object["port"] = ports_[adapter];
     object["kind"] = "result";
     object["result"] = outcomeName(result.outcome);
+    object["outcome"] = jobResultName(result.jobResult);
     object["message"] = latin1ToUtf8(result.message);
     object["duration_ms"] = result.duration.count();
     writeLine(dumpLine(object));

@@ -10,7 +10,10 @@
 
 #include "channel/tick.h"
 #include "engine/command_exchange.h"
+#include "engine/flow_texts.h"
 #include "engine/flows.h"
+#include "engine/model_catalog.h"
+#include "engine/text_match.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
 
@@ -28,44 +31,19 @@ constexpr std::size_t kReplySize = 256;
 // The echo of a command is collected in the reply buffer before it is recognised and dropped, so
 // the reply buffer of a record holds at least the longest record command (273 characters).
 constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
-// The data length that a record may announce.
-constexpr std::size_t kMostRecordData = 130;
-
-constexpr char kPowerOnText[] = "**Failed** Please power on the device again!\r\n";
-constexpr char kModelMismatchText[] =
-    "**Failed** The upgrade file does not match the device model!\r\n";
-
-bool contains(const char* text, const char* part) {
-    return std::strstr(text, part) != nullptr;
-}
-
-bool beginsWith(const char* text, const char* prefix, std::size_t count) {
-    return std::strncmp(text, prefix, count) == 0;
-}
 
 // Whether a record's text holds its whole announced data and a checksum byte that matches it.
 bool recordIsSound(const char* text, std::size_t digits) {
-    if (digits > kMaxFamily1Digits || digits < 4) {
-        return false;
-    }
-    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2] = {};
-    decodeHexText(text, digits, bytes);
-    const std::size_t length = static_cast<std::size_t>(bytes[0]) * 256 + bytes[1];
-    if (length > kMostRecordData || digits < (2 + length + 1) * 2) {
-        return false;
-    }
-    std::uint8_t sum = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        sum = static_cast<std::uint8_t>(sum + bytes[2 + i]);
-    }
-    return sum == bytes[2 + length];
+    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
+    std::size_t dataLength = 0;
+    return decodeFamily1Record(text, digits, 2, bytes, dataLength);
 }
 
 // The end of the download: "QXDLED", the wait, the return to 115200 and the new version.
 // `success` is the result when all of it went through.
 int closeDownload(UpdateJob& job, Channel& channel, int success) {
     if (endDownload(channel) < 0) {
-        job.reportText("**Failed** Request stop download fail!\r\n");
+        job.reportFailure("**Failed** Request stop download fail!\r\n");
         return -3;
     }
     sleepMs(kAfterDownloadWaitMs);
@@ -75,16 +53,6 @@ int closeDownload(UpdateJob& job, Channel& channel, int success) {
 }
 
 }  // namespace
-
-ModelCode adapterModelFromReply(const char* reply) {
-    if (beginsWith(reply, "ZNB540", 6)) {
-        return kModelZnb540;
-    }
-    if (beginsWith(reply, "ZNB6730", 6)) {
-        return kModelZnb6730;
-    }
-    return kModelUnknown;
-}
 
 int switchToFastLink(Channel& channel, int rate) {
     char reply[kReplySize] = {};
@@ -104,7 +72,7 @@ int switchToFastLink(Channel& channel, int rate) {
         channel.setBaudRate(kNormalLinkBaud);
         return -4;
     }
-    if (!contains(reply, "ZNB540 Update")) {
+    if (!contains(reply, kFastLinkAnnouncement)) {
         channel.setBaudRate(kNormalLinkBaud);
         return -8;
     }
@@ -177,7 +145,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             break;
         }
         if (!recordIsSound(text, digits)) {
-            job.reportText(kFileInvalidText);
+            job.reportFailure(kFileInvalidText);
             return -2;
         }
         const int result = sendRecord(job, channel, text);
@@ -190,12 +158,12 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
-            job.reportText(failure);
+            job.reportFailure(failure);
             return -1;
         }
         if (result == -2) {
             // The adapter refused the data: the download is still closed properly.
-            job.reportText(kFileInvalidText);
+            job.reportFailure(kFileInvalidText);
             return closeDownload(job, channel, -2);
         }
         return result;
@@ -207,40 +175,45 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     job.appMode = false;
     char reply[kMainReplySize] = {};
     if (exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs) < 0) {
-        job.reportText(kPowerOnText);
+        job.reportFailure(kPowerOnText);
         return -1;
     }
     job.deviceCode = adapterModelFromReply(reply);
     job.modelCode = static_cast<ModelCode>(family1ModelCode(job.file().modelName));
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
-        job.reportText(kModelMismatchText);
+        job.reportFailure(kModelMismatchText);
         return -1;
     }
-    if (job.deviceCode == kModelZnb540 || job.deviceCode == kModelZnb6730) {
+    if (job.deviceCode != kModelUnknown) {
+        // The adapter named its model: it runs its application firmware.
         job.appMode = true;
         reportDeviceVersion(job, channel, job.modelCode);
     }
 
-    reply[0] = '\0';
-    if (exchangeCommand(channel, "QXDLZNB540\r", reply, sizeof(reply), kCommandMs, kCommandMs) <
-        0) {
-        job.reportText(kPowerOnText);
+    // Download mode: the models' commands in turn, until one is answered "OK".
+    job.noteDownloadMode();
+    const ModelRow* entered = nullptr;
+    for (const ModelRow& model : modelCatalog()) {
+        if (model.downloadCommand == nullptr) {
+            continue;
+        }
+        reply[0] = '\0';
+        if (exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
+                            kCommandMs) < 0) {
+            break;
+        }
+        if (beginsWith(reply, "OK", 2)) {
+            entered = &model;
+            break;
+        }
+    }
+    if (entered == nullptr) {
+        job.reportFailure(kPowerOnText);
         return -1;
     }
-    if (beginsWith(reply, "OK", 2)) {
-        job.deviceCode = kModelZnb540;
-    } else {
-        reply[0] = '\0';
-        const int result =
-            exchangeCommand(channel, "QXDLZNB6730\r", reply, sizeof(reply), kCommandMs, kCommandMs);
-        if (result < 0 || !beginsWith(reply, "OK", 2)) {
-            job.reportText(kPowerOnText);
-            return -1;
-        }
-        job.deviceCode = kModelZnb6730;
-    }
+    job.deviceCode = entered->code;
     if (job.modelCode != job.deviceCode) {
-        job.reportText(kModelMismatchText);
+        job.reportFailure(kModelMismatchText);
         return -1;
     }
     job.reportProgress(3);
@@ -250,8 +223,8 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     if (sendBlocks(job, channel, file.data.data(), size) > 0) {
         return 1;
     }
-    job.reportText(kPowerOnText);
-    job.reportText(kPowerOnText);
+    job.reportFailure(kPowerOnText);
+    job.reportFailure(kPowerOnText);
     return -1;
 }
 

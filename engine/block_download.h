@@ -15,9 +15,6 @@ class UpdateJob;
 inline constexpr int kFastLinkBaud = 2000000;
 inline constexpr int kNormalLinkBaud = 115200;
 
-// The adapter's model from its answer to "QXVERS\r": 5, 6 or 255.
-ModelCode adapterModelFromReply(const char* reply);
-
 // Sends every data record before the information record, then closes the download. 1: done;
 // 0: the stop request ended it; -1: a record was not accepted; -2: a record is damaged or the
 // adapter refused its data; -3: "QXDLED" was not accepted; other negative: an exchange code.

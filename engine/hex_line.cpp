@@ -98,8 +98,4 @@ void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes) {
     }
 }
 
-std::uint8_t hexPairToByte(char high, char low) {
-    return static_cast<std::uint8_t>((nibble(high) << 4) | nibble(low));
-}
-
 }  // namespace korvane

@@ -9,9 +9,13 @@
 
 #include "channel/atoi_rule.h"
 #include "channel/tick.h"
+#include "engine/adapter_query.h"
 #include "engine/command_exchange.h"
+#include "engine/flow_texts.h"
 #include "engine/flows.h"
 #include "engine/identification.h"
+#include "engine/model_catalog.h"
+#include "engine/text_match.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
 
@@ -33,29 +37,23 @@ constexpr std::size_t kMainReplySize = 2048;
 // The echo of a command is collected in the reply buffer before it is recognised and dropped, so
 // a reply buffer holds at least the longest line command ("QXBL", 253 digits and CR).
 constexpr std::size_t kLineReplySize = 4 + kLineCapacity + 64;
-constexpr int kWholePrefix = 255;
 
 // A line is sent at most six times per pass; it must be taken within its first four sends.
 constexpr int kMostSends = 6;
 constexpr int kSendsInTime = 4;
 // A pair goes out at most three times because the adapter asked for it again.
 constexpr int kMostBlockRepeats = 3;
-// A pair that fails in another way is attempted at most four times.
-constexpr int kMostFailedAttempts = 3;
+// A pair that fails in another way is sent again at most three times: four attempts in all.
+constexpr int kMostPairResends = 3;
 // The bar runs from 5 towards 95 while lines go out.
 constexpr int kLastSendingProgress = 95;
 
-constexpr char kPowerOnText[] = "**Failed** Please power on the device again!\r\n";
 constexpr char kStopFailedText[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
 bool lineTypeSendable(const HexLine& line) {
     return line.fits() && line.text[0] == '0' &&
            (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
-}
-
-bool contains(const char* text, const char* part) {
-    return std::strstr(text, part) != nullptr;
 }
 
 // The line-failure text for a sendLinePair result, with the count of lines sent so far.
@@ -70,7 +68,7 @@ void reportPairFailure(UpdateJob& job, int result, int linesSent) {
     }
     char text[96];
     std::snprintf(text, sizeof(text), format, linesSent);
-    job.reportText(text);
+    job.reportFailure(text);
 }
 
 // Line A of a pair: 0 when taken within its first four sends, else a sendLinePair result.
@@ -113,14 +111,12 @@ int sendSecondLine(Channel& channel, const HexLine& line, char* reply) {
     return -1;
 }
 
-// Sends `command` and collects its prompt reply with the echo kept, then moves what follows the
-// echo to the start of `reply`.
-void queryWithoutEcho(Channel& channel, const char* command, char* reply) {
-    reply[0] = '\0';
-    sendCommand(channel, command, kExchangeMs);
-    readPromptReply(channel, reply, kLineReplySize, kExchangeMs);
-    const char* rest = skipPrefix(reply, command, kWholePrefix);
-    std::memmove(reply, rest, std::strlen(rest) + 1);
+// The leading number of a version text without its dots, by the atoi rule ("2.3" gives 23).
+int dotlessNumber(const char* version) {
+    char digits[8];
+    std::snprintf(digits, sizeof(digits), "%s", version);
+    removeChar(digits, '.');
+    return atoiRule(digits);
 }
 
 }  // namespace
@@ -199,7 +195,7 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
             failure = -4;
             break;
         }
-        if (++failedAttempts > kMostFailedAttempts) {
+        if (++failedAttempts > kMostPairResends) {
             failure = -5;
             break;
         }
@@ -241,31 +237,20 @@ int recoverFinish(Channel& channel) {
 }
 
 int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
-    const char* query;
-    char letter;
-    const char* setCommand;
-    const char* confirmation;
-    if (code == kModelAzur03 || code == kModelAzur01) {
-        query = "QXI\r";
-        letter = 'v';
-        setCommand = "QXVADJ v";
-        confirmation = "ELM327";
-    } else if ((code >= kModelZnb5413 && code <= kModelZnb5412) || code == kModelZnb540 ||
-               code == kModelZnb6730) {
-        query = "QXVERS\r";
-        letter = 'V';
-        setCommand = "QX UCS_ATI ELM327 v";
-        confirmation = "OK";
-    } else {
+    const ModelRow* model = findModel(code);
+    if (model == nullptr) {
         return -1;
     }
+    const AtiVersionSetting& setting = *model->atiSetting;
 
     char reply[kLineReplySize] = {};
-    queryWithoutEcho(channel, query, reply);
+    queryAdapter(channel, setting.query, reply, sizeof(reply));
+    dropEcho(reply, setting.query);
     if (contains(reply, "ELM327")) {
-        queryWithoutEcho(channel, query, reply);
+        queryAdapter(channel, setting.query, reply, sizeof(reply));
+        dropEcho(reply, setting.query);
     }
-    char* found = std::strchr(reply, letter);
+    char* found = std::strchr(reply, setting.letter);
     if (found == nullptr) {
         return -2;
     }
@@ -277,29 +262,27 @@ int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     removeChar(versionText, '>');
     char version[8];
     std::snprintf(version, sizeof(version), "%s", versionText);
-    char digits[8];
-    std::snprintf(digits, sizeof(digits), "%s", versionText);
-    removeChar(digits, '.');
-    const int number = atoiRule(digits);
-    if (job.deviceCode == kModelAzur01 && number < 21) {
-        std::snprintf(version, sizeof(version), "2.1");
-    } else if (job.deviceCode != kModelAzur01 && number < 22) {
-        std::snprintf(version, sizeof(version), "2.2");
+    // The lowest version is the adapter's own model's.
+    const ModelRow* adapterModel = findModel(job.deviceCode);
+    const char* lowest =
+        adapterModel != nullptr ? adapterModel->lowestAtiVersion : kDefaultLowestAtiVersion;
+    if (dotlessNumber(version) < dotlessNumber(lowest)) {
+        std::snprintf(version, sizeof(version), "%s", lowest);
     }
 
     char command[48];
-    std::snprintf(command, sizeof(command), "%s%s\r", setCommand, version);
+    std::snprintf(command, sizeof(command), "%s%s\r", setting.setCommand, version);
     reply[0] = '\0';
     sendCommand(channel, command, kExchangeMs);
     readPromptReply(channel, reply, sizeof(reply), kExchangeMs);
-    return contains(reply, confirmation) ? 1 : -4;
+    return contains(reply, setting.confirmation) ? 1 : -4;
 }
 
 int runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
     const int model = lookupModelName(file.modelName);
     if (model < 0) {
-        job.reportText(kFormatErrorText);
+        job.reportFailure(kFormatErrorText);
         return model;
     }
     job.modelCode = static_cast<ModelCode>(model);
@@ -307,7 +290,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     char reply[kMainReplySize] = {};
     int result = exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
     if (result < 0) {
-        job.reportText(kPowerOnText);
+        job.reportFailure(kPowerOnText);
         return result;
     }
     job.reportProgress(3);
@@ -318,11 +301,12 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     } else {
         // No ELM327 identity: the adapter runs its boot loader.
         job.appMode = false;
+        job.noteDownloadMode();
         result =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
         if (result < 0 || !contains(reply, "OK")) {
-            job.reportText("**Failed** Device connection error!\r\n");
-            job.reportText(kPowerOnText);
+            job.reportFailure("**Failed** Device connection error!\r\n");
+            job.reportFailure(kPowerOnText);
             return result < 0 ? result : -1;
         }
     }
@@ -331,12 +315,12 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
 
     if (job.appMode) {
         if (identifyModel(job, channel, job.modelCode) == -1) {
-            job.reportText("**Failed** The upgrade file does not match the device model!\r\n");
+            job.reportFailure(kModelMismatchText);
             return -1;
         }
         result = checkElmVersion(job, channel);
         if (result < 0) {
-            job.reportText(
+            job.reportFailure(
                 "This software version is too low, please download the latest software "
                 "version.!\r\n");
             return result;
@@ -347,15 +331,16 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         }
     }
 
+    job.noteDownloadMode();
     if (requestStart(channel, reply, sizeof(reply)) < 0) {
-        job.reportText("**Failed** Request start download fail!\r\n");
+        job.reportFailure("**Failed** Request start download fail!\r\n");
         return -1;
     }
     job.reportProgress(5);
 
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
     if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) != 1) {
-        job.reportText(kStopFailedText);
+        job.reportFailure(kStopFailedText);
         return -1;
     }
     job.reportProgress(99);
@@ -365,7 +350,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         sleepMs(kFinishRetryWaitMs);
         finished = recoverFinish(channel);
         if (finished < 0) {
-            job.reportText(kStopFailedText);
+            job.reportFailure(kStopFailedText);
             return -1;
         }
     }

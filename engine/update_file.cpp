@@ -1,4 +1,4 @@
-// Loading the update file, the file check as the job runs it, and the model-name table.
+// Loading the update file, the file check as the job runs it, and the file's version number.
 #include "engine/update_file.h"
 
 #include <climits>
@@ -10,13 +10,11 @@
 
 #include "channel/atoi_rule.h"
 #include "channel/file_open.h"
+#include "engine/model_catalog.h"
 
 namespace korvane {
 
 namespace {
-
-// In table order; the empty entry ends the table and is itself found by an empty name.
-constexpr const char* kModelNames[] = {"Azur03", "ZNB5413", "ZNB5411", "ZNB5412", "Azur01", ""};
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -79,18 +77,6 @@ int checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
     return result;
 }
 
-int lookupModelName(const char* name) {
-    if (name == nullptr) {
-        return -1;
-    }
-    for (int i = 0; i < static_cast<int>(std::size(kModelNames)); ++i) {
-        if (std::strcmp(name, kModelNames[i]) == 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& fileVersion) {
     const char* v = std::strchr(versionText, 'V');
     if (v == nullptr) {
@@ -104,21 +90,11 @@ int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& file
         }
     }
     if (n > 0 && number[n - 1] == 'X') {
-        number[n - 1] = (modelCode == 0 || modelCode == 4) ? '5' : '9';
+        const ModelRow* model = findLineModel(modelCode);
+        number[n - 1] = model != nullptr ? model->finalXDigit : kDefaultFinalXDigit;
     }
     fileVersion = atoiRule(std::string_view(number, n));
     return 1;
-}
-
-int family1ModelCode(const char* modelName) {
-    const std::string_view name = modelName != nullptr ? modelName : "";
-    if (name.starts_with("Korvane FS BT")) {
-        return 6;
-    }
-    if (name.starts_with(std::string_view("Korvane FS v").substr(0, 6))) {
-        return 5;
-    }
-    return 255;
 }
 
 }  // namespace korvane

@@ -33,6 +33,7 @@ inline constexpr const char* kFormatErrorText = "**Failed** update file format e
 // Upper bounds of one line's digits; longer lines are format errors. A family-1 record holds at
 // most 4 + 130 + 1 bytes (the information record's header is the longer one).
 inline constexpr std::size_t kMaxFamily1Digits = 270;
+inline constexpr std::size_t kMaxFamily1Data = 130;
 inline constexpr std::size_t kMaxFamily2Digits = 136;
 
 // Text of the information record's string fields: a length byte XOR kLengthMask, then the
@@ -57,7 +58,15 @@ std::int32_t readHexLine(const std::uint8_t* data, std::int32_t size, std::int32
 // Turns hex text into bytes: (length + 1) / 2 bytes are written; an odd last digit gives a byte
 // whose low nibble is 0. Non-digits count as 0.
 void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes);
-std::uint8_t hexPairToByte(char high, char low);
+
+// One family-1 record's text: `header` bytes (2 for a data record, 4 for the information record)
+// whose last two announce the data length, that many data bytes, and a checksum byte, the low 8
+// bits of their sum. Decodes the text into `bytes` (room for (kMaxFamily1Digits + 1) / 2) and
+// gives the data length. False when the text has more than kMaxFamily1Digits digits, fewer than
+// the header, data and checksum need, announces more than kMaxFamily1Data bytes, or its checksum
+// byte does not match.
+bool decodeFamily1Record(const char* text, std::size_t digits, std::size_t header,
+                         std::uint8_t* bytes, std::size_t& dataLength);
 
 // 1 when the file is a sound file of that family, else a negative code:
 //   family 1: -1 no information record or byte total mismatch; -2 a record's length above 130,
@@ -74,17 +83,10 @@ int checkFamily2File(UpdateFile& file);
 // family-2 code.
 int checkUpdateFile(UpdateFile& file, const Reporter& reporter);
 
-// Index of `name` in the model-name table ("Azur03", "ZNB5413", "ZNB5411", "ZNB5412", "Azur01",
-// then the empty entry), or -1. Exact, case-sensitive comparison.
-int lookupModelName(const char* name);
-
 // The firmware version number of a family-2 file: the text after the first "V" of `versionText`
-// without its dots, a final "X" replaced by "5" for model codes 0 and 4 and by "9" otherwise, read
-// by the atoi rule. 1 and `fileVersion` set, or -1 when the text has no "V".
+// without its dots, a final "X" replaced by the digit of the model `modelCode`
+// (engine/model_catalog.h), read by the atoi rule. 1 and `fileVersion` set, or -1 when the text has
+// no "V".
 int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& fileVersion);
-
-// The model code of a family-1 file from its model name: 6 when it begins with "Korvane FS BT",
-// 5 when it begins with "Korvan" (the first six characters of "Korvane FS v"), else 255.
-int family1ModelCode(const char* modelName);
 
 }  // namespace korvane

@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/model_catalog.h"
 #include "engine/update_file.h"
 
 namespace korvane {
 
 namespace {
 
-// Family 1: at most 130 data bytes per record.
-constexpr std::size_t kMaxRecordData = 130;
 // Family 1: the information record needs at least its first byte, two length bytes and the total.
 constexpr std::size_t kMinInfoData = 7;
 // Family 2: bytes per line, where the strings start, and where the byte total sits.
@@ -76,6 +75,30 @@ bool isSoundFamily2Line(const std::uint8_t* data, std::int32_t start, std::int32
 
 }  // namespace
 
+bool decodeFamily1Record(const char* text, std::size_t digits, std::size_t header,
+                         std::uint8_t* bytes, std::size_t& dataLength) {
+    dataLength = 0;
+    // The length field itself must be on the line.
+    if (digits > kMaxFamily1Digits || digits < 2 * header) {
+        return false;
+    }
+    decodeHexText(text, digits, bytes);
+    const std::size_t n = bytes[header - 2] * 256u + bytes[header - 1];
+    // A line too short for its data and checksum byte would otherwise read as zeros.
+    if (n > kMaxFamily1Data || digits < 2 * (header + n + 1)) {
+        return false;
+    }
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sum = static_cast<std::uint8_t>(sum + bytes[header + i]);
+    }
+    if (sum != bytes[header + n]) {
+        return false;
+    }
+    dataLength = n;
+    return true;
+}
+
 int checkFamily1File(UpdateFile& file) {
     const std::uint8_t* data = file.data.data();
     const std::int32_t size = usableSize(file);
@@ -92,37 +115,17 @@ int checkFamily1File(UpdateFile& file) {
         std::size_t digits = 0;
         position = readHexLine(data, size, position, text, sizeof text, digits);
         ++file.lineCount;
-        if (digits > kMaxFamily1Digits) {
-            return -2;
-        }
         const bool info = digits >= 4 && std::memcmp(text, "FFF1", 4) == 0;
         const std::size_t header = info ? 4 : 2;
-        // The length field itself must be on the line.
-        if (digits < 2 * header) {
+        std::size_t n = 0;
+        if (!decodeFamily1Record(text, digits, header, bytes, n)) {
             return -2;
         }
-        decodeHexText(text, digits, bytes);
-        for (std::size_t i = 0; i < header; ++i) {
+        // Header, data and checksum byte all count towards the byte total.
+        for (std::size_t i = 0; i < header + n + 1; ++i) {
             total += bytes[i];
         }
-        const std::size_t n = bytes[header - 2] * 256u + bytes[header - 1];
-        if (n > kMaxRecordData) {
-            return -2;
-        }
-        // A line too short for its data and checksum byte would otherwise read as zeros.
-        if (digits < 2 * (header + n + 1)) {
-            return -2;
-        }
-        std::uint8_t sum = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            sum = static_cast<std::uint8_t>(sum + bytes[header + i]);
-            total += bytes[header + i];
-        }
         const std::uint8_t checksum = bytes[header + n];
-        if (sum != checksum) {
-            return -2;
-        }
-        total += checksum;
         if (!info) {
             continue;
         }

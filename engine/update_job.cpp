@@ -88,30 +88,35 @@ void UpdateJob::releasePort(int slot) {
     slots_[slot].path.clear();
 }
 
-void UpdateJob::runUpdate(int slot) {
+JobOutcome UpdateJob::runUpdate(int slot) {
     PortSlot* held = heldSlot(slot);
     if (held == nullptr) {
-        return;
+        return JobOutcome{};
     }
+    firstFailure_.clear();
+    downloadMode_ = false;
     reportProgress(1);
 
     const std::int32_t size = loadWholeFile(held->path, file_.data);
     if (size < 0) {
         releaseFileBuffer();
-        reportText(kFileInvalidText);
-        return;
+        reportFailure(kFileInvalidText);
+        return endedWithout();
     }
     file_.size = size;
     if (size < kMinUpdateFileSize) {
-        reportText(kFileInvalidText);
+        reportFailure(kFileInvalidText);
         releaseFileBuffer();
-        return;
+        return endedWithout();
     }
 
     // The check reports its own format error and progress 2, and releases the buffer on failure.
     if (checkUpdateFile(file_, reporter_) < 0) {
         releaseFileBuffer();
-        return;
+        if (firstFailure_.empty()) {
+            firstFailure_ = kFormatErrorText;
+        }
+        return endedWithout();
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
@@ -121,23 +126,57 @@ void UpdateJob::runUpdate(int slot) {
 
     const int result = runFamilyFlow(*held->channel);
     releaseFileBuffer();
-    if (result >= 0) {
-        reportText(kDownloadFinished);
-        reportProgress(100);
+    if (result < 0) {
+        return endedWithout();
     }
+    reportText(kDownloadFinished);
+    reportProgress(100);
+    return JobOutcome{JobResult::Finished, {}};
 }
 
-void UpdateJob::readVersions(int slot) {
+JobOutcome UpdateJob::readVersions(int slot) {
     PortSlot* held = heldSlot(slot);
     if (held == nullptr) {
-        return;
+        return JobOutcome{};
     }
+    firstFailure_.clear();
+    downloadMode_ = false;
+    bool reported = false;
     if (flows_.deviceVersion) {
-        flows_.deviceVersion(*this, *held->channel, kModelAzur03);
+        reported = flows_.deviceVersion(*this, *held->channel, kModelAzur03) >= 1;
     }
     if (flows_.adapterVersion) {
-        flows_.adapterVersion(*this, *held->channel, kModelAzur03);
+        reported = flows_.adapterVersion(*this, *held->channel, kModelAzur03) >= 1 || reported;
     }
+    if (reported) {
+        return JobOutcome{JobResult::Finished, {}};
+    }
+    JobOutcome outcome = endedWithout();
+    // A read-out never touches the firmware, so it is never a refusal.
+    if (outcome.result == JobResult::Refused) {
+        outcome.result = JobResult::Failed;
+    }
+    return outcome;
+}
+
+void UpdateJob::reportFailure(const char* text) {
+    if (firstFailure_.empty() && text != nullptr) {
+        firstFailure_ = text;
+    }
+    reportText(text);
+}
+
+// The outcome of a run that did not finish: stopped when the stop request was set, else a
+// refusal or a failure by whether the adapter had been asked into download mode.
+JobOutcome UpdateJob::endedWithout() {
+    JobOutcome outcome;
+    if (stopRequested()) {
+        outcome.result = JobResult::Stopped;
+    } else {
+        outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
+    }
+    outcome.failureText = firstFailure_;
+    return outcome;
 }
 
 void UpdateJob::requestStop() {

@@ -9,6 +9,7 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
@@ -57,16 +58,23 @@ public:
     virtual int openPort(std::string_view descriptor, std::string_view path);
     // Destroys the slot's channel and frees the slot; nothing on a free or unknown slot.
     virtual void releasePort(int slot);
-    // The whole update on the slot's channel; everything is reported. Nothing on a free slot.
-    virtual void runUpdate(int slot);
-    // Reports the adapter's two version texts. Nothing on a free slot.
-    virtual void readVersions(int slot);
+    // The whole update on the slot's channel; everything is reported, and the outcome says how
+    // it ended. Nothing on a free slot (Failed, no text).
+    virtual JobOutcome runUpdate(int slot);
+    // Reports the adapter's two version texts: Finished when at least one was reported, else
+    // Failed. Nothing on a free slot (Failed, no text).
+    virtual JobOutcome readVersions(int slot);
 
     // The stop request, read and written only under the job lock.
     void requestStop();
     bool stopRequested();
 
     void reportText(const char* text) const { reporter_.reportText(text); }
+    // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
+    void reportFailure(const char* text);
+    // Called by a flow just before it sends the command that puts the adapter into download
+    // mode: from then on a failure is no longer a refusal.
+    void noteDownloadMode() { downloadMode_ = true; }
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -84,6 +92,7 @@ private:
     PortSlot* heldSlot(int slot);
     int runFamilyFlow(Channel& channel);
     void releaseFileBuffer();
+    JobOutcome endedWithout();
 
     ChannelFactory factory_;
     JobFlows flows_;
@@ -94,6 +103,9 @@ private:
     // can be read or set at any time, also before setReportSink.
     CriticalLock jobLock_;
     bool stopRequest_ = false;
+    // What the current run learned about its outcome; used by the thread that runs it.
+    std::string firstFailure_;
+    bool downloadMode_ = false;
 };
 
 }  // namespace korvane

@@ -2,10 +2,12 @@
 // adapter whose every byte comes from the fuzz input (see flows_input.h), on the virtual clock.
 //
 // Properties, besides no memory or undefined-behaviour fault and no endless loop:
-//   - "File download finished!\r\n" is reported only when every line (family 2) or record
-//     (family 1) of the file was written to the adapter, in file order, followed by the closing
-//     command ("QXFL\r" or the closing record; "QXDLED\r"); and progress 100 comes with it;
-//   - an update that did not finish ends with a "**Failed**" or refusal text;
+//   - the job's outcome says finished only when every line (family 2) or record (family 1) of the
+//     file was written to the adapter, in file order, followed by the closing command ("QXFL\r"
+//     or the closing record; "QXDLED\r"); and progress 100 comes with it;
+//   - an update that did not finish has a failure text in its outcome and ends with a
+//     "**Failed**" or refusal text; one refused before download mode wrote no download command;
+//   - a read-out that finished reported a text;
 //   - progress never goes backwards and stays within 0 to 100.
 #include <unistd.h>
 
@@ -61,9 +63,6 @@ void removeFlowFiles() {
 struct Reports {
     std::string output;
     std::vector<int> progress;
-    // The job's own "File download finished!\r\n" report, as one report of its own. (The same
-    // words inside a text that came from the adapter, such as a version text, are not it.)
-    bool finished = false;
 };
 
 void collect(void* userData, int kind, std::intptr_t value) {
@@ -71,10 +70,21 @@ void collect(void* userData, int kind, std::intptr_t value) {
     if (kind == kReportText) {
         const char* text = reinterpret_cast<const char*>(value);
         reports->output += text;
-        reports->finished = reports->finished || std::string(text) == test::kFinishedText;
     } else {
         reports->progress.push_back(static_cast<int>(value));
     }
+}
+
+// Whether any write would have put the adapter into download mode or sent it firmware.
+bool wroteDownloadCommand(const std::vector<std::string>& writes) {
+    for (const std::string& w : writes) {
+        for (const char* prefix : {"QXUPDT03", "QXDLZNB", "QXBL", "QXDLDT"}) {
+            if (w.rfind(prefix, 0) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // Whether `wanted` appear in `writes` in this order (others may come between).
@@ -160,11 +170,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int slot = job.openPort("tcp|127.0.0.1:35000", file.path);
     FUZZ_CHECK(slot == 0 && channel != nullptr);
     if (!update) {
-        job.readVersions(slot);
+        const JobOutcome read = job.readVersions(slot);
         job.releasePort(slot);
+        FUZZ_CHECK(!read.finished() || !reports.output.empty());
         return 0;
     }
-    job.runUpdate(slot);
+    const JobOutcome outcome = job.runUpdate(slot);
     const std::vector<std::string> writes = channel->writes();
     job.releasePort(slot);
 
@@ -182,10 +193,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int p : reports.progress) {
         FUZZ_CHECK(p >= 0 && p <= 100);
     }
-    const bool finished = reports.finished;
+    const bool finished = outcome.finished();
     FUZZ_CHECK(finished == (!reports.progress.empty() && reports.progress.back() == 100));
     if (!finished) {
+        FUZZ_CHECK(!outcome.failureText.empty());
         FUZZ_CHECK(test::isFailureOrRefusalLine(test::lastLineOf(reports.output)));
+        if (outcome.result == JobResult::Refused) {
+            FUZZ_CHECK(!wroteDownloadCommand(writes));
+        }
         return 0;
     }
     // Recorded writes are bounded; the small files here never reach the bound.

@@ -63,6 +63,9 @@ public:
     // Busy while a job runs; the Update button is disabled then.
     bool isBusy() const { return model_.isBusy(); }
     const WindowModel& model() const { return model_; }
+    // How the last job ended, as the job itself told it; valid once workerFinished was emitted.
+    // The window shows only the job's own texts: it adds nothing of its own for an outcome.
+    const JobOutcome& lastOutcome() const { return model_.lastOutcome(); }
 
     // The dialog's OK action does nothing; Cancel (Esc) runs the close procedure when idle and is
     // ignored while a job runs.

@@ -37,7 +37,6 @@ struct Transfer {
     int reports = 0;
     Mark first;
     Mark last;
-    bool finished = false;
 };
 
 Mark markNow(sim::AdapterServer& server) {
@@ -47,12 +46,9 @@ Mark markNow(sim::AdapterServer& server) {
     return mark;
 }
 
-void onReport(void* userData, int kind, std::intptr_t value) {
+void onReport(void* userData, int kind, std::intptr_t) {
     auto* transfer = static_cast<Transfer*>(userData);
     if (kind == kReportText) {
-        if (std::string(reinterpret_cast<const char*>(value)) == "File download finished!\r\n") {
-            transfer->finished = true;
-        }
         return;
     }
     ++transfer->reports;
@@ -160,10 +156,10 @@ void runScenario(benchmark::State& state, const Scenario& scenario) {
             state.SkipWithError("the port did not open");
             break;
         }
-        job.runUpdate(slot);
+        const bool finished = job.runUpdate(slot).finished();
         job.releasePort(slot);
         server.stop();
-        if (!transfer.finished) {
+        if (!finished) {
             state.SkipWithError("the update did not finish");
             break;
         }

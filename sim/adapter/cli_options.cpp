@@ -1,10 +1,15 @@
 #include "sim/adapter/cli_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+#include <utility>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 namespace korvane::sim {
 
@@ -66,6 +71,53 @@ bool parseTcpAddress(const std::string& text, ServerOptions& server) {
     return parseInt(text.substr(colon + 1), 0, 65535, server.tcpPort);
 }
 
+// The largest noise burst and flash write time the emulator takes.
+constexpr int kMostNoiseBytes = 4096;
+constexpr int kMostLineDelayMs = 600000;
+
+// Options take effect in the order they are given, as the words of a command line are read: the
+// last link option wins, a value given twice keeps the later one, and the fault options add one
+// entry each time they appear.
+CLI::Option* flag(CLI::App& app, const std::string& name, std::function<void()> set) {
+    return app.add_flag_callback(name, std::move(set))->trigger_on_parse();
+}
+
+CLI::Option* text(CLI::App& app, const std::string& name,
+                  std::function<void(const std::string&)> take) {
+    return app.add_option_function<std::string>(name, std::move(take))->trigger_on_parse();
+}
+
+// A decimal number from `low` to `high`. The text is read in decimal (CLI11 alone would take
+// "010" as octal) and handed on in its plain form.
+CLI::Option* number(CLI::App& app, const std::string& name, int low, int high, int& value) {
+    CLI::Validator decimal(
+        [](std::string& text) -> std::string {
+            int parsed = 0;
+            if (!parseInt(text, INT_MIN, INT_MAX, parsed)) {
+                return "bad number: " + text;
+            }
+            text = std::to_string(parsed);
+            return {};
+        },
+        "INT");
+    return app.add_option(name, value)
+        ->transform(decimal)
+        ->check(CLI::Range(low, high))
+        ->type_name("N")
+        ->trigger_on_parse();
+}
+
+// "AT:COUNT", added to `list` each time the option appears.
+CLI::Option* countAt(CLI::App& app, const std::string& name, std::vector<CountAt>& list) {
+    return text(app, name, [name, &list](const std::string& value) {
+        CountAt parsed;
+        if (!parseCountAt(value, parsed)) {
+            throw CLI::ValidationError(name, "wants AT:COUNT, got " + value);
+        }
+        list.push_back(parsed);
+    });
+}
+
 }  // namespace
 
 const char* usageText() {
@@ -110,140 +162,83 @@ const char* usageText() {
 bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error) {
     AdapterSettings& settings = options.settings;
     FaultPlan& faults = settings.faults;
-    for (int i = 0; i < argc; ++i) {
-        const std::string flag = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                error = flag + " needs a value";
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        auto number = [&](int low, int high, int& out) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!parseInt(text, low, high, out)) {
-                error = "bad number for " + flag + ": " + text;
-                return false;
-            }
-            return true;
-        };
-        auto countAt = [&](std::vector<CountAt>& list) {
-            std::string text;
-            CountAt parsed;
-            if (!value(text)) {
-                return false;
-            }
-            if (!parseCountAt(text, parsed)) {
-                error = flag + " wants AT:COUNT, got " + text;
-                return false;
-            }
-            list.push_back(parsed);
-            return true;
-        };
+    ServerOptions& server = options.server;
 
-        std::string text;
-        bool ok = true;
-        if (flag == "--help" || flag == "-h") {
-            options.help = true;
-        } else if (flag == "--tcp") {
-            ok = value(text);
-            options.server.link = ServerOptions::Link::Tcp;
-            if (ok && !parseTcpAddress(text, options.server)) {
-                error = "--tcp wants ADDR:PORT, got " + text;
-                ok = false;
-            }
-        } else if (flag == "--pty") {
-            options.server.link = ServerOptions::Link::Pty;
-        } else if (flag == "--model") {
-            ok = number(0, 6, settings.model);
-        } else if (flag == "--boot-loader") {
-            settings.bootLoader = true;
-        } else if (flag == "--echo") {
-            settings.echo = true;
-        } else if (flag == "--elm-version") {
-            ok = value(settings.elmVersion);
-        } else if (flag == "--firmware-version") {
-            ok = value(settings.firmwareVersion);
-        } else if (flag == "--short-version") {
-            ok = value(settings.shortVersion);
-        } else if (flag == "--firmware-version-after") {
-            ok = value(settings.firmwareVersionAfterUpdate);
-        } else if (flag == "--short-version-after") {
-            ok = value(settings.shortVersionAfterUpdate);
-        } else if (flag == "--identity") {
-            ok = value(settings.identityPrefix);
-        } else if (flag == "--product") {
-            ok = value(settings.productText);
-        } else if (flag == "--version-without-model") {
-            settings.versionNamesModel = false;
-        } else if (flag == "--baud") {
-            ok = number(1, INT_MAX, settings.baud);
-        } else if (flag == "--wire-time") {
-            settings.wireTime = true;
-        } else if (flag == "--image-out") {
-            ok = value(options.server.imageOut);
-        } else if (flag == "--image-format") {
-            ok = value(text);
-            if (ok && text == "lines") {
-                options.server.imageFormat = ImageFormat::Lines;
-            } else if (ok && text == "payload") {
-                options.server.imageFormat = ImageFormat::Payload;
-            } else if (ok) {
-                error = "--image-format wants lines or payload, got " + text;
-                ok = false;
-            }
-        } else if (flag == "--trace") {
-            options.trace = true;
-        } else if (flag == "--rep-pack") {
-            ok = countAt(faults.repPack);
-        } else if (flag == "--rep-block") {
-            ok = countAt(faults.repBlock);
-        } else if (flag == "--err02") {
-            ok = countAt(faults.err02);
-        } else if (flag == "--finish-failures") {
-            ok = number(0, INT_MAX, faults.finishFailures);
-        } else if (flag == "--silent-after") {
-            ok = number(1, INT_MAX, faults.silentAfterCommand);
-        } else if (flag == "--noise") {
-            ok = value(text);
-            if (ok) {
-                const std::size_t colon = text.find(':');
-                const std::string count = text.substr(0, colon);
-                ok = parseInt(count, 1, 4096, faults.noiseBytes);
-                if (ok && colon != std::string::npos) {
-                    ok = parseSelection(text.substr(colon + 1), faults.noiseAt);
-                } else {
-                    faults.noiseAt.all = true;
-                }
-                if (!ok) {
-                    error = "--noise wants N[:all|K,K...], got " + text;
-                }
-            }
-        } else if (flag == "--nul") {
-            ok = value(text);
-            if (ok && !parseSelection(text, faults.nulAt)) {
-                error = "--nul wants all or K,K..., got " + text;
-                ok = false;
-            }
-        } else if (flag == "--flood-at") {
-            ok = number(1, INT_MAX, faults.floodAtCommand);
-        } else if (flag == "--drop-at-line") {
-            ok = number(1, INT_MAX, faults.dropAtLine);
-        } else if (flag == "--refuse-baud") {
-            faults.refuseBaudSwitch = true;
-        } else if (flag == "--line-delay") {
-            ok = number(0, 600000, faults.lineDelayMs);
+    CLI::App app("Serves one emulated OBD-II adapter.", "korvane-adapter-sim");
+    // --help prints usageText(), so that text stays the one description of the options.
+    app.set_help_flag();
+    flag(app, "-h,--help", [&] { options.help = true; });
+
+    text(app, "--tcp", [&](const std::string& value) {
+        server.link = ServerOptions::Link::Tcp;
+        if (!parseTcpAddress(value, server)) {
+            throw CLI::ValidationError("--tcp", "wants ADDR:PORT, got " + value);
+        }
+    });
+    flag(app, "--pty", [&] { server.link = ServerOptions::Link::Pty; });
+    number(app, "--model", 0, 6, settings.model);
+    flag(app, "--boot-loader", [&] { settings.bootLoader = true; });
+    flag(app, "--echo", [&] { settings.echo = true; });
+    text(app, "--elm-version", [&](const std::string& value) { settings.elmVersion = value; });
+    text(app, "--firmware-version",
+         [&](const std::string& value) { settings.firmwareVersion = value; });
+    text(app, "--short-version", [&](const std::string& value) { settings.shortVersion = value; });
+    text(app, "--firmware-version-after",
+         [&](const std::string& value) { settings.firmwareVersionAfterUpdate = value; });
+    text(app, "--short-version-after",
+         [&](const std::string& value) { settings.shortVersionAfterUpdate = value; });
+    text(app, "--identity", [&](const std::string& value) { settings.identityPrefix = value; });
+    text(app, "--product", [&](const std::string& value) { settings.productText = value; });
+    flag(app, "--version-without-model", [&] { settings.versionNamesModel = false; });
+    number(app, "--baud", 1, INT_MAX, settings.baud);
+    flag(app, "--wire-time", [&] { settings.wireTime = true; });
+    text(app, "--image-out", [&](const std::string& value) { server.imageOut = value; });
+    text(app, "--image-format", [&](const std::string& value) {
+        if (value == "lines") {
+            server.imageFormat = ImageFormat::Lines;
+        } else if (value == "payload") {
+            server.imageFormat = ImageFormat::Payload;
         } else {
-            error = "unknown argument: " + flag;
-            ok = false;
+            throw CLI::ValidationError("--image-format", "wants lines or payload, got " + value);
+        }
+    });
+    flag(app, "--trace", [&] { options.trace = true; });
+
+    countAt(app, "--rep-pack", faults.repPack);
+    countAt(app, "--rep-block", faults.repBlock);
+    countAt(app, "--err02", faults.err02);
+    number(app, "--finish-failures", 0, INT_MAX, faults.finishFailures);
+    number(app, "--silent-after", 1, INT_MAX, faults.silentAfterCommand);
+    text(app, "--noise", [&](const std::string& value) {
+        const std::size_t colon = value.find(':');
+        bool ok = parseInt(value.substr(0, colon), 1, kMostNoiseBytes, faults.noiseBytes);
+        if (ok && colon != std::string::npos) {
+            ok = parseSelection(value.substr(colon + 1), faults.noiseAt);
+        } else {
+            faults.noiseAt.all = true;
         }
         if (!ok) {
-            return false;
+            throw CLI::ValidationError("--noise", "wants N[:all|K,K...], got " + value);
         }
+    });
+    text(app, "--nul", [&](const std::string& value) {
+        if (!parseSelection(value, faults.nulAt)) {
+            throw CLI::ValidationError("--nul", "wants all or K,K..., got " + value);
+        }
+    });
+    number(app, "--flood-at", 1, INT_MAX, faults.floodAtCommand);
+    number(app, "--drop-at-line", 1, INT_MAX, faults.dropAtLine);
+    flag(app, "--refuse-baud", [&] { faults.refuseBaudSwitch = true; });
+    number(app, "--line-delay", 0, kMostLineDelayMs, faults.lineDelayMs);
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> args(argv, argv + argc);
+    std::reverse(args.begin(), args.end());
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError& failure) {
+        error = failure.what();
+        return false;
     }
     if (settings.bootLoader && familyOfModel(settings.model) != 2) {
         error = "--boot-loader is for models 0 to 4";

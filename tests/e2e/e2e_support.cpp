@@ -42,11 +42,7 @@ JobRecord runJob(const std::string& descriptor, const std::string& path, bool up
     job.setReportSink(&sink, recordReport);
     record.slot = job.openPort(descriptor, path);
     if (record.slot >= 0) {
-        if (update) {
-            job.runUpdate(record.slot);
-        } else {
-            job.readVersions(record.slot);
-        }
+        record.outcome = update ? job.runUpdate(record.slot) : job.readVersions(record.slot);
         job.releasePort(record.slot);
     }
     return record;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/job_outcome.h"
 #include "sim/adapter/adapter_server.h"
 #include "sim/update_file_writer.h"
 
@@ -41,6 +42,7 @@ struct JobRecord {
     std::vector<std::string> texts;
     std::vector<int> progress;
     int slot = -1;
+    JobOutcome outcome;  // what runUpdate or readVersions gave back
 
     std::string output() const;
     bool saw(const std::string& text) const { return output().find(text) != std::string::npos; }

@@ -71,7 +71,7 @@ TEST_F(Family1, UpdateWithoutTheFastLinkOverTcp) {
     const JobRecord record = run(settings, Link::Tcp);
     EXPECT_FALSE(record.saw(kFastLink));
     EXPECT_FALSE(sawFailureText(record)) << record.output();
-    EXPECT_TRUE(record.saw(kFinished));
+    EXPECT_TRUE(record.outcome.finished());
     expectImageIsThePayload(adapter_->server().image(), update_);
 }
 
@@ -107,7 +107,7 @@ TEST_F(Family1, StopRequestEndsTheDownload) {
     settings.faults.refuseBaudSwitch = true;
     const JobRecord record = run(settings, Link::Tcp, 10);
     EXPECT_EQ(record.count(kPowerOn), 2);
-    EXPECT_FALSE(record.saw(kFinished));
+    EXPECT_EQ(record.outcome.result, JobResult::Stopped);
     EXPECT_LT(adapter_->server().status().lineCommands, 32);
     EXPECT_NE(adapter_->server().status().update, sim::UpdateStatus::Completed);
 }
@@ -117,7 +117,9 @@ TEST_F(Family1, FileOfAnotherModel) {
     settings.model = sim::kModelZnb6730;
     const JobRecord record = run(settings, Link::Tcp, -1, sim::kModelZnb540);
     EXPECT_TRUE(record.saw("**Failed** The upgrade file does not match the device model!\r\n"));
-    EXPECT_FALSE(record.saw(kFinished));
+    EXPECT_EQ(record.outcome.result, JobResult::Refused);
+    EXPECT_EQ(record.outcome.failureText,
+              "**Failed** The upgrade file does not match the device model!\r\n");
     EXPECT_EQ(adapter_->server().status().updatesStarted, 0);
 }
 

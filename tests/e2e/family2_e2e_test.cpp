@@ -39,7 +39,7 @@ void expectImageIsTheFile(const sim::FirmwareImage& image, const UpdateFileOnDis
 
 void expectFailed(const JobRecord& record) {
     EXPECT_TRUE(sawFailureText(record)) << record.output();
-    EXPECT_FALSE(record.saw(kFinished)) << record.output();
+    EXPECT_FALSE(record.outcome.finished()) << record.output();
     EXPECT_NE(record.progress.back(), 100);
 }
 
@@ -113,7 +113,7 @@ TEST_F(Family2Faults, RepPackOnTheFirstLineOfAPair) {
         faults.repPack = {{5, 3}};  // taken at its fourth send
         const JobRecord record = run(faults);
         EXPECT_FALSE(sawFailureText(record)) << record.output();
-        EXPECT_TRUE(record.saw(kFinished));
+        EXPECT_TRUE(record.outcome.finished());
         expectImageIsTheFile(adapter_->server().image(), update_);
     }
     {
@@ -121,7 +121,7 @@ TEST_F(Family2Faults, RepPackOnTheFirstLineOfAPair) {
         faults.repPack = {{5, 4}};  // taken at its fifth send: too late, the pair goes again
         const JobRecord record = run(faults);
         EXPECT_EQ(record.count("**Failed** Sending error on 4 line!\r\n"), 1);
-        EXPECT_TRUE(record.saw(kFinished));
+        EXPECT_TRUE(record.outcome.finished());
         expectImageIsTheFile(adapter_->server().image(), update_);
     }
     {
@@ -152,7 +152,7 @@ TEST_F(Family2Faults, RepBlockTwiceIsRecovered) {
     faults.repBlock = {{3, 2}};
     const JobRecord record = run(faults);
     EXPECT_FALSE(sawFailureText(record)) << record.output();
-    EXPECT_TRUE(record.saw(kFinished));
+    EXPECT_TRUE(record.outcome.finished());
     expectImageIsTheFile(adapter_->server().image(), update_);
 }
 
@@ -165,6 +165,7 @@ TEST_F(Family2Faults, RepBlockThreeTimesOnTheLastPair) {
     EXPECT_EQ(record.count("**Failed** Repeat three times error on 10 line!\r\n"), 1);
     EXPECT_TRUE(record.saw(kStopFailed));
     expectFailed(record);
+    EXPECT_EQ(record.outcome.result, JobResult::Failed);
     EXPECT_EQ(adapter_->server().image().entries.size(), static_cast<std::size_t>(kLines - 2));
     EXPECT_NE(adapter_->server().status().update, sim::UpdateStatus::Completed);
 }
@@ -184,7 +185,7 @@ TEST_F(Family2Faults, ClosingCommandRecovered) {
     faults.finishFailures = 1;
     const JobRecord record = run(faults);
     EXPECT_FALSE(sawFailureText(record)) << record.output();
-    EXPECT_TRUE(record.saw(kFinished));
+    EXPECT_TRUE(record.outcome.finished());
     EXPECT_EQ(adapter_->server().status().closingRecords, 1);
     expectImageIsTheFile(adapter_->server().image(), update_);
 }
@@ -202,6 +203,8 @@ TEST_F(Family2Faults, StopRequestEndsTheDownload) {
     const JobRecord record = run({}, sim::Defect::None, 20);
     EXPECT_TRUE(record.saw(kStopFailed));
     expectFailed(record);
+    EXPECT_EQ(record.outcome.result, JobResult::Stopped);
+    EXPECT_EQ(record.outcome.failureText, kStopFailed);
     // Stopped after the pair that brought the bar to 20: no further line went out.
     const int lines = adapter_->server().status().lineCommands;
     EXPECT_LT(lines, kLines);

@@ -87,7 +87,7 @@ TEST(VersionGate, ThresholdMatrix) {
                     refusal = kNewer;
                 }
                 if (refusal.empty()) {
-                    EXPECT_TRUE(record.saw(kFinished)) << record.output();
+                    EXPECT_TRUE(record.outcome.finished()) << record.output();
                     EXPECT_FALSE(sawFailureText(record)) << record.output();
                 } else {
                     EXPECT_EQ(afterConnection(record), refusal);
@@ -152,10 +152,10 @@ TEST(VersionGate, IdentityRefusals) {
         SCOPED_TRACE(c.name);
         const JobRecord record = updateOn(c.settings, c.fileModel);
         if (c.refusal.empty()) {
-            EXPECT_TRUE(record.saw(kFinished)) << record.output();
+            EXPECT_TRUE(record.outcome.finished()) << record.output();
         } else {
             EXPECT_EQ(afterConnection(record), c.refusal);
-            EXPECT_FALSE(record.saw(kFinished));
+            EXPECT_FALSE(record.outcome.finished());
         }
     }
 }

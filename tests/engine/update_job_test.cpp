@@ -95,6 +95,9 @@ struct FlowLog {
     std::vector<std::size_t> bufferSizes;    // the file buffer's size when each flow ran
     std::vector<std::string> writtenBefore;  // what the channel had been sent before each flow
     int result = 0;
+    bool downloadMode = false;          // the flow puts the adapter into download mode
+    std::vector<const char*> failures;  // failure texts the flow reports after its text
+    int versionResult = -1;             // what the version reports give
 };
 
 JobFlows fakeFlows(FlowLog& log) {
@@ -102,7 +105,13 @@ JobFlows fakeFlows(FlowLog& log) {
         log.calls.emplace_back(name);
         log.bufferSizes.push_back(job.file().data.size());
         log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
+        if (log.downloadMode) {
+            job.noteDownloadMode();
+        }
         job.reportText("flow text\r\n");
+        for (const char* failure : log.failures) {
+            job.reportFailure(failure);
+        }
         return log.result;
     };
     JobFlows flows;
@@ -115,7 +124,7 @@ JobFlows fakeFlows(FlowLog& log) {
     flows.deviceVersion = [&log](UpdateJob&, Channel& channel, ModelCode code) {
         log.calls.push_back("device " + std::to_string(code));
         log.writtenBefore.push_back(static_cast<ScriptedChannel&>(channel).written());
-        return -1;
+        return log.versionResult;
     };
     flows.adapterVersion = [&log](UpdateJob&, Channel&, ModelCode code) {
         log.calls.push_back("adapter " + std::to_string(code));
@@ -264,17 +273,70 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
 }
 
+// The outcome comes from the job's own steps: the file, the flow's result and whether the flow
+// had asked for download mode. Its text is the first failure text, not whatever came last.
+TEST_F(UpdateJobTest, OutcomeSaysHowTheRunEndedWithItsFirstFailureText) {
+    const char* kFirst = "**Failed** first!\r\n";
+    const char* kSecond = "**Failed** second!\r\n";
+    struct Case {
+        const char* name;
+        std::string file;  // empty: a sound family-2 file
+        int flowResult;
+        bool downloadMode;
+        std::vector<const char*> failures;
+        JobResult expected;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"missing file", files_.missing(), 0, false, {}, JobResult::Refused, kFileInvalid},
+        {"too short",
+         files_.write("s.bin", std::string(137, 'A')),
+         0,
+         false,
+         {},
+         JobResult::Refused,
+         kFileInvalid},
+        {"format error",
+         files_.write("g.bin", std::string(138, 'A')),
+         0,
+         false,
+         {},
+         JobResult::Refused,
+         kFormatError},
+        {"refused by the flow", "", -1, false, {kFirst, kSecond}, JobResult::Refused, kFirst},
+        {"failed in download mode", "", -1, true, {kFirst, kSecond}, JobResult::Failed, kFirst},
+        {"finished after a retried failure", "", 0, true, {kFirst}, JobResult::Finished, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        flows_.result = c.flowResult;
+        flows_.downloadMode = c.downloadMode;
+        flows_.failures = c.failures;
+        const int slot = open(c.file.empty() ? files_.write("f.bin", soundUpdateFile(2)) : c.file);
+        const JobOutcome outcome = job_.runUpdate(slot);
+        EXPECT_EQ(outcome.result, c.expected);
+        EXPECT_EQ(outcome.finished(), c.expected == JobResult::Finished);
+        EXPECT_EQ(outcome.failureText, c.text);
+        job_.releasePort(slot);
+        log_.take();
+    }
+}
+
 TEST_F(UpdateJobTest, ReadVersionsAsksBothReportsForModelZeroWithoutAnEcho) {
     const int slot = open("");
-    job_.readVersions(slot);
+    const JobOutcome nothing = job_.readVersions(slot);
     EXPECT_EQ(flows_.calls, (Events{"device 0", "adapter 0"}));
     EXPECT_EQ(flows_.writtenBefore, Events{""});
     EXPECT_TRUE(log_.take().empty());
+    EXPECT_EQ(nothing.result, JobResult::Failed);  // a read-out is never a refusal
+
+    flows_.versionResult = 1;
+    EXPECT_TRUE(job_.readVersions(slot).finished());
 }
 
 TEST_F(UpdateJobTest, OperationsOnAFreeSlotDoNothing) {
-    job_.runUpdate(3);
-    job_.readVersions(3);
+    EXPECT_EQ(job_.runUpdate(3).result, JobResult::Failed);
+    EXPECT_EQ(job_.readVersions(3).result, JobResult::Failed);
     job_.runUpdate(-1);
     job_.readVersions(1000);
     EXPECT_TRUE(log_.take().empty());
@@ -334,12 +396,14 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
     job.setReportSink(&log, &ReportLog::sink);
     const int slot = job.openPort("com|COM3:115200", files.write("f.bin", soundUpdateFile(2)));
     ASSERT_EQ(slot, 0);
+    JobOutcome outcome;
     {
-        WorkerThread worker([&] { job.runUpdate(slot); });
+        WorkerThread worker([&] { outcome = job.runUpdate(slot); });
         ASSERT_EQ(flowRunning.get_future().wait_for(std::chrono::seconds(20)),
                   std::future_status::ready);
         job.requestStop();
     }
+    EXPECT_EQ(outcome.result, JobResult::Stopped);
     EXPECT_EQ(log.take(), (Events{kPortOpened, "%1", "%2"}));
     EXPECT_TRUE(job.file().data.empty());
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/flows.h"
+#include "engine/model_catalog.h"
 #include "tests/flows/flow_fixture.h"
 
 namespace korvane::test {

@@ -146,37 +146,64 @@ std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int resul
     };
 }
 
+// A flow that reports `texts`, then `failures` as failure texts, having entered download mode
+// first when `downloading`.
+std::function<int(UpdateJob&)> fails(std::vector<const char*> texts,
+                                     std::vector<const char*> failures, bool downloading) {
+    return [texts, failures, downloading](UpdateJob& job) {
+        if (downloading) {
+            job.noteDownloadMode();
+        }
+        for (const char* text : texts) {
+            job.reportText(text);
+        }
+        for (const char* text : failures) {
+            job.reportFailure(text);
+        }
+        return -1;
+    };
+}
+
 TEST_F(BatchRunnerTest, EachAdapterEndsWithItsOwnResult) {
     RecordingOutput output;
     NeverInterrupted interrupt;
-    const BatchRequest request{
-        JobKind::Update,
-        {"com|COM1:115200", "com|COM2:115200", "com|COM3:115200", "com|COMX:115200"},
-        path_};
+    const BatchRequest request{JobKind::Update,
+                               {"com|COM1:115200", "com|COM2:115200", "com|COM3:115200",
+                                "com|COMX:115200", "com|COM5:115200"},
+                               path_};
+    // The fifth adapter's texts hold the words of success, but its job did not finish.
     const BatchRun run = runBatch(
         request, output, interrupt,
         jobsWith({reports({"all well\r\n"}, 0),
-                  reports({"step\r\n", "**Failed** first!\r\n", "**Failed** then this!\r\n"}, -1),
-                  reports({"There is no upgrade ", "function for this product!\r\n"}, -1),
-                  reports({}, 0)}));
+                  fails({"step\r\n"}, {"**Failed** first!\r\n", "**Failed** then this!\r\n"}, true),
+                  fails({}, {"There is no upgrade function for this product!\r\n"}, false),
+                  reports({}, 0),
+                  reports({"File download finished!\r\n", "**Failed** not marked!\r\n"}, -1)}));
 
-    ASSERT_EQ(run.results.size(), 4u);
+    ASSERT_EQ(run.results.size(), 5u);
     EXPECT_EQ(run.results[0].outcome, AdapterOutcome::Finished);
+    EXPECT_EQ(run.results[0].jobResult, JobResult::Finished);
     EXPECT_EQ(run.results[0].message, "");
     EXPECT_EQ(run.results[1].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[1].jobResult, JobResult::Failed);
     EXPECT_EQ(run.results[1].message, "**Failed** first!");  // the cause, not what followed
     EXPECT_EQ(run.results[2].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[2].jobResult, JobResult::Refused);
     EXPECT_EQ(run.results[2].message, "There is no upgrade function for this product!");
     EXPECT_EQ(run.results[3].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[3].jobResult, JobResult::Refused);  // nothing reached the adapter
     EXPECT_EQ(run.results[3].message, "**Failed** Port connection error!");
     EXPECT_EQ(run.results[3].label, "COMX");
+    EXPECT_EQ(run.results[4].outcome, AdapterOutcome::Failed);
+    EXPECT_EQ(run.results[4].jobResult, JobResult::Refused);
+    EXPECT_EQ(run.results[4].message, "");  // no failure text of the job's own
     EXPECT_FALSE(run.interrupted);
     EXPECT_EQ(run.exitStatus, kExitFailed);
 
     EXPECT_EQ(output.texts(0), "Port is opened!\r\nall well\r\nFile download finished!\r\n");
     EXPECT_EQ(output.progress(0), (std::vector<int>{1, 2, 100}));
     EXPECT_EQ(output.texts(3), "**Failed** Port connection error!\r\n");
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(output.doneCalls(i), 1u);
     }
     EXPECT_EQ(output.batchDoneCalls(), 1);

@@ -130,6 +130,9 @@ AdapterResult result(const std::string& label, AdapterOutcome outcome, const std
     r.descriptor = "tcp|" + label;
     r.label = label;
     r.outcome = outcome;
+    r.jobResult = outcome == AdapterOutcome::Finished   ? JobResult::Finished
+                  : outcome == AdapterOutcome::CutShort ? JobResult::Stopped
+                                                        : JobResult::Failed;
     r.message = message;
     r.duration = milliseconds(ms);
     return r;
@@ -330,7 +333,7 @@ TEST(JsonBatchOutput, TextsKeepEveryByteAndResultsAndSummaryFollow) {
               "temp \xc2\xb0"
               "C\x01\x1b\"q\"\\\r\n");
     EXPECT_EQ(lines[1], R"({"port":"com|/dev/ttyUSB0:115200","kind":"result","result":"cut_short",)"
-                        R"("message":"stop ÿ","duration_ms":1500})");
+                        R"("outcome":"stopped","message":"stop ÿ","duration_ms":1500})");
     EXPECT_EQ(nlohmann::json::parse(lines[2]).at("result"), "finished");
     EXPECT_EQ(lines[3], R"({"kind":"summary","adapters":2,"finished":1,"failed":0,)"
                         R"("cut_short":1,"exit_status":130})");

@@ -41,6 +41,26 @@ TEST(SimCommandLine, LinkModelAndFaultsAreTakenFromTheFlags) {
     EXPECT_TRUE(faults.refuseBaudSwitch);
 }
 
+TEST(SimCommandLine, OptionsApplyInTheOrderGivenAndNumbersAreDecimal) {
+    sim::CliOptions options;
+    std::string error;
+    ASSERT_TRUE(parse({"--tcp", "127.0.0.1:0", "--pty", "--model", "2", "--model=3", "--line-delay",
+                       "010", "--nul", "1,2", "--nul", "5"},
+                      options, error))
+        << error;
+    EXPECT_EQ(options.server.link, sim::ServerOptions::Link::Pty);
+    EXPECT_EQ(options.settings.model, 3);
+    EXPECT_EQ(options.settings.faults.lineDelayMs, 10);
+    EXPECT_EQ(options.settings.faults.nulAt.numbers, (std::vector<int>{1, 2, 5}));
+    EXPECT_FALSE(options.help);
+
+    sim::CliOptions later;
+    ASSERT_TRUE(parse({"--pty", "--tcp", "127.0.0.1:35001", "-h"}, later, error)) << error;
+    EXPECT_EQ(later.server.link, sim::ServerOptions::Link::Tcp);
+    EXPECT_EQ(later.server.tcpPort, 35001);
+    EXPECT_TRUE(later.help);
+}
+
 TEST(SimCommandLine, BadArgumentsAreRefusedWithAReason) {
     const std::vector<std::vector<const char*>> bad = {
         {"--model", "7"},
@@ -53,6 +73,10 @@ TEST(SimCommandLine, BadArgumentsAreRefusedWithAReason) {
         {"--boot-loader", "--model", "5"},
         {"--drop-at-line"},
         {"--whatever"},
+        {"--model", "0x5"},
+        {"--line-delay", "600001"},
+        {"--image-format", "hex"},
+        {"stray"},
     };
     for (const auto& words : bad) {
         sim::CliOptions options;

@@ -45,7 +45,7 @@ struct RunState {
     std::condition_variable finished;
     bool done = false;
     std::string output;
-    bool reportedFinished = false;  // "File download finished!\r\n" as a report of its own
+    JobOutcome outcome;  // what runUpdate gave back
 };
 
 void collect(void* userData, int kind, std::intptr_t value) {
@@ -54,9 +54,6 @@ void collect(void* userData, int kind, std::intptr_t value) {
         std::lock_guard<std::mutex> hold(state->mutex);
         const char* text = reinterpret_cast<const char*>(value);
         state->output += text;
-        // The job's own report, not the same words inside a text from the adapter.
-        state->reportedFinished =
-            state->reportedFinished || std::string(text) == test::kFinishedText;
     }
 }
 
@@ -111,11 +108,13 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     std::thread worker([state, server, descriptor, path] {
         const int slot = state->job.openPort(descriptor, path);
+        JobOutcome outcome;
         if (slot >= 0) {
-            state->job.runUpdate(slot);
+            outcome = state->job.runUpdate(slot);
             state->job.releasePort(slot);
         }
         std::lock_guard<std::mutex> hold(state->mutex);
+        state->outcome = outcome;
         state->done = true;
         state->finished.notify_all();
     });
@@ -166,7 +165,9 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
 
     {
         std::lock_guard<std::mutex> hold(state->mutex);
-        outcome.finished = state->reportedFinished;
+        outcome.jobResult = state->outcome.result;
+        outcome.failureText = state->outcome.failureText;
+        outcome.finished = state->outcome.finished();
     }
     outcome.imageComplete = payload == std::string(file.image.begin(), file.image.end());
     outcome.adapterCompleted = outcome.status.update == sim::UpdateStatus::Completed;
@@ -187,7 +188,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         outcome.verdict = contractBroken && outcome.imageHasDuplicates && !fileHasDuplicates
                               ? Verdict::StoredTwice
                               : Verdict::FalseSuccess;
-    } else if (!test::isFailureOrRefusalLine(outcome.lastLine)) {
+    } else if (outcome.failureText.empty() || !test::isFailureOrRefusalLine(outcome.lastLine)) {
         outcome.verdict = Verdict::BadEnding;
     } else if (clean) {
         outcome.verdict = Verdict::CleanFailed;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/job_outcome.h"
 #include "sim/adapter/adapter_state.h"
 #include "tests/soak/soak_plan.h"
 
@@ -19,15 +20,17 @@ struct SoakOptions {
 };
 
 enum class Verdict {
-    Success,       // "File download finished!" and the adapter holds the payload, closed
-    Failure,       // no success, and the last line is a failure or refusal text
-    FalseSuccess,  // "File download finished!" but the adapter does not hold the payload
-    // "File download finished!" with a wrong image in a run whose adapter broke its side of the
+    Success,       // the outcome says finished and the adapter holds the payload, closed
+    Failure,       // no success, with a failure text in the outcome and as the last line
+    FalseSuccess,  // the outcome says finished but the adapter does not hold the payload
+    // Finished with a wrong image in a run whose adapter broke its side of the
     // protocol (late or flooded answers), and the adapter holds some line or record twice: it
     // acted on a command whose answer the updater never saw, and again on the resend. Counted
     // and shown, but not a property of the updater (see breaksAdapterContract).
     StoredTwice,
-    BadEnding,    // no success, and the last line is neither a failure nor a refusal text
+    // No success, and the outcome holds no failure text or the last line is neither a failure nor
+    // a refusal text: the user was not told how it ended.
+    BadEnding,
     CleanFailed,  // a run without faults that did not succeed
     Hang,         // the run outlived its own deadlines
     SetupError,   // the adapter or the file could not be set up (not the updater's fault)
@@ -40,7 +43,9 @@ bool isViolation(Verdict verdict);
 struct RunOutcome {
     RunPlan plan;
     Verdict verdict = Verdict::SetupError;
-    bool finished = false;            // the updater reported "File download finished!\r\n"
+    bool finished = false;  // the job's outcome says finished
+    JobResult jobResult = JobResult::Failed;
+    std::string failureText;          // the outcome's first failure text
     bool imageComplete = false;       // the adapter's firmware bytes equal the file's payload
     bool adapterCompleted = false;    // the adapter saw its download closed
     bool imageHasDuplicates = false;  // the adapter holds some line or record twice

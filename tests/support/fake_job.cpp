@@ -40,18 +40,20 @@ void FakeJob::releasePort(int slot) {
     }
 }
 
-void FakeJob::runUpdate(int slot) {
+JobOutcome FakeJob::runUpdate(int slot) {
     ++updateCount;
     if (updateWork) {
         updateWork(*this, slot);
     }
+    return outcome;
 }
 
-void FakeJob::readVersions(int slot) {
+JobOutcome FakeJob::readVersions(int slot) {
     ++readCount;
     if (readWork) {
         readWork(*this, slot);
     }
+    return outcome;
 }
 
 }  // namespace korvane::test

@@ -49,8 +49,11 @@ public:
 
     int openPort(std::string_view descriptor, std::string_view path) override;
     void releasePort(int slot) override;
-    void runUpdate(int slot) override;
-    void readVersions(int slot) override;
+    // What runUpdate and readVersions give back.
+    JobOutcome outcome{JobResult::Finished, {}};
+
+    JobOutcome runUpdate(int slot) override;
+    JobOutcome readVersions(int slot) override;
 };
 
 }  // namespace korvane::test

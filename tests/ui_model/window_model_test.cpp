@@ -189,6 +189,17 @@ TEST_F(WindowModelTest, WorkerReportsReachTheWindowThreadAndIdleFollowsTheLastSt
     EXPECT_EQ(job.lastReleasedSlot, 0);
 }
 
+TEST_F(WindowModelTest, TheJobsOutcomeIsKeptOnceIdle) {
+    view.path = "fw.hex";
+    for (const JobResult result : {JobResult::Refused, JobResult::Finished, JobResult::Stopped}) {
+        job.outcome = {result, result == JobResult::Finished ? "" : "**Failed** x!\r\n"};
+        model.startUpdate();
+        ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+        EXPECT_EQ(model.lastOutcome().result, result);
+        EXPECT_EQ(model.lastOutcome().failureText, job.outcome.failureText);
+    }
+}
+
 TEST_F(WindowModelTest, FailedOpenReturnsToIdleAtOnceAndStartsNoWorker) {
     job.openResult = -1;
     view.path = "fw.hex";

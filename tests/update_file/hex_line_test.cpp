@@ -117,11 +117,5 @@ TEST(DecodeHexText, TurnsPairsIntoBytesHighNibbleFirst) {
     }
 }
 
-TEST(HexPairToByte, CombinesTwoDigits) {
-    EXPECT_EQ(hexPairToByte('F', '0'), 0xF0);
-    EXPECT_EQ(hexPairToByte('0', '9'), 0x09);
-    EXPECT_EQ(hexPairToByte('A', 'B'), 0xAB);
-}
-
 }  // namespace
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/model_catalog.h"
 #include "engine/update_file.h"
 #include "sim/update_file_writer.h"
 

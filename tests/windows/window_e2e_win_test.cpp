@@ -40,6 +40,8 @@ protected:
         ASSERT_TRUE(waitIdle(kUpdateBudgetMs));
     }
     void expectFinished() {
+        EXPECT_TRUE(window->model().lastOutcome().finished())
+            << window->model().lastOutcome().failureText;
         const std::wstring shown = output();
         EXPECT_EQ(shown.find(L"**Failed**"), std::wstring::npos) << utf8FromWide(shown);
         const std::wstring last = L"File download finished!\n";
@@ -68,6 +70,7 @@ TEST_F(Win32WindowEndToEndTest, UpdateOverTcpFromTheWifiPanelThenRead) {
     click(kIdClear);
     click(kIdRead);
     ASSERT_TRUE(waitIdle(kUpdateBudgetMs));
+    EXPECT_TRUE(window->model().lastOutcome().finished());
     EXPECT_NE(output().find(L"2.2.3X"), std::wstring::npos) << utf8FromWide(output());
 }
 

@@ -6,13 +6,8 @@
 #include <string>
 #include <vector>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"
+// After windows.h, which the lean set keeps from including the old winsock.h.
 #include <winsock2.h>
 
 namespace korvane::test {

@@ -109,11 +109,7 @@ void WindowModel::startJob(JobKind kind, const std::string& path) {
 }
 
 void WindowModel::runWork(JobKind kind, int slot) {
-    if (kind == JobKind::Update) {
-        job_.runUpdate(slot);
-    } else {
-        job_.readVersions(slot);
-    }
+    workerOutcome_ = kind == JobKind::Update ? job_.runUpdate(slot) : job_.readVersions(slot);
     job_.releasePort(slot);
     handOver(this);
     view_.post([this] { workerDone(); });
@@ -121,6 +117,7 @@ void WindowModel::runWork(JobKind kind, int slot) {
 
 void WindowModel::workerDone() {
     takeOver(this);
+    lastOutcome_ = workerOutcome_;
     setBusy(std::nullopt);
     if (idleListener_) {
         idleListener_();

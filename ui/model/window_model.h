@@ -46,6 +46,9 @@ public:
     bool isBusy() const { return running_.has_value(); }
     // The kind of the job that runs, or nothing when Idle.
     std::optional<JobKind> runningJob() const { return running_; }
+    // How the last job ended, as the job itself told it; valid once the model is Idle again after
+    // that job. The window shows only the job's own texts: it adds nothing for an outcome.
+    const JobOutcome& lastOutcome() const { return lastOutcome_; }
 
     // The descriptor of the chosen device type, or nothing when a serial panel lacks a choice.
     std::optional<std::string> buildDescriptor() const;
@@ -99,6 +102,9 @@ private:
     PortLister lister_;
     WindowView& view_;
     std::optional<JobKind> running_;
+    // Written by the worker before it posts its last step, read on the window's thread after it.
+    JobOutcome workerOutcome_;
+    JobOutcome lastOutcome_;
     std::function<void()> idleListener_;
     WorkerContext updateContext_;
     WorkerContext readContext_;

@@ -142,8 +142,7 @@ int main(int argc, char** argv) {
             settle(window, 50);
         }
         settle(window, kSettleMs);
-        finished = !window.isBusy() &&
-                   SendMessageW(window.control(korvane::kIdProgress), PBM_GETPOS, 0, 0) == 100;
+        finished = !window.isBusy() && window.model().lastOutcome().finished();
         savePicture(window.handle(), L"update-finished.png");
         if (!finished) {
             std::fprintf(stderr, "the update did not finish\n");

@@ -1,16 +1,11 @@
 #pragma once
 
-// The Windows headers as the window's sources include them: Unicode calls, no min/max macros.
+// The Windows headers as the window's sources include them: the Unicode calls, on the shared
+// lean, min/max-free header set.
 #ifndef UNICODE
 #define UNICODE
 #endif
 #ifndef _UNICODE
 #define _UNICODE
 #endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "channel/windows_api.h"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+
+#include "channel/channel.h"
+
+namespace korvane {
+
+// The queries of identification, version read-out and version setting: one command and its
+// prompt reply, 2000 ms for the write and for each byte, echo kept.
+
+// Sends `command` and collects its prompt reply into `reply`. The outcome is not looked at: a
+// failed send or read leaves a partial or empty answer, which the caller's tests then refuse.
+void queryAdapter(Channel& channel, const char* command, char* reply, std::size_t replySize);
+
+// Moves the text that follows the echo `echo` (skipPrefix over the whole echo) to the start of
+// `reply`.
+void dropEcho(char* reply, const char* echo);
+
+}  // namespace korvane
