@@ -8,11 +8,11 @@
 namespace korvane {
 
 ChannelFactory defaultChannelFactory() {
-    auto serial = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
-        return std::make_unique<SerialChannel>(config, isOpen);
+    auto serial = [](const SerialPortRequest& request, bool& isOpen) -> std::unique_ptr<Channel> {
+        return std::make_unique<SerialChannel>(request, isOpen);
     };
-    auto tcp = [](const ChannelConfig& config, bool& isOpen) -> std::unique_ptr<Channel> {
-        return std::make_unique<TcpChannel>(config, isOpen);
+    auto tcp = [](const TcpPortRequest& request, bool& isOpen) -> std::unique_ptr<Channel> {
+        return std::make_unique<TcpChannel>(request, isOpen);
     };
     return ChannelFactory{serial, tcp};
 }

@@ -1,5 +1,7 @@
 #include "channel/port_descriptor.h"
 
+#include "channel/atoi_rule.h"
+
 namespace korvane {
 
 std::vector<std::string> splitFields(std::string_view text, char separator) {
@@ -17,7 +19,7 @@ std::vector<std::string> splitFields(std::string_view text, char separator) {
     }
 }
 
-std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor) {
+std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor) {
     const std::vector<std::string> fields = splitFields(descriptor, '|');
     if (fields.size() < 2 || (fields[0] != "com" && fields[0] != "tcp")) {
         return std::nullopt;
@@ -26,20 +28,18 @@ std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor) {
     if (parts.size() < 2) {
         return std::nullopt;
     }
-
-    ChannelRequest request;
     if (fields[0] == "com") {
-        request.kind = PortKind::kCom;
-        request.config.set("mode", "direct");
-        request.config.set("name", parts[0]);
-        request.config.set("baud", parts[1]);
-    } else {
-        request.kind = PortKind::kTcp;
-        request.config.set("mode", "client");
-        request.config.set("remote_ip", parts[0]);
-        request.config.set("remote_port", parts[1]);
+        return SerialPortRequest{parts[0], atoiRule(parts[1])};
     }
-    return request;
+    return TcpPortRequest{parts[0], atoiRule(parts[1])};
+}
+
+std::string portDescriptorText(const PortRequest& request) {
+    if (const auto* serial = std::get_if<SerialPortRequest>(&request)) {
+        return "com|" + serial->name + ":" + std::to_string(serial->baud);
+    }
+    const auto& tcp = std::get<TcpPortRequest>(request);
+    return "tcp|" + tcp.address + ":" + std::to_string(tcp.port);
 }
 
 }  // namespace korvane

@@ -3,9 +3,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
-
-#include "channel/channel_config.h"
 
 namespace korvane {
 
@@ -14,19 +13,27 @@ namespace korvane {
 // b, "a|" gives a and "", "a" gives a, and the empty text gives one empty field.
 std::vector<std::string> splitFields(std::string_view text, char separator);
 
-// The two kinds a port descriptor can name.
-enum class PortKind { kCom, kTcp };
-
-// What a well-formed descriptor asks for: the kind and the settings of the channel to build.
-struct ChannelRequest {
-    PortKind kind = PortKind::kCom;
-    ChannelConfig config;
+// The port the user chose: a serial port at a rate, or a TCP address and port. The window and the
+// command line build it; a port descriptor ("com|NAME:BAUD", "tcp|IP:PORT") is its text form.
+struct SerialPortRequest {
+    std::string name;
+    int baud = 0;
+    bool operator==(const SerialPortRequest&) const = default;
 };
+struct TcpPortRequest {
+    std::string address;  // dotted IPv4
+    int port = 0;
+    bool operator==(const TcpPortRequest&) const = default;
+};
+using PortRequest = std::variant<SerialPortRequest, TcpPortRequest>;
 
-// Reads "com|NAME:BAUD" or "tcp|IP:PORT". The kind word is matched exactly; fields after a further
-// "|" and parts after a further ":" are ignored. A "com" descriptor gives "mode"="direct", "name"
-// and "baud"; a "tcp" descriptor gives "mode"="client", "remote_ip" and "remote_port". Nothing when
-// the descriptor is malformed.
-std::optional<ChannelRequest> parsePortDescriptor(std::string_view descriptor);
+// Reads "com|NAME:BAUD" or "tcp|IP:PORT", the one place a descriptor is parsed. The kind word is
+// matched exactly; fields after a further "|" and parts after a further ":" are ignored. The rate
+// and the port are read by the atoi rule (no leading digits give 0). Nothing when the descriptor
+// is malformed.
+std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor);
+
+// The descriptor text of a request: "com|NAME:BAUD" or "tcp|IP:PORT".
+std::string portDescriptorText(const PortRequest& request);
 
 }  // namespace korvane

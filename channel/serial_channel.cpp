@@ -5,6 +5,7 @@
 namespace korvane {
 
 namespace {
+constexpr const char* kDirectMode = "direct";
 constexpr const char* kPortHead = "ComPort:";
 constexpr const char* kOpenedTail = " Is Opened!";
 constexpr const char* kClosedTail = " Is Closed!";
@@ -12,10 +13,14 @@ constexpr const char* kInHead = "  Data[in]:";
 constexpr const char* kOutHead = "  Data[out]:";
 }  // namespace
 
-SerialChannel::SerialChannel(ChannelConfig config, bool& isOpen) : log_(createChannelTrafficLog()) {
-    mode_ = config.text("mode");
-    name_ = config.text("name");
-    baud_ = config.number("baud");
+SerialChannel::SerialChannel(const SerialPortRequest& request, bool& isOpen)
+    : SerialChannel(kDirectMode, request.name, request.baud, isOpen) {}
+
+SerialChannel::SerialChannel(ChannelConfig config, bool& isOpen)
+    : SerialChannel(config.text("mode"), config.text("name"), config.number("baud"), isOpen) {}
+
+SerialChannel::SerialChannel(std::string mode, std::string name, int baud, bool& isOpen)
+    : mode_(std::move(mode)), name_(std::move(name)), baud_(baud), log_(createChannelTrafficLog()) {
     isOpen = openPort();
     if (isOpen) {
         logOpenEvent(kOpenedTail);

@@ -7,6 +7,7 @@
 #include "channel/channel.h"
 #include "channel/channel_config.h"
 #include "channel/critical_lock.h"
+#include "channel/port_descriptor.h"
 #include "channel/queue_pump.h"
 #include "channel/serial_port.h"
 #include "channel/traffic_log.h"
@@ -24,7 +25,9 @@ namespace korvane {
 // or more.
 class SerialChannel final : public Channel {
 public:
-    // Reads "mode", "name" and "baud" and opens the port; `isOpen` tells whether that worked.
+    // Opens the requested port in direct mode; `isOpen` tells whether that worked.
+    SerialChannel(const SerialPortRequest& request, bool& isOpen);
+    // Reads "mode", "name" and "baud" (atoi rule) and opens the port.
     SerialChannel(ChannelConfig config, bool& isOpen);
     ~SerialChannel() override;
 
@@ -42,6 +45,8 @@ public:
     int baud() const { return baud_; }
 
 private:
+    SerialChannel(std::string mode, std::string name, int baud, bool& isOpen);
+
     bool direct() const { return mode_ == "direct"; }
     bool openPort();
     void releasePort();

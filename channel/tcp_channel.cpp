@@ -11,6 +11,11 @@ constexpr int kListenBacklog = 5;
 constexpr int kAcceptIdleWaitMs = 1000;
 }  // namespace
 
+TcpChannel::TcpChannel(const TcpPortRequest& request, bool& isOpen)
+    : mode_("client"), remoteIp_(request.address), remotePort_(request.port) {
+    isOpen = clientOpen();
+}
+
 TcpChannel::TcpChannel(ChannelConfig config, bool& isOpen) {
     mode_ = config.text("mode");
     if (server()) {

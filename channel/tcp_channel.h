@@ -10,6 +10,7 @@
 #include "channel/channel.h"
 #include "channel/channel_config.h"
 #include "channel/critical_lock.h"
+#include "channel/port_descriptor.h"
 #include "channel/queue_pump.h"
 #include "channel/tcp_socket.h"
 #include "channel/worker_thread.h"
@@ -30,6 +31,10 @@ public:
     // Accepted connections waiting to be handed out; further ones are turned away.
     static constexpr std::size_t kMaxPendingPeers = 64;
 
+    // A client connected to the requested address and port; `isOpen` tells whether that worked.
+    TcpChannel(const TcpPortRequest& request, bool& isOpen);
+    // Reads "mode" and the addresses and ports of that mode (ports by the atoi rule), then
+    // connects or listens.
     TcpChannel(ChannelConfig config, bool& isOpen);
     ~TcpChannel() override;
 

@@ -5,27 +5,29 @@
 namespace korvane {
 
 std::string portLabel(std::string_view descriptor) {
-    const std::optional<ChannelRequest> request = parsePortDescriptor(descriptor);
+    const std::optional<PortRequest> request = parsePortDescriptor(descriptor);
     if (!request) {
         return std::string(descriptor);
     }
-    if (request->kind == PortKind::kCom) {
-        return request->config.text("name");
+    if (const auto* serial = std::get_if<SerialPortRequest>(&*request)) {
+        return serial->name;
     }
-    return request->config.text("remote_ip") + ":" + request->config.text("remote_port");
+    // The address and the port as the user wrote them.
+    const std::vector<std::string> parts = splitFields(splitFields(descriptor, '|')[1], ':');
+    return parts[0] + ":" + parts[1];
 }
 
 std::string portKey(std::string_view descriptor) {
-    const std::optional<ChannelRequest> request = parsePortDescriptor(descriptor);
+    const std::optional<PortRequest> request = parsePortDescriptor(descriptor);
     if (!request) {
         return "?" + std::string(descriptor);
     }
-    if (request->kind == PortKind::kCom) {
-        return "com|" + request->config.text("name");
+    if (const auto* serial = std::get_if<SerialPortRequest>(&*request)) {
+        return "com|" + serial->name;
     }
-    // The channel reads the port number by the atoi rule, so "035000" is port 35000.
-    return "tcp|" + request->config.text("remote_ip") + ":" +
-           std::to_string(request->config.number("remote_port"));
+    // The port as the channel reads it, so "035000" is port 35000.
+    const auto& tcp = std::get<TcpPortRequest>(*request);
+    return "tcp|" + tcp.address + ":" + std::to_string(tcp.port);
 }
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "engine/command_exchange.h"
@@ -52,7 +53,7 @@ void UpdateJob::setReportSink(void* userData, ReportSink sink) {
     reporter_ = Reporter(userData, sink);
 }
 
-int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
+int UpdateJob::freeSlotFor(std::string_view path) {
     int free = -1;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (!slots_[slot].channel) {
@@ -68,9 +69,16 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
         reportText(kFileInvalidText);
         return -1;
     }
+    return free;
+}
 
+int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+    const int free = freeSlotFor(path);
+    if (free < 0) {
+        return -1;
+    }
     std::unique_ptr<Channel> channel =
-        createChannel(descriptor, factory_, [this](const char* text) { reportText(text); });
+        createChannel(port, factory_, [this](const char* text) { reportText(text); });
     if (!channel) {
         return -1;
     }
@@ -78,6 +86,17 @@ int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
     slots_[free].path.assign(path);
     reportText(kPortOpened);
     return free;
+}
+
+int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
+    const std::optional<PortRequest> port = parsePortDescriptor(descriptor);
+    if (!port) {
+        if (freeSlotFor(path) >= 0) {
+            reportText(kPortParameterErrorText);
+        }
+        return -1;
+    }
+    return openPort(*port, path);
 }
 
 void UpdateJob::releasePort(int slot) {

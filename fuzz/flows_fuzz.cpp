@@ -156,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     };
     FuzzChannel* channel = nullptr;
-    auto construct = [&script, &channel](const ChannelConfig&, bool& isOpen) {
+    auto construct = [&script, &channel](const auto&, bool& isOpen) {
         auto made = std::make_unique<FuzzChannel>(script);
         channel = made.get();
         isOpen = true;

@@ -1,14 +1,15 @@
 // createChannel on arbitrary descriptor text, with both channel kinds replaced by a stub that
-// records the config it was given and opens or not as the input says; then the config as the
-// real kinds read it (texts and numbers of every key).
+// records the request it was given and opens or not as the input says; then the request as the
+// real kinds read it (name or address, and the number).
 //
 // Input: byte 0 says which of the three construction attempts open (bits 0-2) and whether the
 // constructor returns no object (bit 3); the rest is the descriptor.
 //
 // Properties: a channel comes back exactly when the descriptor is well formed and one of at most
 // three constructions opened; a failure reports exactly one of the two failure texts, a success
-// none; the stub sees the kind and keys the descriptor names; the fields split by "|" and ":"
-// join back to the text; numbers follow the C rule (checked against strtol, clamped to int).
+// none; the stub sees the kind, name and number the descriptor names; the fields split by "|" and
+// ":" join back to the text; numbers follow the C rule (checked against strtol, clamped to int);
+// a request's descriptor text reads back as the same request.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -29,15 +30,16 @@ using namespace korvane;
 
 struct Constructions {
     std::vector<std::string> kinds;
-    std::vector<ChannelConfig> configs;
+    std::vector<PortRequest> requests;
 };
 
-ChannelConstructor stub(const char* kind, Constructions& seen, std::uint8_t opens,
-                        bool returnNull) {
-    return [kind, &seen, opens, returnNull](const ChannelConfig& config, bool& isOpen) {
+template <typename Request>
+ChannelConstructor<Request> stub(const char* kind, Constructions& seen, std::uint8_t opens,
+                                 bool returnNull) {
+    return [kind, &seen, opens, returnNull](const Request& request, bool& isOpen) {
         const std::size_t attempt = seen.kinds.size();
         seen.kinds.emplace_back(kind);
-        seen.configs.push_back(config);
+        seen.requests.emplace_back(request);
         isOpen = ((opens >> attempt) & 1U) != 0;
         std::unique_ptr<Channel> channel;
         if (!returnNull) {
@@ -89,13 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Constructions seen;
-    ChannelFactory factory{stub("com", seen, opens, returnNull),
-                           stub("tcp", seen, opens, returnNull)};
+    ChannelFactory factory{stub<SerialPortRequest>("com", seen, opens, returnNull),
+                           stub<TcpPortRequest>("tcp", seen, opens, returnNull)};
     std::vector<std::string> reports;
     std::unique_ptr<Channel> channel = createChannel(
         descriptor, factory, [&reports](const char* text) { reports.emplace_back(text); });
 
-    const std::optional<ChannelRequest> request = parsePortDescriptor(descriptor);
+    const std::optional<PortRequest> request = parsePortDescriptor(descriptor);
     FUZZ_CHECK(seen.kinds.size() <= 3);
     if (!request) {
         FUZZ_CHECK(channel == nullptr && seen.kinds.empty());
@@ -115,19 +117,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<std::string> parts = splitFields(fields[1], ':');
     const bool com = fields[0] == "com";
-    const char* firstKey = com ? "name" : "remote_ip";
-    const char* secondKey = com ? "baud" : "remote_port";
+    FUZZ_CHECK(std::holds_alternative<SerialPortRequest>(*request) == com);
+    FUZZ_CHECK(parsePortDescriptor(portDescriptorText(*request)) == request);
     for (std::size_t i = 0; i < seen.kinds.size(); ++i) {
         FUZZ_CHECK(seen.kinds[i] == fields[0]);
-        const ChannelConfig& config = seen.configs[i];
-        FUZZ_CHECK(config.entries().size() == 3);
-        FUZZ_CHECK(config.text("mode") == (com ? "direct" : "client"));
-        FUZZ_CHECK(config.text(firstKey) == parts[0]);
-        FUZZ_CHECK(config.text(secondKey) == parts[1]);
-        FUZZ_CHECK(!config.has("local_port") && config.text("local_port").empty());
-        FUZZ_CHECK(config.number("local_port") == 0);
-        for (const auto& [key, value] : config.entries()) {
-            FUZZ_CHECK(config.number(key) == referenceNumber(value));
+        FUZZ_CHECK(seen.requests[i] == *request);
+        if (com) {
+            const auto& serial = std::get<SerialPortRequest>(seen.requests[i]);
+            FUZZ_CHECK(serial.name == parts[0]);
+            FUZZ_CHECK(serial.baud == referenceNumber(parts[1]));
+        } else {
+            const auto& tcp = std::get<TcpPortRequest>(seen.requests[i]);
+            FUZZ_CHECK(tcp.address == parts[0]);
+            FUZZ_CHECK(tcp.port == referenceNumber(parts[1]));
         }
     }
     return 0;

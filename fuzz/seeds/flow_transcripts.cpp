@@ -112,7 +112,7 @@ std::string transcript(const Variant& v, const std::string& path) {
     sim::EmulatedAdapter adapter(settings);
 
     EmulatorChannel* channel = nullptr;
-    auto construct = [&adapter, &channel](const ChannelConfig&, bool& isOpen) {
+    auto construct = [&adapter, &channel](const auto&, bool& isOpen) {
         auto made = std::make_unique<EmulatorChannel>(adapter);
         channel = made.get();
         isOpen = true;

@@ -287,13 +287,14 @@ TEST(SerialChannel, AHungUpLineLeavesTheBufferedPumpIdle) {
 TEST(SerialChannel, DefaultFactoryBuildsSerialChannels) {
     Pty pty;
     bool isOpen = false;
-    auto channel = defaultChannelFactory().com(serialConfig(pty.slaveName, 115200), isOpen);
+    auto channel = defaultChannelFactory().com(SerialPortRequest{pty.slaveName, 115200}, isOpen);
     ASSERT_TRUE(channel);
     EXPECT_TRUE(isOpen);
+    // Direct mode: the rate can be switched, as only a direct-mode channel allows.
     EXPECT_EQ(channel->setBaudRate(2000000), 1);
     EXPECT_EQ(channel->acceptPeer(ChannelConfig(), 0), nullptr);
     auto failed =
-        defaultChannelFactory().com(serialConfig("/dev/korvane-no-such-port", 115200), isOpen);
+        defaultChannelFactory().com(SerialPortRequest{"/dev/korvane-no-such-port", 115200}, isOpen);
     ASSERT_TRUE(failed);  // still a valid object
     EXPECT_FALSE(isOpen);
 }

@@ -327,7 +327,7 @@ TEST(TcpServer, ABadLocalAddressFailsTheOpen) {
 TEST(TcpChannel, DefaultFactoryBuildsTcpChannels) {
     test::RawListener listener;
     bool isOpen = false;
-    auto channel = defaultChannelFactory().tcp(clientConfig("127.0.0.1", listener.port), isOpen);
+    auto channel = defaultChannelFactory().tcp(TcpPortRequest{"127.0.0.1", listener.port}, isOpen);
     ASSERT_TRUE(channel);
     EXPECT_TRUE(isOpen);
     const int adapter = listener.acceptOne(2000);

@@ -38,13 +38,9 @@ TEST(CreateChannel, BuildsAnOpenChannelOfTheNamedKindFromTheDescriptor) {
 
     ASSERT_EQ(channels.constructions(), 2);
     EXPECT_EQ(channels.kinds(), (std::vector<std::string>{"com", "tcp"}));
-    const std::vector<ChannelConfig> configs = channels.configs();
-    EXPECT_EQ(configs[0].text("mode"), "direct");
-    EXPECT_EQ(configs[0].text("name"), "COM3");
-    EXPECT_EQ(configs[0].number("baud"), 115200);
-    EXPECT_EQ(configs[1].text("mode"), "client");
-    EXPECT_EQ(configs[1].text("remote_ip"), "192.168.0.10");
-    EXPECT_EQ(configs[1].number("remote_port"), 35000);
+    EXPECT_EQ(channels.requests(),
+              (std::vector<PortRequest>{SerialPortRequest{"COM3", 115200},
+                                        TcpPortRequest{"192.168.0.10", 35000}}));
     EXPECT_EQ(channels.liveChannels(), 2);
 }
 
@@ -66,14 +62,16 @@ TEST(CreateChannel, ExtraFieldsAndPartsAreIgnored) {
         Outcome outcome = create(descriptor, channels.factory());
         ASSERT_NE(outcome.channel, nullptr);
         EXPECT_TRUE(outcome.reports.empty());
-        EXPECT_EQ(channels.configs().at(0).text("baud"), "115200");
+        EXPECT_EQ(channels.requests().at(0), PortRequest(SerialPortRequest{"COM3", 115200}));
     }
 }
 
 TEST(CreateChannel, PortThatNeverOpensIsTriedThreeTimesThenReportsTheConnectionError) {
     ScriptedChannelFactory channels;
     // As a real serial port would: an empty port name cannot be opened.
-    channels.setOpenRule([](const ChannelConfig& config) { return !config.text("name").empty(); });
+    channels.setOpenRule([](const PortRequest& request) {
+        return !std::get<SerialPortRequest>(request).name.empty();
+    });
     Outcome outcome = create("com|:115200", channels.factory());
     EXPECT_EQ(outcome.channel, nullptr);
     EXPECT_EQ(outcome.reports, std::vector<std::string>{kConnectionError});

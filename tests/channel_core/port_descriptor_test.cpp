@@ -27,44 +27,37 @@ TEST(SplitFields, EveryStretchEndingAtASeparatorIsAField) {
     EXPECT_EQ(splitFields("COM3:115200:1", ':'), (Fields{"COM3", "115200", "1"}));
 }
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-struct Accepted {
-    const char* descriptor;
-    PortKind kind;
-    Entries entries;
-};
-
-TEST(PortDescriptor, WellFormedDescriptorsGiveTheirKindAndKeys) {
-    const Accepted cases[] = {
-        {"com|COM3:115200",
-         PortKind::kCom,
-         {{"baud", "115200"}, {"mode", "direct"}, {"name", "COM3"}}},
-        {"com|COM3:115200|extra",
-         PortKind::kCom,
-         {{"baud", "115200"}, {"mode", "direct"}, {"name", "COM3"}}},
-        {"com|COM3:115200:1",
-         PortKind::kCom,
-         {{"baud", "115200"}, {"mode", "direct"}, {"name", "COM3"}}},
-        {"com|\\\\.\\COM12:9600",
-         PortKind::kCom,
-         {{"baud", "9600"}, {"mode", "direct"}, {"name", "\\\\.\\COM12"}}},
-        {"com|:115200", PortKind::kCom, {{"baud", "115200"}, {"mode", "direct"}, {"name", ""}}},
-        {"com|COM3:", PortKind::kCom, {{"baud", ""}, {"mode", "direct"}, {"name", "COM3"}}},
-        {"tcp|192.168.0.10:35000",
-         PortKind::kTcp,
-         {{"mode", "client"}, {"remote_ip", "192.168.0.10"}, {"remote_port", "35000"}}},
-        {"tcp|127.0.0.1:1|x:y",
-         PortKind::kTcp,
-         {{"mode", "client"}, {"remote_ip", "127.0.0.1"}, {"remote_port", "1"}}},
+TEST(PortDescriptor, WellFormedDescriptorsGiveTheRequestTheyName) {
+    const std::pair<const char*, PortRequest> cases[] = {
+        {"com|COM3:115200", SerialPortRequest{"COM3", 115200}},
+        {"com|COM3:115200|extra", SerialPortRequest{"COM3", 115200}},
+        {"com|COM3:115200:1", SerialPortRequest{"COM3", 115200}},
+        {"com|\\\\.\\COM12:9600", SerialPortRequest{"\\\\.\\COM12", 9600}},
+        {"com|:115200", SerialPortRequest{"", 115200}},
+        // The rate and the port are read by the atoi rule, as the channels always have.
+        {"com|COM3:", SerialPortRequest{"COM3", 0}},
+        {"com|COM3:abc", SerialPortRequest{"COM3", 0}},
+        {"com|COM3: 9600baud", SerialPortRequest{"COM3", 9600}},
+        {"tcp|192.168.0.10:35000", TcpPortRequest{"192.168.0.10", 35000}},
+        {"tcp|127.0.0.1:1|x:y", TcpPortRequest{"127.0.0.1", 1}},
+        {"tcp|127.0.0.1:035000", TcpPortRequest{"127.0.0.1", 35000}},
     };
-    for (const Accepted& c : cases) {
-        SCOPED_TRACE(c.descriptor);
-        const auto request = parsePortDescriptor(c.descriptor);
-        ASSERT_TRUE(request.has_value());
-        EXPECT_EQ(request->kind, c.kind);
-        const auto& entries = request->config.entries();
-        EXPECT_EQ(Entries(entries.begin(), entries.end()), c.entries);
+    for (const auto& [descriptor, request] : cases) {
+        SCOPED_TRACE(descriptor);
+        EXPECT_EQ(parsePortDescriptor(descriptor), request);
+    }
+}
+
+TEST(PortDescriptor, TheTextOfARequestReadsBackAsTheSameRequest) {
+    const std::pair<PortRequest, const char*> cases[] = {
+        {SerialPortRequest{"COM3", 115200}, "com|COM3:115200"},
+        {SerialPortRequest{"/dev/ttyUSB0", 2000000}, "com|/dev/ttyUSB0:2000000"},
+        {TcpPortRequest{"192.168.0.10", 35000}, "tcp|192.168.0.10:35000"},
+        {TcpPortRequest{"", 0}, "tcp|:0"},
+    };
+    for (const auto& [request, text] : cases) {
+        EXPECT_EQ(portDescriptorText(request), text);
+        EXPECT_EQ(parsePortDescriptor(text), request) << text;
     }
 }
 

@@ -113,8 +113,10 @@ protected:
                     .string();
         ASSERT_TRUE(sim::saveUpdateFile(path_, file));
         // "COMX" is a port that does not open.
-        channels_.setOpenRule(
-            [](const ChannelConfig& config) { return config.text("name") != "COMX"; });
+        channels_.setOpenRule([](const PortRequest& request) {
+            const auto* serial = std::get_if<SerialPortRequest>(&request);
+            return serial == nullptr || serial->name != "COMX";
+        });
     }
     void TearDown() override { std::filesystem::remove(path_); }
 
@@ -240,6 +242,7 @@ class HeldOpenJob : public UpdateJob {
 public:
     HeldOpenJob(ChannelFactory factory, JobFlows flows, Gate& entered, Gate& release)
         : UpdateJob(std::move(factory), std::move(flows)), entered_(entered), release_(release) {}
+    using UpdateJob::openPort;
     int openPort(std::string_view descriptor, std::string_view path) override {
         entered_.open();
         release_.waitOpen(10000);

@@ -168,9 +168,10 @@ int BudgetChannel::setBaudRate(int baud) {
 
 ChannelFactory budgetedFactory(ChannelFactory real, std::shared_ptr<RunBudget> budget,
                                int constructionAllowanceMs) {
-    auto wrap = [budget, constructionAllowanceMs](ChannelConstructor construct) {
-        return ChannelConstructor(
-            [budget, construct, constructionAllowanceMs](const ChannelConfig& config,
+    auto wrap = [budget,
+                 constructionAllowanceMs]<typename Request>(ChannelConstructor<Request> construct) {
+        return ChannelConstructor<Request>(
+            [budget, construct, constructionAllowanceMs](const Request& request,
                                                          bool& isOpen) -> std::unique_ptr<Channel> {
                 isOpen = false;
                 if (!construct) {
@@ -179,7 +180,7 @@ ChannelFactory budgetedFactory(ChannelFactory real, std::shared_ptr<RunBudget> b
                 std::unique_ptr<Channel> channel;
                 {
                     Booked booked(*budget, "construct", 0, constructionAllowanceMs);
-                    channel = construct(config, isOpen);
+                    channel = construct(request, isOpen);
                 }
                 if (channel == nullptr) {
                     return nullptr;

@@ -47,6 +47,7 @@ public:
     int releaseCount = 0;
     int lastReleasedSlot = -1;
 
+    using UpdateJob::openPort;
     int openPort(std::string_view descriptor, std::string_view path) override;
     void releasePort(int slot) override;
     // What runUpdate and readVersions give back.

@@ -282,13 +282,13 @@ int ScriptedChannel::setBaudRate(int baud) {
 struct ScriptedChannelFactory::State {
     mutable std::mutex mutex;
     std::deque<bool> openResults;
-    std::function<bool(const ChannelConfig&)> openRule;
+    std::function<bool(const PortRequest&)> openRule;
     bool returnNull = false;
     std::function<void(ScriptedChannel&)> setup;
     int constructions = 0;
     int live = 0;
     std::vector<std::string> kinds;
-    std::vector<ChannelConfig> configs;
+    std::vector<PortRequest> requests;
     ScriptedChannel* last = nullptr;
 };
 
@@ -299,7 +299,7 @@ void ScriptedChannelFactory::queueOpenResults(std::vector<bool> results) {
     state_->openResults.insert(state_->openResults.end(), results.begin(), results.end());
 }
 
-void ScriptedChannelFactory::setOpenRule(std::function<bool(const ChannelConfig&)> rule) {
+void ScriptedChannelFactory::setOpenRule(std::function<bool(const PortRequest&)> rule) {
     std::lock_guard<std::mutex> hold(state_->mutex);
     state_->openRule = std::move(rule);
 }
@@ -317,11 +317,11 @@ void ScriptedChannelFactory::setSetup(std::function<void(ScriptedChannel&)> setu
 ChannelFactory ScriptedChannelFactory::factory() const {
     std::shared_ptr<State> state = state_;
     return ChannelFactory{
-        [state](const ChannelConfig& config, bool& isOpen) {
-            return build(state, "com", config, isOpen);
+        [state](const SerialPortRequest& request, bool& isOpen) {
+            return build(state, "com", request, isOpen);
         },
-        [state](const ChannelConfig& config, bool& isOpen) {
-            return build(state, "tcp", config, isOpen);
+        [state](const TcpPortRequest& request, bool& isOpen) {
+            return build(state, "tcp", request, isOpen);
         },
     };
 }
@@ -341,9 +341,9 @@ std::vector<std::string> ScriptedChannelFactory::kinds() const {
     return state_->kinds;
 }
 
-std::vector<ChannelConfig> ScriptedChannelFactory::configs() const {
+std::vector<PortRequest> ScriptedChannelFactory::requests() const {
     std::lock_guard<std::mutex> hold(state_->mutex);
-    return state_->configs;
+    return state_->requests;
 }
 
 ScriptedChannel* ScriptedChannelFactory::lastChannel() const {
@@ -352,8 +352,8 @@ ScriptedChannel* ScriptedChannelFactory::lastChannel() const {
 }
 
 std::unique_ptr<Channel> ScriptedChannelFactory::build(const std::shared_ptr<State>& state,
-                                                       const char* kind,
-                                                       const ChannelConfig& config, bool& isOpen) {
+                                                       const char* kind, const PortRequest& request,
+                                                       bool& isOpen) {
     std::function<void(ScriptedChannel&)> setup;
     bool opens = true;
     bool returnNull = false;
@@ -361,12 +361,12 @@ std::unique_ptr<Channel> ScriptedChannelFactory::build(const std::shared_ptr<Sta
         std::lock_guard<std::mutex> hold(state->mutex);
         ++state->constructions;
         state->kinds.emplace_back(kind);
-        state->configs.push_back(config);
+        state->requests.push_back(request);
         if (!state->openResults.empty()) {
             opens = state->openResults.front();
             state->openResults.pop_front();
         } else if (state->openRule) {
-            opens = state->openRule(config);
+            opens = state->openRule(request);
         }
         returnNull = state->returnNull;
         setup = state->setup;
@@ -376,7 +376,7 @@ std::unique_ptr<Channel> ScriptedChannelFactory::build(const std::shared_ptr<Sta
         return nullptr;
     }
 
-    auto channel = std::make_unique<ScriptedChannel>(config);
+    auto channel = std::make_unique<ScriptedChannel>();
     ScriptedChannel* raw = channel.get();
     channel->setOnDestroy([state, raw] {
         std::lock_guard<std::mutex> hold(state->mutex);

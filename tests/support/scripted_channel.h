@@ -127,7 +127,7 @@ public:
     // How the next constructions end, in order (true: open). Once used up, openRule decides.
     void queueOpenResults(std::vector<bool> results);
     // Decides from the config whether a construction opens; by default every one opens.
-    void setOpenRule(std::function<bool(const ChannelConfig&)> rule);
+    void setOpenRule(std::function<bool(const PortRequest&)> rule);
     // When true, constructors return nullptr instead of an object.
     void setReturnNull(bool on);
     // Runs on every channel as it is built, before it is handed out: script it here.
@@ -137,16 +137,16 @@ public:
     ChannelFactory factory() const;
 
     int constructions() const;
-    int liveChannels() const;                    // built and not yet destroyed
-    std::vector<std::string> kinds() const;      // "com" or "tcp" per construction
-    std::vector<ChannelConfig> configs() const;  // the config of each construction
+    int liveChannels() const;                   // built and not yet destroyed
+    std::vector<std::string> kinds() const;     // "com" or "tcp" per construction
+    std::vector<PortRequest> requests() const;  // the request of each construction
     // The channel built last, while it lives; nullptr once destroyed.
     ScriptedChannel* lastChannel() const;
 
 private:
     struct State;
     static std::unique_ptr<Channel> build(const std::shared_ptr<State>& state, const char* kind,
-                                          const ChannelConfig& config, bool& isOpen);
+                                          const PortRequest& request, bool& isOpen);
 
     std::shared_ptr<State> state_;
 };
