@@ -40,7 +40,9 @@ DialogTemplate mainWindowTemplate() {
     t.add(ControlClass::Button, L"BT", kIdBt, kRadio | WS_GROUP, 20, 25, 24, 10);
     t.add(ControlClass::Button, L"USB", kIdUsb, kRadio, 20, 40, 28, 10);
     t.add(ControlClass::Button, L"WIFI", kIdWifi, kRadio, 20, 55, 32, 10);
-    t.add(ControlClass::Button, L"Comm Port", kIdPortFrame, kFrame | WS_GROUP, 85, 10, 115, 65);
+    // The visible panel lies over this frame; the frame never paints over it.
+    t.add(ControlClass::Button, L"Comm Port", kIdPortFrame, kFrame | WS_GROUP | WS_CLIPSIBLINGS, 85,
+          10, 115, 65);
     t.add(ControlClass::Button, L"Firmware", kIdFirmwareFrame, kFrame, 10, 85, 190, 60);
     t.add(ControlClass::Static, L"Path:", kIdPathLabel, SS_LEFT, 20, 100, 21, 8);
     t.add(ControlClass::Edit, L"", kIdPath, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 45,
