@@ -26,6 +26,7 @@
 #include "ui/app_info.h"
 #include "ui/byte_length_validator.h"
 #include "ui/serial_port_panel.h"
+#include "ui/thread_handoff.h"
 #include "ui/wifi_panel.h"
 
 namespace korvane {
@@ -243,13 +244,29 @@ bool UpdaterWindow::onWindowThread() const {
     return QThread::currentThread() == thread();
 }
 
+// Both go through the meta-object call by name with a plain pointer argument: a functor call
+// object would be made on the worker and freed there after the window's thread ran it, a hand-over
+// inside Qt that the thread sanitizer cannot see.
 void UpdaterWindow::carryOut(const std::function<void()>& action) {
-    QMetaObject::invokeMethod(
-        this, [&action] { action(); }, Qt::BlockingQueuedConnection);
+    void* carried = const_cast<std::function<void()>*>(&action);
+    QMetaObject::invokeMethod(this, "runCarried", Qt::BlockingQueuedConnection,
+                              Q_ARG(void*, carried));
 }
 
 void UpdaterWindow::post(std::function<void()> action) {
-    QMetaObject::invokeMethod(this, std::move(action), Qt::QueuedConnection);
+    void* posted = new std::function<void()>(std::move(action));
+    handOver(posted);
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection, Q_ARG(void*, posted));
+}
+
+void UpdaterWindow::runCarried(void* action) {
+    (*static_cast<std::function<void()>*>(action))();
+}
+
+void UpdaterWindow::runPosted(void* action) {
+    takeOver(action);
+    std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(action));
+    (*owned)();
 }
 
 void UpdaterWindow::appendOutput(const QString& text, bool append) {

@@ -118,6 +118,10 @@ private:
     void carryOut(const std::function<void()>& action) override;
     void post(std::function<void()> action) override;
 
+    // On the window's thread: an action the worker waits for, and one it posted.
+    Q_INVOKABLE void runCarried(void* action);
+    Q_INVOKABLE void runPosted(void* action);
+
     void createPanels();
     void createControls();
     void initialise();
