@@ -76,8 +76,9 @@ bool ByteQueue::waitForAtLeast(std::size_t count, const Deadline& deadline) {
         return false;  // can never be reached: do not sit out the whole budget
     }
     const std::uint64_t wakeAtStart = wakeCount_;
-    changed_.wait_until(hold, deadline.timePoint(),
-                        [&] { return bytes_.size() >= count || wakeCount_ != wakeAtStart; });
+    changed_.wait_until(hold, deadline.timePoint(), [&] {
+        return bytes_.size() >= count || ended_ || wakeCount_ != wakeAtStart;
+    });
     return bytes_.size() >= count;
 }
 
@@ -85,7 +86,7 @@ bool ByteQueue::waitUntilEmpty(const Deadline& deadline) {
     std::unique_lock<std::mutex> hold(mutex_);
     const std::uint64_t wakeAtStart = wakeCount_;
     changed_.wait_until(hold, deadline.timePoint(),
-                        [&] { return bytes_.empty() || wakeCount_ != wakeAtStart; });
+                        [&] { return bytes_.empty() || ended_ || wakeCount_ != wakeAtStart; });
     return bytes_.empty();
 }
 
@@ -95,6 +96,24 @@ void ByteQueue::wake() {
         ++wakeCount_;
     }
     changed_.notify_all();
+}
+
+void ByteQueue::end() {
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+void ByteQueue::restart() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    ended_ = false;
+}
+
+bool ByteQueue::ended() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return ended_;
 }
 
 }  // namespace korvane

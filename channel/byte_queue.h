@@ -34,13 +34,20 @@ public:
     std::size_t size();
     std::size_t capacity() const { return capacity_; }
 
-    // Blocks until at least `count` bytes are queued, the deadline passes, or wake() is called.
-    // Returns whether `count` bytes are queued. A count above the capacity fails at once.
+    // Blocks until at least `count` bytes are queued, the deadline passes, wake() is called or the
+    // queue has ended. Returns whether `count` bytes are queued. A count above the capacity fails
+    // at once.
     bool waitForAtLeast(std::size_t count, const Deadline& deadline);
-    // Blocks until the queue is empty or the deadline passes (or wake()); returns whether empty.
+    // Blocks until the queue is empty or the deadline passes (or wake(), or the end); returns
+    // whether empty.
     bool waitUntilEmpty(const Deadline& deadline);
     // Wakes every waiter so that it re-checks (for example when the channel closes).
     void wake();
+    // Marks the far end of the queue as gone (the connection it fed or drained has ended): every
+    // wait, now and later, returns at once with what the queue holds. restart() undoes it.
+    void end();
+    void restart();
+    bool ended();
 
 private:
     std::mutex mutex_;
@@ -48,6 +55,7 @@ private:
     std::deque<std::uint8_t> bytes_;
     std::size_t capacity_;
     std::uint64_t wakeCount_ = 0;
+    bool ended_ = false;
 };
 
 }  // namespace korvane

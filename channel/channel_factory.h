@@ -33,7 +33,8 @@ inline constexpr const char* kPortConnectionErrorText = "**Failed** Port connect
 using ChannelReport = std::function<void(const char* text)>;
 
 // Opens the requested port, with up to three construction attempts. On failure reports "**Failed**
-// Port connection error!\r\n" and returns nullptr.
+// Port connection error!\r\n" and returns nullptr; a request without a descriptor text
+// (fitsDescriptor) is refused with "**Failed** Port parameter error!\r\n" and nothing is built.
 std::unique_ptr<Channel> createChannel(const PortRequest& request, const ChannelFactory& factory,
                                        const ChannelReport& report);
 

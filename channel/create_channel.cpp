@@ -40,6 +40,10 @@ std::unique_ptr<Channel> construct(const Request& request,
 
 std::unique_ptr<Channel> createChannel(const PortRequest& request, const ChannelFactory& factory,
                                        const ChannelReport& report) {
+    if (!fitsDescriptor(request)) {
+        tell(report, kPortParameterErrorText);
+        return nullptr;
+    }
     if (const auto* serial = std::get_if<SerialPortRequest>(&request)) {
         return construct(*serial, factory.com, report);
     }

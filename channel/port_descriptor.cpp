@@ -42,4 +42,11 @@ std::string portDescriptorText(const PortRequest& request) {
     return "tcp|" + tcp.address + ":" + std::to_string(tcp.port);
 }
 
+bool fitsDescriptor(const PortRequest& request) {
+    const std::string& name = std::holds_alternative<SerialPortRequest>(request)
+                                  ? std::get<SerialPortRequest>(request).name
+                                  : std::get<TcpPortRequest>(request).address;
+    return name.find('|') == std::string::npos;
+}
+
 }  // namespace korvane

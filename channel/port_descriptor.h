@@ -36,4 +36,8 @@ std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor);
 // The descriptor text of a request: "com|NAME:BAUD" or "tcp|IP:PORT".
 std::string portDescriptorText(const PortRequest& request);
 
+// Whether the request has a descriptor text: its name or address holds no "|". A request built
+// directly that does not is refused as malformed, as its descriptor always was.
+bool fitsDescriptor(const PortRequest& request);
+
 }  // namespace korvane

@@ -6,11 +6,22 @@
 
 namespace korvane {
 
+namespace {
+// Both queues must be open before the thread can end them.
+ByteQueue& restarted(ByteQueue& queue) {
+    queue.restart();
+    return queue;
+}
+}  // namespace
+
 QueuePump::QueuePump(PumpLink& link, ByteQueue& rxQueue, ByteQueue& txQueue,
-                     CriticalLock& queueLock)
-    : link_(link), rxQueue_(rxQueue), txQueue_(txQueue), queueLock_(queueLock), thread_([this] {
-          run();
-      }) {}
+                     CriticalLock& queueLock, Role role)
+    : link_(link),
+      rxQueue_(restarted(rxQueue)),
+      txQueue_(restarted(txQueue)),
+      queueLock_(queueLock),
+      role_(role),
+      thread_([this] { run(); }) {}
 
 QueuePump::~QueuePump() {
     stop();
@@ -30,6 +41,13 @@ bool QueuePump::stopRequested() {
     return stop_;
 }
 
+void QueuePump::markLinkLost() {
+    // The transmit side first: a reader that wakes on the end of its queue may write next.
+    linkLost_.store(true);
+    txQueue_.end();
+    rxQueue_.end();
+}
+
 void QueuePump::notifyReceiveTaken(std::size_t sizeBefore) {
     if (sizeBefore >= rxQueue_.capacity()) {
         link_.wake();
@@ -44,7 +62,7 @@ int QueuePump::receiveRoom() {
 
 void QueuePump::run() {
     std::array<std::uint8_t, kBlockSize> block{};
-    bool inputOpen = true;
+    bool inputOpen = role_ == Role::sendAndReceive;
     while (!stopRequested()) {
         if (txQueue_.empty()) {
             const bool watchInput = inputOpen && receiveRoom() > 0;
@@ -54,6 +72,7 @@ void QueuePump::run() {
                     break;  // the link itself cannot wait any more
                 }
                 inputOpen = false;
+                markLinkLost();
             }
             if (stopRequested()) {
                 break;
@@ -65,6 +84,7 @@ void QueuePump::run() {
                 const int received = link_.receiveAvailable(block.data(), room);
                 if (received < 0) {
                     inputOpen = false;
+                    markLinkLost();
                 } else if (received > 0) {
                     std::lock_guard<CriticalLock> hold(queueLock_);
                     rxQueue_.pushBytes(block.data(), static_cast<std::size_t>(received));
@@ -78,6 +98,7 @@ void QueuePump::run() {
             taken = txQueue_.popInto(block.data(), block.size());
         }
         if (taken > 0 && !sendAll(block.data(), static_cast<int>(taken))) {
+            markLinkLost();
             break;
         }
     }
@@ -91,7 +112,10 @@ int QueuePump::sendAtOnce(const std::uint8_t* bytes, int count) {
     }
     // Like every pass of the pump, at most one block at a time.
     const int sent = link_.sendWithin(bytes, std::min(count, kBlockSize), Deadline(0));
-    return sent > 0 ? sent : 0;
+    if (sent < 0) {
+        markLinkLost();
+    }
+    return sent;
 }
 
 bool QueuePump::sendAll(const std::uint8_t* bytes, int count) {
@@ -143,9 +167,16 @@ bool writeToQueue(ByteQueue& txQueue, CriticalLock& queueLock, QueuePump* pump,
     }
     const Deadline deadline(timeoutMs);
     const auto total = static_cast<std::size_t>(count);
+    if (txQueue.ended()) {
+        return false;  // the link is lost: nothing written now would ever leave
+    }
     auto queued = std::size_t{0};
     if (pump != nullptr) {
-        queued = static_cast<std::size_t>(pump->sendAtOnce(bytes, count));
+        const int sent = pump->sendAtOnce(bytes, count);
+        if (sent < 0) {
+            return false;
+        }
+        queued = static_cast<std::size_t>(sent);
         if (queued == total) {
             return true;
         }

@@ -44,7 +44,9 @@ bool SerialChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
         if (!open_ || count < 0) {
             return false;
         }
-        if (port_->read(buffer, count, Deadline(timeoutMs)) != count) {
+        // Bytes already taken from the driver need no deadline: the usual one-byte read.
+        if (!port_->readHeld(buffer, count) &&
+            port_->read(buffer, count, Deadline(timeoutMs)) != count) {
             return false;
         }
     } else if (!readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs)) {

@@ -22,6 +22,9 @@ public:
     // count). A count of 0 returns 0.
     virtual int read(std::uint8_t* buffer, int count, const Deadline& deadline) = 0;
     virtual int write(const std::uint8_t* bytes, int count, const Deadline& deadline) = 0;
+    // Moves `count` bytes into `buffer` only when a read would find them taken from the device
+    // already (a read-ahead), without a system call or a clock; false otherwise, nothing moved.
+    virtual bool readHeld(std::uint8_t* /*buffer*/, int /*count*/) { return false; }
     // Drops the driver's pending input and output.
     virtual bool purge() = 0;
     // Sets the line rate and reads it back; false when the device does not run at exactly `baud`

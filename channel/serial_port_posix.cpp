@@ -12,6 +12,7 @@
 
 #include "channel/deadline_wait.h"
 #include "channel/serial_baud.h"
+#include "channel/serial_low_latency.h"
 #include "channel/serial_port.h"
 #include "channel/wake_pipe_posix.h"
 
@@ -108,6 +109,14 @@ public:
     int read(std::uint8_t* buffer, int count, const Deadline& deadline) override {
         return transfer(buffer, count, deadline, Step::readAhead);
     }
+    bool readHeld(std::uint8_t* buffer, int count) override {
+        if (count <= 0 || aheadEnd_ - aheadStart_ < static_cast<std::size_t>(count)) {
+            return false;
+        }
+        std::memcpy(buffer, ahead_.data() + aheadStart_, static_cast<std::size_t>(count));
+        aheadStart_ += static_cast<std::size_t>(count);
+        return true;
+    }
     int write(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
         return transfer(const_cast<std::uint8_t*>(bytes), count, deadline, Step::write);
     }
@@ -174,6 +183,9 @@ bool PosixSerialPort::configure(int baud) {
     if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) {
         return false;
     }
+    // USB bridges then pass received bytes on at once instead of holding them for up to 16 ms.
+    // Pseudo-terminals and Bluetooth ports have no such setting; their refusal changes nothing.
+    requestLowLatency(fd_);
     ::tcflush(fd_, TCIOFLUSH);
     return true;
 }

@@ -69,7 +69,16 @@ void TcpChannel::close() {
 }
 
 bool TcpChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
-    return readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs);
+    if (!receiver_ || count <= 0) {
+        return readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs);
+    }
+    const auto wanted = static_cast<std::size_t>(count);
+    if (receiver_->takeHeld(buffer, wanted)) {
+        return true;  // the common case of a one-byte read: no clock, no system call
+    }
+    const bool done = receiver_->read(buffer, wanted, Deadline(timeoutMs));
+    noteInputEnd();
+    return done;
 }
 
 bool TcpChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
@@ -77,11 +86,26 @@ bool TcpChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
 }
 
 void TcpChannel::purge() {
+    if (receiver_) {
+        receiver_->purge();
+        noteInputEnd();
+    }
     rxQueue_.clear();
 }
 
 int TcpChannel::available() {
+    if (receiver_) {
+        const std::size_t held = receiver_->available();
+        noteInputEnd();
+        return static_cast<int>(held);
+    }
     return static_cast<int>(rxQueue_.size());
+}
+
+void TcpChannel::noteInputEnd() {
+    if (receiver_->ended() && !pump_->linkLost()) {
+        pump_->markLinkLost();
+    }
 }
 
 bool TcpChannel::isOpen() {
@@ -155,7 +179,9 @@ bool TcpChannel::clientOpen() {
     socketLayerStarted_ = true;
     open_ = true;
     rxQueue_.clear();
-    pump_ = std::make_unique<QueuePump>(*socket_, rxQueue_, txQueue_, queueLock_);
+    receiver_ = std::make_unique<DirectReceiver>(*socket_);
+    pump_ = std::make_unique<QueuePump>(*socket_, rxQueue_, txQueue_, queueLock_,
+                                        QueuePump::Role::sendOnly);
     return true;
 }
 
@@ -169,6 +195,7 @@ void TcpChannel::clientClose() {
 
 void TcpChannel::stopConnection() {
     pump_.reset();  // stops and joins the pump before its socket closes
+    receiver_.reset();
     socket_.reset();
     open_ = false;
 }

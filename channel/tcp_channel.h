@@ -10,6 +10,7 @@
 #include "channel/channel.h"
 #include "channel/channel_config.h"
 #include "channel/critical_lock.h"
+#include "channel/direct_receiver.h"
 #include "channel/port_descriptor.h"
 #include "channel/queue_pump.h"
 #include "channel/tcp_socket.h"
@@ -22,8 +23,14 @@ namespace korvane {
 // - server ("mode" "server"): listens on "local_ip":"local_port" and accepts connections on a
 //   thread of its own; acceptPeer hands them out;
 // - accepted peer: made by a server for each connection it accepts, owned by that server.
-// Client and peer carry data through a pump thread and two queues; read and write only touch the
-// queues. Addresses are dotted IPv4 texts; no host names are resolved.
+// A peer carries data through a pump thread and two queues; read and write only touch the queues.
+// A client receives on the caller's thread (DirectReceiver: the answer to a command reaches the
+// caller without a hand-over between threads) and sends on it too when nothing is queued; its
+// pump thread only sends what a write could not hand over at once.
+//
+// A connection closed or reset by the other side is lost for good: every later read that the
+// bytes already received cannot serve, and every later write, fails at once (the channel stays
+// open until closed). Addresses are dotted IPv4 texts; no host names are resolved.
 class TcpChannel final : public Channel {
 public:
     // Longest wait for one connection attempt of a client.
@@ -65,6 +72,8 @@ private:
     bool serverOpen();
     void serverClose();
     void stopConnection();
+    // Client: tells the pump when the receiver found the connection's input ended.
+    void noteInputEnd();
     void acceptLoop();
     bool acceptStopRequested();
     // Server side of a peer's close: takes the peer out of activePeers and gives it back.
@@ -90,7 +99,8 @@ private:
     ByteQueue rxQueue_;
     ByteQueue txQueue_;
     CriticalLock queueLock_;
-    std::unique_ptr<QueuePump> pump_;  // last: stopped first, before the queues go
+    std::unique_ptr<DirectReceiver> receiver_;  // client, while open
+    std::unique_ptr<QueuePump> pump_;           // last: stopped first, before the queues go
 };
 
 }  // namespace korvane

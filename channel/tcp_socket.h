@@ -8,9 +8,16 @@
 
 namespace korvane {
 
-// A connected TCP stream socket of the platform, non-blocking, served by a queue pump.
-// Destroying it closes the connection.
-class TcpSocket : public PumpLink {};
+// A connected TCP stream socket of the platform. A queue pump sends (and for an accepted peer also
+// receives) through its PumpLink side; a client receives on the caller's thread with
+// receiveAvailable() and receiveWithin(). Destroying it closes the connection.
+class TcpSocket : public PumpLink {
+public:
+    // Waits until input is there or the deadline passes, then takes up to `most` bytes: the
+    // count, 0 when the deadline passed first, -1 when the input has ended or the wait failed.
+    // Never ended by wake(), so it can run beside the pump's wait on another thread.
+    virtual int receiveWithin(std::uint8_t* buffer, int most, const Deadline& deadline) = 0;
+};
 
 // A listening TCP socket.
 class TcpListener {

@@ -152,6 +152,23 @@ public:
         }
     }
 
+    int receiveWithin(std::uint8_t* buffer, int most, const Deadline& deadline) override {
+        for (;;) {
+            const int taken = receiveAvailable(buffer, most);
+            if (taken != 0) {
+                return taken;
+            }
+            // A closed connection also reads as ready; the receive then tells.
+            const int ready = selectUntil(socket_, false, deadline);
+            if (ready < 0) {
+                return -1;
+            }
+            if (ready == 0) {
+                return receiveAvailable(buffer, most);  // one last look
+            }
+        }
+    }
+
     int receiveAvailable(std::uint8_t* buffer, int most) override {
         if (most <= 0) {
             return most < 0 ? -1 : 0;

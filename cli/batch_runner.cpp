@@ -125,9 +125,10 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
 
 }  // namespace
 
-int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted) {
+int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted,
+                    int interruptedStatus) {
     if (interrupted) {
-        return kExitInterrupted;
+        return interruptedStatus;
     }
     for (const AdapterResult& result : results) {
         if (result.outcome != AdapterOutcome::Finished) {
@@ -183,7 +184,7 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
         run->job->setReportSink(nullptr, nullptr);
         batch.results.push_back(run->result);
     }
-    batch.exitStatus = batchExitStatus(batch.results, batch.interrupted);
+    batch.exitStatus = batchExitStatus(batch.results, batch.interrupted, interrupt.exitStatus());
     output.batchDone(batch.results, batch.exitStatus);
     return batch;
 }

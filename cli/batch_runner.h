@@ -37,12 +37,13 @@ using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
 // record, and an adapter whose port was still being opened is not started. Those that did not
 // finish are reported cut short.
 //
-// Exit status: kExitInterrupted after an interrupt; else kExitOk when every adapter finished;
+// Exit status: the interrupt's exitStatus() after one; else kExitOk when every adapter finished;
 // else kExitFailed.
 BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
                   const JobMaker& makeJob = {});
 
 // The exit status that `results` call for.
-int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted);
+int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted,
+                    int interruptedStatus = kExitInterrupted);
 
 }  // namespace korvane

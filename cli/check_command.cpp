@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "engine/download_preflight.h"
 #include "engine/model_catalog.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
@@ -64,6 +65,18 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     if (checkUpdateFile(file, Reporter(&reported, collectTexts)) != 1) {
         printReportText(out, reported.c_str());
         return kExitFailed;
+    }
+    // An update refuses a file with a line it cannot send before it puts the adapter into
+    // download mode; the check names that line.
+    const int unsendable = firstUnsendableLine(file);
+    if (unsendable > 0) {
+        printReportText(out, unsendableFileText(file));
+        out << "Line " << unsendable << " cannot be sent to the adapter.\n";
+        return kExitFailed;
+    }
+    if (hasUnsentLastLine(file)) {
+        err << "korvane-fw check: warning: the file has an odd number of lines; an update never "
+               "sends its last line\n";
     }
     if (file.family == 1) {
         printFields(out, path, file, size, family1ModelCode(file.modelName));

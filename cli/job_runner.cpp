@@ -77,7 +77,7 @@ int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisp
         job.releasePort(slot);
         progress.finish();
         job.setReportSink(nullptr, nullptr);
-        return interrupt.pending() ? kExitInterrupted : kExitFailed;
+        return interrupt.pending() ? interrupt.exitStatus() : kExitFailed;
     }
 
     Completion completion;
@@ -101,7 +101,7 @@ int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisp
     job.setReportSink(nullptr, nullptr);
 
     if (stopSent || interrupt.pending()) {
-        return kExitInterrupted;
+        return interrupt.exitStatus();
     }
     return outcome.finished() ? kExitOk : kExitFailed;
 }

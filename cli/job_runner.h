@@ -8,7 +8,9 @@
 
 namespace korvane {
 
-// Exit status after Ctrl-C, as shells report a process ended by SIGINT.
+// Exit status after an interrupt: 128 + the signal's number, as shells report a process the
+// signal ended; 130 for Ctrl-C (SIGINT).
+inline constexpr int kExitSignalBase = 128;
 inline constexpr int kExitInterrupted = 130;
 
 enum class JobKind { Update, Read };
@@ -18,6 +20,8 @@ class InterruptSource {
 public:
     virtual ~InterruptSource() = default;
     virtual bool pending() = 0;
+    // The exit status once an interrupt came.
+    virtual int exitStatus() { return kExitInterrupted; }
 };
 
 // Runs one update or version read-out on `job` the way the window does: setReportSink, openPort
@@ -26,7 +30,7 @@ public:
 // an interrupt sets the job's stop request; the download loops end before their next pair or
 // record.
 //
-// Exit status: kExitOk when the job's outcome says finished; kExitInterrupted when an interrupt
+// Exit status: kExitOk when the job's outcome says finished; the interrupt's exitStatus() when one
 // came, whatever happened after it; else kExitFailed.
 int runJob(UpdateJob& job, JobKind kind, const JobOptions& options, ProgressDisplay& progress,
            std::ostream& out, InterruptSource& interrupt);

@@ -7,30 +7,50 @@ namespace korvane {
 
 namespace {
 
-// Written by the signal handler, which may run on any thread: a lock-free atomic is both safe
-// there and visible to the thread that waits for the job.
-std::atomic<bool> interruptFlag{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// Windows has no SIGHUP.
+constexpr int kHandled[] = {
+    SIGINT,
+    SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
 
-extern "C" void onInterrupt(int) {
-    interruptFlag.store(true);
-    // The next Ctrl-C takes the default action and ends the process.
-    std::signal(SIGINT, SIG_DFL);
+// Written by the signal handler, which may run on any thread: a lock-free atomic is both safe
+// there and visible to the thread that waits for the job. 0 while no signal came, else the
+// number of the first one.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void onInterrupt(int signal) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signal);
+    // The next signal of this kind takes the default action and ends the process.
+    std::signal(signal, SIG_DFL);
 }
 
 }  // namespace
 
 SignalInterrupt::SignalInterrupt() {
-    interruptFlag.store(false);
-    previous_ = std::signal(SIGINT, onInterrupt);
+    interruptSignal.store(0);
+    for (int signal : kHandled) {
+        previous_.push_back(std::signal(signal, onInterrupt));
+    }
 }
 
 SignalInterrupt::~SignalInterrupt() {
-    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    for (std::size_t i = 0; i < previous_.size(); ++i) {
+        std::signal(kHandled[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
+    }
 }
 
 bool SignalInterrupt::pending() {
-    return interruptFlag.load();
+    return interruptSignal.load() != 0;
+}
+
+int SignalInterrupt::exitStatus() {
+    const int signal = interruptSignal.load();
+    return signal != 0 ? kExitSignalBase + signal : kExitInterrupted;
 }
 
 }  // namespace korvane

@@ -32,17 +32,10 @@ constexpr std::size_t kReplySize = 256;
 // the reply buffer of a record holds at least the longest record command (273 characters).
 constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 
-// Whether a record's text holds its whole announced data and a checksum byte that matches it.
-bool recordIsSound(const char* text, std::size_t digits) {
-    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
-    std::size_t dataLength = 0;
-    return decodeFamily1Record(text, digits, 2, bytes, dataLength);
-}
-
 // The end of the download: "QXDLED", the wait, the return to 115200 and the new version.
 // `success` is the result when all of it went through.
-int closeDownload(UpdateJob& job, Channel& channel, int success) {
-    if (endDownload(channel) < 0) {
+int closeDownload(UpdateJob& job, Channel& channel, int success, ExactlyOnce& once) {
+    if (endDownload(channel, once) < 0) {
         job.reportFailure("**Failed** Request stop download fail!\r\n");
         return -3;
     }
@@ -53,6 +46,12 @@ int closeDownload(UpdateJob& job, Channel& channel, int success) {
 }
 
 }  // namespace
+
+bool recordIsSound(const char* text, std::size_t digits) {
+    std::uint8_t bytes[(kMaxFamily1Digits + 1) / 2];
+    std::size_t dataLength = 0;
+    return decodeFamily1Record(text, digits, 2, bytes, dataLength);
+}
 
 int switchToFastLink(Channel& channel, int rate) {
     char reply[kReplySize] = {};
@@ -87,16 +86,28 @@ int switchToFastLink(Channel& channel, int rate) {
 }
 
 int sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
+    ExactlyOnce once;
+    return sendRecord(job, channel, recordText, once);
+}
+
+int sendRecord(UpdateJob& job, Channel& channel, const char* recordText, ExactlyOnce& once) {
     if (std::strlen(recordText) > kMaxFamily1Digits) {
         return -2;
     }
     char command[6 + kMaxFamily1Digits + 2];
     std::snprintf(command, sizeof(command), "QXDLDT%s\r", recordText);
     char reply[kRecordReplySize];
+    const int graceMs = once.graceMs;
     for (int tries = 0; tries < kMostTries; ++tries) {
         reply[0] = '\0';
+        // Only the first try waits out a late answer: one after a resend is a second copy anyway.
+        once.graceMs = tries == 0 ? graceMs : 0;
         const int result =
-            exchangeCommand(channel, command, reply, sizeof(reply), kRecordMs, kRecordMs);
+            exchangeCommand(channel, command, reply, sizeof(reply), kRecordMs, kRecordMs, once);
+        once.graceMs = graceMs;
+        if (result == kExchangeStrayAnswer) {
+            return result;
+        }
         if (contains(reply, "OK\r")) {
             return result;
         }
@@ -108,11 +119,19 @@ int sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
 }
 
 int endDownload(Channel& channel) {
+    ExactlyOnce once;
+    return endDownload(channel, once);
+}
+
+int endDownload(Channel& channel, ExactlyOnce& once) {
     char reply[kReplySize];
     for (int tries = 0; tries < kMostTries; ++tries) {
         reply[0] = '\0';
-        const int result =
-            exchangeCommandLine(channel, "QXDLED\r", reply, sizeof(reply), kCommandMs, kCommandMs);
+        const int result = exchangeCommandLine(channel, "QXDLED\r", reply, sizeof(reply),
+                                               kCommandMs, kCommandMs, once);
+        if (result == kExchangeStrayAnswer) {
+            return -1;
+        }
         if (contains(reply, "OK\r")) {
             return result;
         }
@@ -131,6 +150,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
     }
 
     char text[kMaxFamily1Digits + 1];
+    ExactlyOnce once;
     for (;;) {
         if (job.stopRequested()) {
             return 0;
@@ -148,13 +168,15 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
             job.reportFailure(kFileInvalidText);
             return -2;
         }
-        const int result = sendRecord(job, channel, text);
+        const int result = sendRecord(job, channel, text, once);
         if (result >= 0) {
             ++recordsSent;
             job.reportProgress(static_cast<int>(recordsSent * step + 5.0));
             continue;
         }
-        if (result == -1) {
+        if (result == -1 || result == kExchangeStrayAnswer) {
+            // A stray answer: the adapter acted on a record command whose answer nobody waited
+            // for, so it may hold a record twice. The download stops here.
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
@@ -164,11 +186,11 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
         if (result == -2) {
             // The adapter refused the data: the download is still closed properly.
             job.reportFailure(kFileInvalidText);
-            return closeDownload(job, channel, -2);
+            return closeDownload(job, channel, -2, once);
         }
         return result;
     }
-    return closeDownload(job, channel, 1);
+    return closeDownload(job, channel, 1, once);
 }
 
 int runBlockDownload(UpdateJob& job, Channel& channel) {

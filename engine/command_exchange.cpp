@@ -13,6 +13,8 @@ namespace korvane {
 namespace {
 
 constexpr int kAttempts = 3;
+// How much waiting input the stray check looks at before it counts the input as an answer.
+constexpr std::size_t kMostStrayBytes = 4096;
 
 // Results are ints, so a buffer never counts as larger than INT_MAX bytes.
 std::size_t usableSize(std::size_t replySize) {
@@ -54,10 +56,22 @@ bool completesEcho(const char* collected, std::size_t kept, char c, const char* 
     return std::memcmp(collected + (kept - (length - 1)), command, length - 1) == 0;
 }
 
+bool isLineEndOrPrompt(char c) {
+    return c == '\r' || c == '\n' || c == '\0' || c == '>';
+}
+
+// The rules an exchange follows: the plain ones, or the exactly-once ones with this attempt's
+// grace period.
+struct ExchangeRules {
+    ExactlyOnce* once = nullptr;
+    int graceMs = 0;
+};
+
 // The steps shared by exchangeCommand and exchangeCommandLine; `endChar` is ">" or CR.
 int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                  int deadlineMs, int writeTimeoutMs, char endChar) {
+                  int deadlineMs, int writeTimeoutMs, char endChar, ExchangeRules rules) {
     const Deadline deadline(deadlineMs);
+    const Deadline lateDeadline(deadlineMs + std::max(rules.graceMs, 0));
     if (reply == nullptr || replySize == 0) {
         return kReplyTooLong;
     }
@@ -68,20 +82,34 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
     if (length == 0) {
         return kExchangeTimedOut;
     }
+    if (rules.once != nullptr && takeStrayAnswer(channel)) {
+        return kExchangeStrayAnswer;
+    }
     channel.purge();
     if (!writeCommand(channel, command, length, writeTimeoutMs)) {
         return kExchangeWriteFailed;
     }
 
+    const bool echoFirst = rules.once != nullptr && rules.once->adapterEchoes;
+    bool echoSeen = false;
+    bool graceUsed = false;
     std::size_t kept = 0;
     for (;;) {
-        if (deadline.expired()) {
+        const bool late = deadline.expired();
+        if (late && lateDeadline.expired()) {
             reply[kept] = '\0';
             return kExchangeTimedOut;
         }
         char c = '\0';
-        // Each read gets the whole deadline, not the time left.
-        if (!readByte(channel, c, deadlineMs)) {
+        // Each read gets the whole deadline, not the time left; in the grace period, what is left
+        // of it.
+        if (!readByte(channel, c, late ? lateDeadline.remainingMs() : deadlineMs)) {
+            // One more read for the rest of the grace period, then the read counts as failed. (A
+            // link that fails reads at once costs two reads, never a spin.)
+            if (rules.graceMs > 0 && !graceUsed && !lateDeadline.expired()) {
+                graceUsed = true;
+                continue;
+            }
             reply[kept] = '\0';
             return kExchangeNoByte;
         }
@@ -90,43 +118,81 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
         }
         // The echo test comes before the end test: the echo ends with CR too.
         if (completesEcho(reply, kept, c, command, length)) {
+            if (rules.once != nullptr) {
+                // What came before the echo belongs to earlier commands; a prompt among it closed
+                // an answer that nobody waited for.
+                if (std::memchr(reply, '>', kept + 1 - length) != nullptr) {
+                    reply[0] = '\0';
+                    return kExchangeStrayAnswer;
+                }
+                rules.once->adapterEchoes = true;
+            }
+            echoSeen = true;
             kept = 0;
             continue;
+        }
+        if (echoFirst && !echoSeen && c == '>') {
+            reply[kept] = '\0';
+            return kExchangeStrayAnswer;
         }
         if (kept + 1 >= replySize) {
             reply[kept] = '\0';
             return kReplyTooLong;
         }
         reply[kept++] = c;
-        if (c == endChar) {
+        if (c == endChar && (echoSeen || !echoFirst)) {
             reply[kept] = '\0';
             return static_cast<int>(kept);
         }
     }
 }
 
-}  // namespace
-
-int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                    int deadlineMs, int writeTimeoutMs) {
-    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>');
-}
-
-int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                        int deadlineMs, int writeTimeoutMs) {
-    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '\r');
-}
-
-int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                      int deadlineMs, int writeTimeoutMs) {
+int retryExchange(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                  int deadlineMs, int writeTimeoutMs, ExactlyOnce* once) {
     int result = kExchangeTimedOut;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        result = exchangeCommand(channel, command, reply, replySize, deadlineMs, writeTimeoutMs);
-        if (result >= 0) {
+        const ExchangeRules rules{once, once != nullptr && attempt == 0 ? once->graceMs : 0};
+        result = exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>',
+                               rules);
+        if (result >= 0 || result == kExchangeStrayAnswer) {
             break;
         }
     }
     return result;
+}
+
+}  // namespace
+
+int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                    int deadlineMs, int writeTimeoutMs) {
+    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>', {});
+}
+
+int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                        int deadlineMs, int writeTimeoutMs) {
+    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '\r', {});
+}
+
+int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                      int deadlineMs, int writeTimeoutMs) {
+    return retryExchange(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, nullptr);
+}
+
+int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                    int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>',
+                         {&once, once.graceMs});
+}
+
+int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                        int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+    return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '\r',
+                         {&once, once.graceMs});
+}
+
+int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                      int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+    return retryExchange(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, &once);
 }
 
 int sendCommand(Channel& channel, const char* command, int writeTimeoutMs) {
@@ -136,6 +202,27 @@ int sendCommand(Channel& channel, const char* command, int writeTimeoutMs) {
     }
     channel.purge();
     return writeCommand(channel, command, length, writeTimeoutMs) ? 0 : -1;
+}
+
+int sendCommandAfterStrayCheck(Channel& channel, const char* command, int writeTimeoutMs) {
+    if (textLength(command) > 0 && takeStrayAnswer(channel)) {
+        return kExchangeStrayAnswer;
+    }
+    return sendCommand(channel, command, writeTimeoutMs);
+}
+
+bool takeStrayAnswer(Channel& channel) {
+    for (std::size_t looked = 0; looked < kMostStrayBytes; ++looked) {
+        char c = '\0';
+        if (!readByte(channel, c, 0)) {
+            return false;
+        }
+        if (!isLineEndOrPrompt(c)) {
+            return true;
+        }
+    }
+    // That much input without any text is no answer, but not a quiet link either.
+    return true;
 }
 
 int readPromptReply(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs) {

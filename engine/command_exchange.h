@@ -24,6 +24,29 @@ inline constexpr int kExchangeTimedOut = -1;  // empty command, or the overall d
 inline constexpr int kExchangeWriteFailed = -2;
 inline constexpr int kExchangeNoByte = -3;  // one read got no byte within its timeout
 inline constexpr int kReplyTooLong = -4;    // the reply did not fit the caller's buffer
+// An answer came that no exchange waited for: the adapter may have acted on a command twice.
+inline constexpr int kExchangeStrayAnswer = -5;
+
+// Exactly once. A line or record that the adapter stores twice shifts every later one, and its
+// answers carry no sequence number, so the exchanges that send them follow stricter rules, given
+// by an ExactlyOnce that lives as long as the download (it learns whether the adapter echoes):
+//   - Before the command is written, input that is still waiting and holds any character but CR,
+//     LF, NUL and ">" is an answer nobody waited for: kExchangeStrayAnswer, nothing is written.
+//     (The rest of a line-mode answer, "\r>", is not.)
+//   - When the deadline passes without a complete answer, reading goes on for `graceMs` more, and
+//     a complete answer then is the answer to the command already sent. A silent link costs that
+//     much more per attempt.
+//   - Every answer of an echoing adapter begins with the echo of its command, so a prompt that
+//     arrives before the echo of the command just written closes an earlier command's answer:
+//     kExchangeStrayAnswer. Once an answer came with its echo (`adapterEchoes`), an answer counts
+//     only after its echo; an adapter that never echoes is judged by the other two rules alone.
+// A download that meets kExchangeStrayAnswer cannot know what the adapter stored and must stop.
+inline constexpr int kLateAnswerGraceMs = 3000;
+
+struct ExactlyOnce {
+    int graceMs = kLateAnswerGraceMs;
+    bool adapterEchoes = false;
+};
 
 // 1 or more: reply length including its final ">"; -1 empty command or deadline passed; -2 write
 // failed; -3 a read got no byte in time; -4 the reply did not fit. The input is purged first; the
@@ -38,8 +61,22 @@ int exchangeCommandLine(Channel& channel, const char* command, char* reply, std:
 // Up to three exchangeCommand calls, no pause; the first result of 0 or more, else the third's.
 int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
                       int deadlineMs, int writeTimeoutMs);
+// The same three under the exactly-once rules. exchangeWithRetry gives the grace period to its
+// first attempt only (a late answer after a resend would be a second copy anyway) and stops at
+// kExchangeStrayAnswer without a further attempt.
+int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                    int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
+int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                        int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
+int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
+                      int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
 // Purges, then writes the whole command. 0 when written; -1 empty command or failed write.
 int sendCommand(Channel& channel, const char* command, int writeTimeoutMs);
+// As sendCommand, but first looks for an answer nobody waited for: kExchangeStrayAnswer then.
+int sendCommandAfterStrayCheck(Channel& channel, const char* command, int writeTimeoutMs);
+// Whether input already waiting holds an answer nobody waited for (a character other than CR, LF,
+// NUL and ">"). Looks without waiting; the bytes it looked at are consumed.
+bool takeStrayAnswer(Channel& channel);
 // Keeps the echo, drops CR, LF and NUL. 1 or more: length including ">"; -1 a read got no byte
 // within `byteTimeoutMs`; -4 the reply did not fit. No overall time limit.
 int readPromptReply(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs);

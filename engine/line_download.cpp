@@ -51,11 +51,6 @@ constexpr int kLastSendingProgress = 95;
 constexpr char kStopFailedText[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
-bool lineTypeSendable(const HexLine& line) {
-    return line.fits() && line.text[0] == '0' &&
-           (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
-}
-
 // The line-failure text for a sendLinePair result, with the count of lines sent so far.
 void reportPairFailure(UpdateJob& job, int result, int linesSent) {
     const char* format = "**Failed** Sending error on %d line!\r\n";
@@ -71,14 +66,20 @@ void reportPairFailure(UpdateJob& job, int result, int linesSent) {
     job.reportFailure(text);
 }
 
+// The sendLinePair result for a failed send: the stray answer stops the download.
+int sendFailure(int result) {
+    return result == kExchangeStrayAnswer ? kPairStrayAnswer : -1;
+}
+
 // Line A of a pair: 0 when taken within its first four sends, else a sendLinePair result.
-int sendFirstLine(Channel& channel, const HexLine& line, char* reply) {
+int sendFirstLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
     for (int sends = 1; sends <= kMostSends; ++sends) {
         if (!lineTypeSendable(line)) {
             return -2;
         }
-        if (sendLine(channel, line.text, reply, kLineReplySize) < 0) {
-            return -1;
+        const int sent = sendLine(channel, line.text, reply, kLineReplySize, once);
+        if (sent < 0) {
+            return sendFailure(sent);
         }
         if (contains(reply, "...\r")) {
             return sends <= kSendsInTime ? 0 : -1;
@@ -92,13 +93,14 @@ int sendFirstLine(Channel& channel, const HexLine& line, char* reply) {
 
 // Line B of a pair: 0 when finished ("OK\r" or "RepBlock\r", the answer left in `reply`) within
 // its first four sends, else a sendLinePair result.
-int sendSecondLine(Channel& channel, const HexLine& line, char* reply) {
+int sendSecondLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
     for (int sends = 1; sends <= kMostSends; ++sends) {
         if (!lineTypeSendable(line)) {
             return -2;
         }
-        if (sendLine(channel, line.text, reply, kLineReplySize) < 0) {
-            return -1;
+        const int sent = sendLine(channel, line.text, reply, kLineReplySize, once);
+        if (sent < 0) {
+            return sendFailure(sent);
         }
         if (contains(reply, "RepPack\r")) {
             continue;
@@ -121,26 +123,42 @@ int dotlessNumber(const char* version) {
 
 }  // namespace
 
+bool lineTypeSendable(const HexLine& line) {
+    return line.fits() && line.text[0] == '0' &&
+           (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
+}
+
 int requestStart(Channel& channel, char* reply, std::size_t replySize) {
     return exchangeWithRetry(channel, "QXUPDT03\r", reply, replySize, kExchangeMs, kExchangeMs);
 }
 
-int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize) {
+int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize,
+             ExactlyOnce& once) {
     // "QXBL", up to 253 digits after the type, CR and the terminator.
     char command[4 + kLineCapacity + 2];
     const char* body = (line[0] != '\0' && line[1] != '\0') ? line + 2 : "";
     std::snprintf(command, sizeof(command), "QXBL%s\r", body);
-    return exchangeWithRetry(channel, command, reply, replySize, kExchangeMs, kExchangeMs);
+    return exchangeWithRetry(channel, command, reply, replySize, kExchangeMs, kExchangeMs, once);
+}
+
+int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize) {
+    ExactlyOnce once;
+    return sendLine(channel, line, reply, replySize, once);
 }
 
 int sendLinePair(Channel& channel, const LinePair& pair) {
+    ExactlyOnce once;
+    return sendLinePair(channel, pair, once);
+}
+
+int sendLinePair(Channel& channel, const LinePair& pair, ExactlyOnce& once) {
     char reply[kLineReplySize] = {};
     for (int blockRepeats = 0;;) {
-        int result = sendFirstLine(channel, pair.a, reply);
+        int result = sendFirstLine(channel, pair.a, reply, once);
         if (result < 0) {
             return result;
         }
-        result = sendSecondLine(channel, pair.b, reply);
+        result = sendSecondLine(channel, pair.b, reply, once);
         if (result < 0) {
             return result;
         }
@@ -161,6 +179,7 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
     bool resend = false;
     LinePair pair;
     int failure = 0;
+    ExactlyOnce once;
 
     for (;;) {
         if (job.stopRequested()) {
@@ -178,7 +197,7 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
             position = readHexLine(data, size, position, pair.b.text, kLineCapacity, pair.b.digits);
         }
 
-        const int result = sendLinePair(channel, pair);
+        const int result = sendLinePair(channel, pair, once);
         if (result >= 0) {
             linesSent += 2;
             int progress = static_cast<int>(linesSent * progressStep + 5.0);
@@ -191,6 +210,12 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
             continue;
         }
         reportPairFailure(job, result, linesSent);
+        if (result == kPairStrayAnswer) {
+            // The adapter acted on a line command whose answer nobody waited for: it may hold a
+            // line twice, and no resend can tell or mend that.
+            failure = kLinesStrayAnswer;
+            break;
+        }
         if (result == -4) {
             failure = -4;
             break;
@@ -208,8 +233,9 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
 }
 
 int finishDownload(Channel& channel) {
-    if (sendCommand(channel, "QXFL\r", kExchangeMs) < 0) {
-        return -1;
+    const int sent = sendCommandAfterStrayCheck(channel, "QXFL\r", kExchangeMs);
+    if (sent < 0) {
+        return sent == kExchangeStrayAnswer ? kExchangeStrayAnswer : -1;
     }
     char reply[kLineReplySize] = {};
     if (readPromptReply(channel, reply, sizeof(reply), kExchangeMs) < 0) {
@@ -346,6 +372,12 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
     job.reportProgress(99);
 
     int finished = finishDownload(channel);
+    if (finished == kExchangeStrayAnswer) {
+        // An answer to a line came after the last one was taken: the adapter may hold it twice.
+        // Closing the download would make that image its firmware.
+        job.reportFailure(kStopFailedText);
+        return -1;
+    }
     if (finished < 0) {
         sleepMs(kFinishRetryWaitMs);
         finished = recoverFinish(channel);

@@ -68,6 +68,12 @@ void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes);
 bool decodeFamily1Record(const char* text, std::size_t digits, std::size_t header,
                          std::uint8_t* bytes, std::size_t& dataLength);
 
+// Whether the family-2 line that runs from `start` to `next` in `data`, with its hex digits in
+// `text` (as readHexLine gave them), is sound: 136 hex digits and exactly one line end, and the
+// low 8 bits of its 68 bytes' sum are 0xFF.
+bool family2LineIsSound(const std::uint8_t* data, std::int32_t start, std::int32_t next,
+                        const char* text, std::size_t digits);
+
 // 1 when the file is a sound file of that family, else a negative code:
 //   family 1: -1 no information record or byte total mismatch; -2 a record's length above 130,
 //             checksum mismatch, a line with fewer digits than its length requires or more than

@@ -151,6 +151,20 @@ int checkFamily1File(UpdateFile& file) {
     }
 }
 
+bool family2LineIsSound(const std::uint8_t* data, std::int32_t start, std::int32_t next,
+                        const char* text, std::size_t digits) {
+    if (!isSoundFamily2Line(data, start, next, digits)) {
+        return false;
+    }
+    std::uint8_t bytes[kLineBytes];
+    decodeHexText(text, kMaxFamily2Digits, bytes);
+    std::uint8_t sum = 0;
+    for (std::uint8_t b : bytes) {
+        sum = static_cast<std::uint8_t>(sum + b);
+    }
+    return sum == 0xFF;
+}
+
 int checkFamily2File(UpdateFile& file) {
     const std::uint8_t* data = file.data.data();
     const std::int32_t size = usableSize(file);
@@ -165,18 +179,11 @@ int checkFamily2File(UpdateFile& file) {
         const std::int32_t start = position;
         position = readHexLine(data, size, position, text, sizeof text, digits);
         ++file.lineCount;
-        if (!isSoundFamily2Line(data, start, position, digits)) {
+        if (!family2LineIsSound(data, start, position, text, digits)) {
             return -1;
         }
         const bool info = std::memcmp(text + 2, "FFF1", 4) == 0;
         decodeHexText(text, kMaxFamily2Digits, bytes);
-        std::uint8_t sum = 0;
-        for (std::uint8_t b : bytes) {
-            sum = static_cast<std::uint8_t>(sum + b);
-        }
-        if (sum != 0xFF) {
-            return -1;
-        }
         const std::size_t counted = info ? kTotalAt : kLineBytes;
         for (std::size_t i = 0; i < counted; ++i) {
             total += bytes[i];

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/command_exchange.h"
+#include "engine/download_preflight.h"
 #include "engine/flows.h"
 
 namespace korvane {
@@ -135,6 +136,14 @@ JobOutcome UpdateJob::runUpdate(int slot) {
         if (firstFailure_.empty()) {
             firstFailure_ = kFormatErrorText;
         }
+        return endedWithout();
+    }
+
+    // A line or record the download would refuse or the adapter could not take is refused now,
+    // before anything is sent, rather than half way through the download.
+    if (firstUnsendableLine(file_) > 0) {
+        reportFailure(unsendableFileText(file_));
+        releaseFileBuffer();
         return endedWithout();
     }
 

@@ -7,7 +7,8 @@
 // Properties: no memory or undefined-behaviour fault, and the reply buffer is exactly as large as
 // the routine is told, so any write past it is caught; results are one of the documented codes;
 // the reply is always terminated inside the buffer; a success carries the documented ending and
-// length; exchangeWithRetry writes at most three times.
+// length; exchangeWithRetry writes at most three times; the exactly-once variants also give
+// kExchangeStrayAnswer, and nothing else new.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -52,16 +53,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* command = c.command.c_str();
     const std::size_t commandLength = std::strlen(command);
 
+    ExactlyOnce once;
+    once.adapterEchoes = c.knownToEcho;
     int result = 0;
     switch (c.routine) {
         case ExchangeRoutine::kCommand:
         case ExchangeRoutine::kCommandLine: {
             const bool line = c.routine == ExchangeRoutine::kCommandLine;
-            result = line ? exchangeCommandLine(channel, command, reply, c.replySize, c.deadlineMs,
-                                                c.writeTimeoutMs)
-                          : exchangeCommand(channel, command, reply, c.replySize, c.deadlineMs,
-                                            c.writeTimeoutMs);
-            FUZZ_CHECK(result >= 1 || knownFailure(result));
+            if (c.exactlyOnce) {
+                result = line ? exchangeCommandLine(channel, command, reply, c.replySize,
+                                                    c.deadlineMs, c.writeTimeoutMs, once)
+                              : exchangeCommand(channel, command, reply, c.replySize, c.deadlineMs,
+                                                c.writeTimeoutMs, once);
+            } else {
+                result = line ? exchangeCommandLine(channel, command, reply, c.replySize,
+                                                    c.deadlineMs, c.writeTimeoutMs)
+                              : exchangeCommand(channel, command, reply, c.replySize, c.deadlineMs,
+                                                c.writeTimeoutMs);
+            }
+            FUZZ_CHECK(result >= 1 || knownFailure(result) ||
+                       (c.exactlyOnce && result == kExchangeStrayAnswer));
             if (reply == nullptr) {
                 FUZZ_CHECK(result == kReplyTooLong && channel.writes().empty());
                 break;
@@ -79,9 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case ExchangeRoutine::kWithRetry: {
-            result = exchangeWithRetry(channel, command, reply, c.replySize, c.deadlineMs,
-                                       c.writeTimeoutMs);
-            FUZZ_CHECK(result >= 1 || knownFailure(result));
+            result = c.exactlyOnce ? exchangeWithRetry(channel, command, reply, c.replySize,
+                                                       c.deadlineMs, c.writeTimeoutMs, once)
+                                   : exchangeWithRetry(channel, command, reply, c.replySize,
+                                                       c.deadlineMs, c.writeTimeoutMs);
+            FUZZ_CHECK(result >= 1 || knownFailure(result) ||
+                       (c.exactlyOnce && result == kExchangeStrayAnswer));
             FUZZ_CHECK(channel.writes().size() <= 3);
             if (reply != nullptr) {
                 checkReply(reply, c.replySize);

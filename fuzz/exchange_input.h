@@ -4,7 +4,9 @@
 //
 //   byte 0      routine (modulo 5, see ExchangeRoutine)
 //   bytes 1-2   reply buffer size (big-endian, modulo 1100; 0 is a valid case)
-//   byte 3      bit 0: the adapter echoes; bits 1-4: virtual milliseconds per delivered byte
+//   byte 3      bit 0: the adapter echoes; bits 1-4: virtual milliseconds per delivered byte;
+//               bit 5: the exactly-once rules (ExactlyOnce) for the three exchanges; bit 6: with
+//               them, the adapter is already known to echo
 //   bytes 4-5   deadline / per-byte timeout in ms (modulo 6000)
 //   byte 6      command: below the table's size one of the adapter commands the flows send,
 //               otherwise a length byte and that many bytes of command text follow
@@ -42,6 +44,8 @@ inline constexpr std::array<const char*, 14> kExchangeCommands = {
 
 struct ExchangeCase {
     ExchangeRoutine routine = ExchangeRoutine::kCommand;
+    bool exactlyOnce = false;
+    bool knownToEcho = false;
     std::size_t replySize = 0;
     int deadlineMs = 0;
     int writeTimeoutMs = 0;
@@ -58,6 +62,8 @@ inline ExchangeCase readExchangeCase(const std::uint8_t* data, std::size_t size)
     const std::uint8_t flags = input.byte();
     c.script.echo = (flags & 1) != 0;
     c.script.byteDelayMs = (flags >> 1) & 0x0F;
+    c.exactlyOnce = (flags & 0x20) != 0;
+    c.knownToEcho = (flags & 0x40) != 0;
     c.deadlineMs = input.word() % 6000;
     c.writeTimeoutMs = c.deadlineMs;
     c.byteTimeoutMs = c.deadlineMs;

@@ -10,7 +10,10 @@
 #    the emulated adapter (korvane-adapter-sim, another process) over TCP loopback, under
 #    /usr/bin/time, BENCH_UPDATES times (default 3): wall time, CPU seconds and peak memory of
 #    the updater's process alone.
-# 3. build/bench/results.md: the table the README quotes, with the date and the machine.
+# 3. The TCP path side by side with a minimal blocking client (scripts/bench-tcp-side-by-side.sh,
+#    BENCH_ROUNDS rounds, default 7, alternating).
+# 4. build/bench/results.md: the table the README quotes, with the date, the machine and how
+#    loaded it was; the ratios the targets are stated in are printed last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +23,7 @@ out=${BENCH_OUT:-build/bench}
 updates=${BENCH_UPDATES:-3}
 mkdir -p "$out"
 
-for tool in korvane-fw korvane-make-update korvane-adapter-sim; do
+for tool in korvane-fw korvane-make-update korvane-adapter-sim korvane-bench-client; do
     if [ ! -x "$bin/$tool" ]; then
         echo "bench: $bin/$tool is missing; build first (make build)" >&2
         exit 1
@@ -30,6 +33,8 @@ if [ ! -x /usr/bin/time ]; then
     echo "bench: /usr/bin/time is missing (Debian package 'time'; make deps installs it)" >&2
     exit 1
 fi
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # 1. Google Benchmarks.
 benchmarks=()
@@ -62,15 +67,7 @@ json_field() {
 # 2. One update as the user runs it, measured from outside.
 echo "== korvane-fw update: ${updates} updates of a 4,000-line family-2 file over TCP"
 work=$(mktemp -d)
-adapter_pid=""
-cleanup() {
-    if [ -n "$adapter_pid" ] && kill -0 "$adapter_pid" 2>/dev/null; then
-        kill -INT "$adapter_pid" 2>/dev/null || true
-        wait "$adapter_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/bench_common.sh
 
 file=$work/bench-update.hex
 "$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
@@ -78,35 +75,27 @@ file=$work/bench-update.hex
 lines=$(grep -c '' "$file")
 runs=()
 for i in $(seq 1 "$updates"); do
-    "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 2 >"$work/adapter.out" 2>&1 &
-    adapter_pid=$!
-    address=""
-    for _ in $(seq 1 100); do
-        address=$(sed -n 's/^tcp //p' "$work/adapter.out" | head -n 1)
-        if [ -n "$address" ] || ! kill -0 "$adapter_pid" 2>/dev/null; then break; fi
-        sleep 0.05
-    done
-    if [ -z "$address" ]; then
-        echo "bench: the emulated adapter did not start" >&2
-        cat "$work/adapter.out" >&2
-        exit 1
-    fi
+    start_adapter "$work/adapter.err"
     /usr/bin/time -f "%e %U %S %M" -o "$work/time.$i" \
         "$bin/korvane-fw" update --tcp "$address" --file "$file" --progress=none >"$work/update.$i" 2>&1 ||
         { echo "bench: update $i failed" >&2; cat "$work/update.$i" >&2; exit 1; }
-    kill -INT "$adapter_pid"
-    wait "$adapter_pid" || true
-    adapter_pid=""
+    stop_adapter
     runs+=("$(tail -n 1 "$work/time.$i")")
     echo "update $i: $(tail -n 1 "$work/time.$i" | awk '{printf "%.2f s wall, %.2f s CPU, %d KiB peak", $1, $2 + $3, $4}')"
 done
 # Medians over the runs.
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 wall=$(printf '%s\n' "${runs[@]}" | awk '{print $1}' | median)
 cpu=$(printf '%s\n' "${runs[@]}" | awk '{printf "%.3f\n", $2 + $3}' | median)
 peak=$(printf '%s\n' "${runs[@]}" | awk '{print $4}' | median)
 
-# 3. The record.
+# 3. Side by side with the minimal client.
+echo "== TCP path side by side with a minimal blocking client"
+BENCH_OUT=$out scripts/bench-tcp-side-by-side.sh "$build" "${BENCH_ROUNDS:-7}"
+side=$out/tcp_side_by_side.txt
+side_value() { sed -n "s/^$1 //p" "$side" 2>/dev/null | head -n 1; }
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# 4. The record.
 e2e=$out/bench_e2e.json
 tcp_lines=$(json_field "$e2e" Family2TcpLoopback units_per_s)
 ratio_115200=$(json_field "$e2e" Family2PtyWireTime115200 ratio_to_link_bound)
@@ -118,6 +107,10 @@ exchange_ns=$(json_field "$out/exchange_bench.json" BM_LineCommandWithEcho real_
 tcp_rtt_us=$(json_field "$out/channel_bench.json" BM_TcpRoundTripChannel real_time)
 
 num() { awk -v v="$1" -v f="$2" 'BEGIN { if (v == "n/a" || v == "") print "n/a"; else printf f, v }'; }
+# The share of the wire's own speed: the lower bound divided by the time taken.
+efficiency() { awk -v v="$1" 'BEGIN { if (v == "n/a" || v == "" || v <= 0) print "n/a"; else printf "%.3f", 1 / v }'; }
+eff_2m=$(efficiency "$ratio_2m")
+eff_115200=$(efficiency "$ratio_115200")
 cpu_name=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 {
     echo "# Performance record"
@@ -125,21 +118,43 @@ cpu_name=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores of ${cpu_name:-unknown CPU}, $(uname -sr)," \
         "$(g++ --version | head -n 1), release build (RelWithDebInfo)."
     echo
+    echo "Load average (1, 5, 15 min) before: $load_before; after: $load_after."
+    echo
+    echo "Side by side in this run (alternating rounds, medians; a ratio of 1.00 is as fast as the"
+    echo "yardstick):"
+    echo
+    echo "| Measure | Ratio |"
+    echo "|---|---|"
+    echo "| Family-2 line phase over TCP loopback, korvane-fw / minimal blocking client, lines per second | $(side_value ratio) |"
+    echo "| The same, median time per line (client / korvane-fw) | $(side_value line_ratio) |"
+    echo "| Family 1 over a pty at 2 Mbps, share of the wire's speed (lower bound / transfer time) | $eff_2m |"
+    echo "| Family 2 over a pty at 115200 baud, share of the wire's speed | $eff_115200 |"
+    echo
+    echo "Absolute figures (this machine, this load):"
+    echo
     echo "| Measure | Value |"
     echo "|---|---|"
-    echo "| Family-2 lines per second over TCP loopback (4,000-line file, emulated adapter) | $(num "$tcp_lines" '%.0f') |"
-    echo "| Transfer time / wire lower bound, family 2 over a pty at 115200 baud (median exchange) | $(num "$ratio_115200" '%.2f') ($(num "$median_115200" '%.2f')) |"
-    echo "| Transfer time / wire lower bound, family 1 over a pty at 2 Mbps (median exchange) | $(num "$ratio_2m" '%.2f') ($(num "$median_2m" '%.2f')) |"
+    echo "| Family-2 line phase over TCP loopback: korvane-fw / minimal client, lines per second (median of $(side_value rounds)) | $(side_value fw_lines_per_s) / $(side_value client_lines_per_s) |"
+    echo "| The same, median µs per line | $(side_value fw_us_per_line) / $(side_value client_us_per_line) |"
+    echo "| Family-2 lines per second over TCP loopback, in-process (4,000-line file, emulated adapter) | $(num "$tcp_lines" '%.0f') |"
+    echo "| Transfer time / wire lower bound, family 2 over a pty at 115200 baud (median exchange) | $(num "$ratio_115200" '%.3f') ($(num "$median_115200" '%.3f')) |"
+    echo "| Transfer time / wire lower bound, family 1 over a pty at 2 Mbps (median exchange) | $(num "$ratio_2m" '%.3f') ($(num "$median_2m" '%.3f')) |"
     echo "| CPU seconds per update (korvane-fw, ${lines}-line family-2 file over TCP; median of ${updates}) | $(num "$cpu" '%.2f') s ($(num "$wall" '%.2f') s wall) |"
     echo "| Peak memory of that update (maximum resident set) | $(num "$peak" '%d') KiB |"
     echo "| Update-file check of a 1 MiB family-2 file | $(num "$check_ms" '%.2f') ms |"
     echo "| One line exchange with echo (scripted channel, no I/O) | $(num "$exchange_ns" '%.0f') ns |"
     echo "| Command round trip through the TCP channel (loopback) | $(num "$tcp_rtt_us" '%.1f') µs |"
     echo
-    echo "Ratios: the time from the first line or record to the last, divided by the least time the"
-    echo "bytes that crossed need at 10 bits per byte (emulator's wire-time model); 1.00 is the wire"
-    echo "itself. The fixed protocol waits (200 ms before the closing recovery, 2000 ms after a block"
-    echo "download) are not part of the transfer."
+    echo "Ratios to the wire: the time from the first line or record to the last, divided by the"
+    echo "least time the bytes that crossed need at 10 bits per byte (emulator's wire-time model);"
+    echo "1.00 is the wire itself. The fixed protocol waits (200 ms before the closing recovery,"
+    echo "2000 ms after a block download) are not part of the transfer. Lines per second count"
+    echo "every moment the machine gave to other work against the program measured; the median"
+    echo "time per line does not."
 } >"$out/results.md"
 echo
 cat "$out/results.md"
+echo
+echo "TCP ratio (korvane-fw / minimal client): $(side_value ratio) (per line $(side_value line_ratio));" \
+    "family 1 at 2 Mbps: $eff_2m of the wire; family 2 at 115200: $eff_115200 of the wire" \
+    "(load average $load_before before, $load_after after)"

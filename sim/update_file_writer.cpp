@@ -129,7 +129,9 @@ GeneratedUpdateFile makeFamily2(const UpdateFileRecipe& recipe) {
     // Sound files have an even line count (data lines + info line).
     const bool oddWanted = recipe.defect == Defect::OddLineCount;
     const bool fillerLine = ((dataLines + 1) % 2 == 1) != oddWanted;
-    const std::size_t extra = recipe.defect == Defect::RecordsAfterInfo ? 2 : 0;
+    const bool linesAfterInfo =
+        recipe.defect == Defect::RecordsAfterInfo || recipe.defect == Defect::Type03AfterInfo;
+    const std::size_t extra = linesAfterInfo ? 2 : 0;
     if (dataLines + (fillerLine ? 1 : 0) + extra > kMaxDataLines) {
         out.error = "payload too large for one family-2 file";
         return out;
@@ -184,6 +186,11 @@ GeneratedUpdateFile makeFamily2(const UpdateFileRecipe& recipe) {
     for (std::size_t i = 0; i < extra; ++i) {
         lines.push_back(family2DataLine(dataLines++, filler.data(), filler.size(), 0xEE));
     }
+    if (recipe.defect == Defect::Type03AfterInfo) {
+        Bytes& first = lines[lines.size() - extra];
+        first[0] = 0x03;
+        sealLine(first);
+    }
 
     out.lines = textsOf(lines);
     if (recipe.defect == Defect::OverlongLine) {
@@ -199,7 +206,8 @@ GeneratedUpdateFile makeFamily2(const UpdateFileRecipe& recipe) {
 
 GeneratedUpdateFile makeFamily1(const UpdateFileRecipe& recipe) {
     GeneratedUpdateFile out;
-    if (recipe.defect == Defect::OddLineCount || recipe.defect == Defect::Type03Line) {
+    if (recipe.defect == Defect::OddLineCount || recipe.defect == Defect::Type03Line ||
+        recipe.defect == Defect::Type03AfterInfo) {
         out.error = std::string(defectName(recipe.defect)) + " applies to family 2 only";
         return out;
     }
@@ -273,7 +281,7 @@ struct DefectName {
     const char* name;
 };
 
-constexpr std::array<DefectName, 10> kDefectNames = {{
+constexpr std::array<DefectName, 11> kDefectNames = {{
     {Defect::None, "none"},
     {Defect::BadChecksum, "bad-checksum"},
     {Defect::BadByteTotal, "bad-byte-total"},
@@ -284,6 +292,7 @@ constexpr std::array<DefectName, 10> kDefectNames = {{
     {Defect::RecordsAfterInfo, "records-after-info"},
     {Defect::OverlongLine, "overlong-line"},
     {Defect::StringOverrun, "string-overrun"},
+    {Defect::Type03AfterInfo, "type-03-after-info"},
 }};
 
 }  // namespace

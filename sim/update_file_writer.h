@@ -54,6 +54,8 @@ enum class Defect {
                          // (F1: padded with "0" to 272 digits, F2: 138 digits): format error
     StringOverrun,       // the last string's length byte claims one character more than the
                          // record holds before the byte total: format error
+    Type03AfterInfo,     // F2 only: as RecordsAfterInfo, but the first line after the info line
+                         // has record kind 03; sound for the check, refused before download mode
 };
 
 struct UpdateFileRecipe {

@@ -13,7 +13,8 @@ bool FuzzChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     }
     ++reads_;
     const std::size_t wanted = static_cast<std::size_t>(count);
-    if (echoed_.size() + (script_.stream.size() - streamAt_) < wanted) {
+    const std::size_t streamed = timeoutMs > 0 ? script_.stream.size() - streamAt_ : 0;
+    if (echoed_.size() + streamed < wanted) {
         advanceVirtualClock(timeoutMs);
         return false;
     }

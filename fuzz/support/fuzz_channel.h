@@ -4,7 +4,9 @@
 // in order; once it runs out every read fails at once, as if its whole timeout had passed (the
 // virtual clock moves by that timeout, no real time passes). Optionally every written command
 // comes back first, as from an adapter with its echo on. Writes and baud-rate changes fail where
-// the script's masks say so.
+// the script's masks say so. The stream's bytes take time to arrive: a read that may not wait (a
+// budget of 0) gets only the echo, so the look for input still waiting before a command finds
+// none of the stream.
 
 #include <cstdint>
 #include <deque>

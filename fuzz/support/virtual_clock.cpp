@@ -45,7 +45,12 @@ void sleepMs(int ms) {
     fuzz::advanceVirtualClock(ms);
 }
 
-Deadline::Deadline(int budgetMs) : end_(virtualTimePoint(now + budgetMs)) {}
+Deadline::Deadline(int budgetMs)
+    : end_(virtualTimePoint(now + budgetMs)), coarseEndMs_(now + budgetMs) {}
+
+bool Deadline::expired() const {
+    return remainingMs() < 1;
+}
 
 int Deadline::remainingMs() const {
     using namespace std::chrono;

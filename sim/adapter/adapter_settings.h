@@ -66,6 +66,12 @@ struct FaultPlan {
     // Time to write one line or record into flash: delays the answer (not the echo) of every
     // "QXBL" and "QXDLDT" command.
     int lineDelayMs = 0;
+    // The link stalls for `stallMs` when the line command with number `stallAtLine` arrives
+    // (counted as `dropAtLine` counts): that command and everything that arrives during the stall
+    // get their echo and answer only when it ends, in order, as a link that carries on after a
+    // pause delivers them. The adapter acts on every one of them.
+    int stallAtLine = 0;
+    int stallMs = 0;
 };
 
 // Everything that makes one emulated adapter. Empty texts take the model's default.

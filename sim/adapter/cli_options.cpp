@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -155,6 +156,7 @@ const char* usageText() {
            "  --drop-at-line K         close the link when line command K arrives\n"
            "  --refuse-baud            refuse \"QX DLBD 02\"\n"
            "  --line-delay MS          flash write time per line or record\n"
+           "  --stall K:MS             the link stalls for MS ms when line command K arrives\n"
            "Exit status: 0 the last update completed, 1 it did not, 3 no update was started,\n"
            "2 bad arguments or the link could not be set up.\n";
 }
@@ -230,6 +232,17 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
     number(app, "--drop-at-line", 1, INT_MAX, faults.dropAtLine);
     flag(app, "--refuse-baud", [&] { faults.refuseBaudSwitch = true; });
     number(app, "--line-delay", 0, kMostLineDelayMs, faults.lineDelayMs);
+    text(app, "--stall", [&](const std::string& value) {
+        int at = 0;
+        int ms = 0;
+        char rest = '\0';
+        if (std::sscanf(value.c_str(), "%d:%d%c", &at, &ms, &rest) != 2 || at < 1 || ms < 0 ||
+            ms > kMostLineDelayMs) {
+            throw CLI::ValidationError("--stall", "wants K:MS, got " + value);
+        }
+        faults.stallAtLine = at;
+        faults.stallMs = ms;
+    });
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> args(argv, argv + argc);

@@ -153,7 +153,12 @@ void EmulatedAdapter::handleCommand(const std::string& text, bool overlong, std:
             dropQueued_ = true;
             return;
         }
+        if (faults.stallAtLine > 0 && lineCommands_ == faults.stallAtLine) {
+            stallEndNs_ = atNs + std::int64_t{std::max(faults.stallMs, 0)} * kNsPerMs;
+        }
     }
+    // During a stall nothing comes back before it ends.
+    atNs = std::max(atNs, stallEndNs_);
     const bool echoed = echo_;
     if (faults.floodAtCommand == number) {
         Reply flood;

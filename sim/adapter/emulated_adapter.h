@@ -106,8 +106,9 @@ private:
     std::int64_t lastArrivalNs_ = 0;
 
     OutputQueue output_;
-    bool dropQueued_ = false;   // the drop fault fired; input is ignored until the link closes
-    bool dropReached_ = false;  // everything before the drop has been collected
+    std::int64_t stallEndNs_ = 0;  // output of commands arriving before this waits until it
+    bool dropQueued_ = false;      // the drop fault fired; input is ignored until the link closes
+    bool dropReached_ = false;     // everything before the drop has been collected
 
     // Faults still to fire, by position.
     std::map<int, int> repPackLeft_;

@@ -188,29 +188,60 @@ TEST(QueuePump, AFullReceiveQueueHoldsInputBackUntilReadFrom) {
     EXPECT_EQ(got, test::patternBytes(250));
 }
 
-TEST(QueuePump, EndedInputDoesNotKeepThePumpBusy) {
+TEST(QueuePump, EndedInputLosesTheLinkWithoutKeepingThePumpBusy) {
     PumpRig rig;
+    rig.link.feed({'a', 'b'});
     rig.link.hangUp();
-    std::uint8_t byte = 0;
-    EXPECT_FALSE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, &byte, 1, 300));
-    // A busy pump would have waited thousands of times in 300 ms; an idle one a handful.
+    std::uint8_t got[2] = {};
+    // What came before the end is still served; after it, reads and writes fail.
+    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 2, 5000));
+    EXPECT_EQ(got[1], 'b');
+    EXPECT_FALSE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 1, 300));
+    EXPECT_TRUE(rig.pump.linkLost());
+    EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, got, 1, 5000));
+    EXPECT_TRUE(rig.link.sent().empty());
+    EXPECT_TRUE(rig.tx.empty());
+    // A busy pump would have waited thousands of times; an idle one a handful.
+    sleepMs(300);
     EXPECT_LT(rig.link.waits(), 10);
-    // Sending still works after the input ended.
-    EXPECT_TRUE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 5000));
 }
 
-TEST(QueuePump, AFailedSendEndsThePumpAndLaterWritesTimeOut) {
+TEST(QueuePump, AFailedSendLosesTheLinkAndLaterWritesFail) {
     PumpRig rig;
     rig.link.refuseSends();
     const std::uint8_t byte = 7;
-    // The pump takes the byte (so this write succeeds), then its send fails and it ends.
-    writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 1000);
+    // Not taken at once, so queued; the pump's send then fails and the link is lost. The write
+    // itself may see the end before or after the pump took the byte.
+    writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 5000);
     for (int i = 0; i < 100 && !rig.pump.ended(); ++i) {
         sleepMs(10);
     }
     EXPECT_TRUE(rig.pump.ended());
-    EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 50));
-    EXPECT_EQ(rig.tx.size(), 1u);  // still queued
+    EXPECT_TRUE(rig.pump.linkLost());
+    EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 5000));
+    EXPECT_TRUE(rig.tx.empty());  // refused, not queued for a link that is gone
+    std::uint8_t got = 0;
+    EXPECT_FALSE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, &got, 1, 5000));
+}
+
+TEST(QueuePump, ASendOnlyPumpLeavesTheInputAlone) {
+    FakeLink link;
+    ByteQueue rx;
+    ByteQueue tx;
+    CriticalLock queueLock;
+    QueuePump pump(link, rx, tx, queueLock, QueuePump::Role::sendOnly);
+    link.feed({'x'});
+    link.hangUp();
+    const std::uint8_t byte = 1;
+    // Taken at once on this thread, or by the pump; either way it is sent.
+    EXPECT_TRUE(writeToQueue(tx, queueLock, &pump, &byte, 1, 5000));
+    ASSERT_TRUE(link.waitForSent(1, 5000));
+    std::uint8_t got = 0;
+    ASSERT_EQ(link.receiveAvailable(&got, 1), 1);  // still there for the owner
+    EXPECT_EQ(got, 'x');
+    EXPECT_FALSE(pump.linkLost());
+    pump.markLinkLost();  // the owner found the input ended
+    EXPECT_FALSE(writeToQueue(tx, queueLock, &pump, &byte, 1, 5000));
 }
 
 TEST(QueuePumpQueues, ZeroAndNegativeCounts) {

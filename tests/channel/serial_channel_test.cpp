@@ -1,7 +1,15 @@
 #include "channel/serial_channel.h"
 
 #include <gtest/gtest.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <cerrno>
 
 #include <filesystem>
 #include <memory>
@@ -9,6 +17,7 @@
 
 #include "channel/channel_factory.h"
 #include "channel/serial_baud.h"
+#include "channel/serial_low_latency.h"
 #include "channel_test_support.h"
 
 namespace korvane {
@@ -141,6 +150,160 @@ TEST(SerialChannel, MissingBusyOrInvalidPortsDoNotOpen) {
     EXPECT_FALSE(isOpen);
     first.reset();
     auto afterClose = openOn(pty, 115200, "direct");  // released with the first channel
+}
+
+// Whether the line is held for exclusive use (TIOCEXCL), as the next program would find it.
+bool heldExclusively(const Pty& pty) {
+    int flag = 0;
+    return ::ioctl(pty.slave, TIOCGEXCL, &flag) == 0 && flag != 0;
+}
+
+// What an ordinary user's open(2) of the line gives now: 0, or its errno (EBUSY while held).
+int openAsOrdinaryUser(const Pty& pty) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(100);
+        }
+        const int fd = ::open(pty.slaveName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ::_exit(fd >= 0 ? 0 : errno);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SerialChannel, EveryWayOfClosingLetsTheNextProgramOpenThePort) {
+    struct Ending {
+        const char* name;
+        const char* mode;
+        void (*end)(std::unique_ptr<SerialChannel>&);
+    };
+    const Ending endings[] = {
+        {"close", "direct", [](std::unique_ptr<SerialChannel>& c) { c->close(); }},
+        {"destructor", "direct", [](std::unique_ptr<SerialChannel>& c) { c.reset(); }},
+        {"refused rate", "direct", [](std::unique_ptr<SerialChannel>& c) { c->setBaudRate(0); }},
+        {"close", "buffered", [](std::unique_ptr<SerialChannel>& c) { c->close(); }},
+        {"destructor", "buffered", [](std::unique_ptr<SerialChannel>& c) { c.reset(); }},
+    };
+    const bool root = ::geteuid() == 0;
+    for (const Ending& ending : endings) {
+        SCOPED_TRACE(std::string(ending.mode) + ", " + ending.name);
+        Pty pty;
+        ::fchmod(pty.slave, 0666);  // so that an ordinary user may open it when it is free
+        auto channel = openOn(pty, 115200, ending.mode);
+        EXPECT_TRUE(heldExclusively(pty));
+        if (root) {
+            EXPECT_EQ(openAsOrdinaryUser(pty), EBUSY);
+        }
+        ending.end(channel);
+        EXPECT_FALSE(heldExclusively(pty));
+        if (root) {
+            EXPECT_EQ(openAsOrdinaryUser(pty), 0);
+        }
+        // And reopening takes it again.
+        auto again = openOn(pty, 115200, ending.mode);
+        EXPECT_TRUE(heldExclusively(pty));
+    }
+}
+
+// The driver's ioctl() as the low-latency request meets it: serial settings that it hands out
+// and takes back, or refuses.
+struct FakeSerialDriver {
+    serial_struct settings{};
+    int refuseGetWith = 0;  // errno of a refused TIOCGSERIAL, 0 to accept
+    int refuseSetWith = 0;
+    std::vector<unsigned long> calls;
+
+    SerialIoctl ioctl() {
+        return [this](unsigned long request, void* argument) {
+            calls.push_back(request);
+            auto* given = static_cast<serial_struct*>(argument);
+            if (request == TIOCGSERIAL) {
+                if (refuseGetWith != 0) {
+                    errno = refuseGetWith;
+                    return -1;
+                }
+                *given = settings;
+                return 0;
+            }
+            if (request == TIOCSSERIAL) {
+                if (refuseSetWith != 0) {
+                    errno = refuseSetWith;
+                    return -1;
+                }
+                settings = *given;
+                return 0;
+            }
+            errno = ENOTTY;
+            return -1;
+        };
+    }
+};
+
+TEST(SerialLowLatency, SetsTheFlagAndKeepsEverythingElse) {
+    struct Case {
+        const char* name;
+        int flagsBefore;
+        int refuseGet;
+        int refuseSet;
+        LowLatency result;
+        std::vector<unsigned long> calls;
+        int flagsAfter;
+    };
+    const int other = ASYNC_SKIP_TEST | ASYNC_SPD_HI;
+    const Case cases[] = {
+        {"USB bridge",
+         other,
+         0,
+         0,
+         LowLatency::requested,
+         {TIOCGSERIAL, TIOCSSERIAL},
+         other | ASYNC_LOW_LATENCY},
+        {"already on",
+         other | ASYNC_LOW_LATENCY,
+         0,
+         0,
+         LowLatency::alreadyOn,
+         {TIOCGSERIAL},
+         other | ASYNC_LOW_LATENCY},
+        {"pty or Bluetooth port", other, ENOTTY, 0, LowLatency::refused, {TIOCGSERIAL}, other},
+        {"change refused", other, 0, EPERM, LowLatency::refused, {TIOCGSERIAL, TIOCSSERIAL}, other},
+        {"change not supported",
+         other,
+         0,
+         EINVAL,
+         LowLatency::refused,
+         {TIOCGSERIAL, TIOCSSERIAL},
+         other},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSerialDriver driver;
+        driver.settings.type = 4;
+        driver.settings.line = 3;
+        driver.settings.baud_base = 24000000;
+        driver.settings.custom_divisor = 7;
+        driver.settings.close_delay = 50;
+        driver.settings.flags = c.flagsBefore;
+        driver.refuseGetWith = c.refuseGet;
+        driver.refuseSetWith = c.refuseSet;
+        EXPECT_EQ(requestLowLatency(driver.ioctl()), c.result);
+        EXPECT_EQ(driver.calls, c.calls);
+        EXPECT_EQ(driver.settings.flags, c.flagsAfter);
+        // Whatever else the driver said is given back as it was.
+        EXPECT_EQ(driver.settings.type, 4);
+        EXPECT_EQ(driver.settings.line, 3);
+        EXPECT_EQ(driver.settings.baud_base, 24000000);
+        EXPECT_EQ(driver.settings.custom_divisor, 7);
+        EXPECT_EQ(driver.settings.close_delay, 50);
+    }
+}
+
+TEST(SerialLowLatency, APseudoTerminalRefusesAndStillOpens) {
+    Pty pty;
+    EXPECT_EQ(requestLowLatency(pty.slave), LowLatency::refused);
+    auto channel = openOn(pty, 115200, "direct");  // the refusal does not fail the open
 }
 
 TEST(SerialChannel, DirectModeMovesBytesBothWays) {

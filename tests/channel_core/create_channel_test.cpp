@@ -55,6 +55,36 @@ TEST(CreateChannel, MalformedDescriptorReportsTheParameterErrorAndBuildsNothing)
     }
 }
 
+TEST(CreateChannel, ARequestIsTreatedAsItsDescriptorText) {
+    struct Case {
+        PortRequest request;
+        std::vector<std::string> reports;
+        int constructions;
+    };
+    const Case cases[] = {
+        {SerialPortRequest{"COM3", 115200}, {}, 1},
+        {TcpPortRequest{"192.168.0.10", 35000}, {}, 1},
+        // A name with ":" has no descriptor text, but a request carries it whole to the channel.
+        {SerialPortRequest{"/dev/serial/by-path/pci-0000:00:14.0-port0", 9600}, {}, 1},
+        // "|" would end the descriptor's field: refused as that descriptor is.
+        {SerialPortRequest{"COM3|x", 115200}, {kParameterError}, 0},
+        {TcpPortRequest{"192.168.0.10|x", 35000}, {kParameterError}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(portDescriptorText(c.request));
+        ScriptedChannelFactory channels;
+        std::vector<std::string> reports;
+        auto channel = createChannel(c.request, channels.factory(),
+                                     [&](const char* text) { reports.emplace_back(text); });
+        EXPECT_EQ(channel != nullptr, c.constructions == 1);
+        EXPECT_EQ(reports, c.reports);
+        ASSERT_EQ(channels.constructions(), c.constructions);
+        if (c.constructions == 1) {
+            EXPECT_EQ(channels.requests().at(0), c.request);
+        }
+    }
+}
+
 TEST(CreateChannel, ExtraFieldsAndPartsAreIgnored) {
     for (const char* descriptor : {"com|COM3:115200|extra", "com|COM3:115200:1"}) {
         SCOPED_TRACE(descriptor);

@@ -67,7 +67,7 @@ public:
         }
     }
 
-    void interrupt() { ::kill(pid_, SIGINT); }
+    void interrupt(int signal = SIGINT) { ::kill(pid_, signal); }
 
     Finished wait() {
         Finished result;
@@ -180,27 +180,53 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     }
 }
 
-TEST(Cli, CtrlCStopsTheUpdateAndNeverReportsSuccess) {
-    sim::AdapterSettings settings;
-    settings.model = sim::kModelZnb5411;
-    settings.faults.lineDelayMs = 20;  // about 2 s for the whole file
-    EmulatedLink adapter(settings, Link::Tcp);
-    ASSERT_TRUE(adapter.started()) << adapter.error();
-    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 6400));
+// Ctrl-C, SIGTERM and SIGHUP each stop the update with its stop text and 128 + the signal's
+// number; the JSON end lines still come.
+TEST(Cli, SignalsStopTheUpdateAndNeverReportSuccess) {
+    struct Case {
+        int signal;
+        int status;
+        bool json;
+    };
+    for (const Case& c :
+         {Case{SIGINT, 130, false}, Case{SIGTERM, 143, false}, Case{SIGHUP, 129, true}}) {
+        SCOPED_TRACE(c.signal);
+        sim::AdapterSettings settings;
+        settings.model = sim::kModelZnb5411;
+        settings.faults.lineDelayMs = 20;  // about 2 s for the whole file
+        EmulatedLink adapter(settings, Link::Tcp);
+        ASSERT_TRUE(adapter.started()) << adapter.error();
+        const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 6400));
 
-    Program program({"update", "--port", adapter.descriptor(), "--file", update.path});
-    ASSERT_TRUE(adapter.server().waitUntil(
-        [](const sim::AdapterStatus& status) { return status.lineCommands >= 6; }, 20000));
-    program.interrupt();
-    const Finished run = program.wait();
-    EXPECT_EQ(run.status, 130);
-    EXPECT_NE(run.out.find("**Failed** Request stop download fail,Upgrade again after power on!\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_EQ(run.out.find("File download finished!"), std::string::npos);
-    EXPECT_EQ(run.err.find("progress 100%"), std::string::npos);
-    EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
-    EXPECT_LT(adapter.server().status().lineCommands, 100);
+        std::vector<std::string> args = {"update", "--port", adapter.descriptor(), "--file",
+                                         update.path};
+        if (c.json) {
+            args.push_back("--progress=json");
+        }
+        Program program(args);
+        ASSERT_TRUE(adapter.server().waitUntil(
+            [](const sim::AdapterStatus& status) { return status.lineCommands >= 6; }, 20000));
+        program.interrupt(c.signal);
+        const Finished run = program.wait();
+        EXPECT_EQ(run.status, c.status);
+        if (c.json) {
+            EXPECT_NE(run.out.find(R"("kind":"result","result":"cut_short","outcome":"stopped")"),
+                      std::string::npos)
+                << run.out;
+            EXPECT_NE(run.out.find(R"("exit_status":)" + std::to_string(c.status) + "}"),
+                      std::string::npos)
+                << run.out;
+        } else {
+            EXPECT_NE(run.out.find(
+                          "**Failed** Request stop download fail,Upgrade again after power on!\n"),
+                      std::string::npos)
+                << run.out;
+        }
+        EXPECT_EQ(run.out.find("File download finished!"), std::string::npos);
+        EXPECT_EQ(run.err.find("progress 100%"), std::string::npos);
+        EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
+        EXPECT_LT(adapter.server().status().lineCommands, 100);
+    }
 }
 
 TEST(Cli, LogOptionWritesTheSerialTrafficLog) {

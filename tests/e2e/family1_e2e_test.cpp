@@ -1,6 +1,8 @@
 // Family-1 (block download) updates against the emulated adapter.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "tests/e2e/e2e_support.h"
 
 namespace korvane::e2e {
@@ -100,6 +102,26 @@ TEST_F(Family1, RefusedRecordInTheBootLoader) {
                                    std::string(kPowerOn) + kPowerOn);
     EXPECT_EQ(adapter_->server().status().err02Sent, 3);
     EXPECT_NE(adapter_->server().status().update, sim::UpdateStatus::Completed);
+}
+
+// The adapter goes away in the middle of the download (TCP connection closed, pty hung up after
+// the switch to 2 Mbps): the update ends at once with the flow's failure texts.
+TEST_F(Family1, ADroppedLinkEndsTheUpdateAtOnce) {
+    for (const Link link : {Link::Tcp, Link::Pty}) {
+        SCOPED_TRACE(linkName(link));
+        sim::AdapterSettings settings = model5();
+        settings.faults.dropAtLine = 5;
+        const auto start = std::chrono::steady_clock::now();
+        const JobRecord record = run(settings, link);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(record.count("**Failed** Sending error on 5 line!\r\n"), 1) << record.output();
+        EXPECT_EQ(record.count(kPowerOn), 2);
+        ASSERT_FALSE(record.texts.empty());
+        EXPECT_EQ(record.texts.back(), kPowerOn);
+        EXPECT_FALSE(record.saw(kFinished));
+        // Generous: a link that is noticed only by its read deadlines takes 20 s and more here.
+        EXPECT_LT(took, std::chrono::seconds(3));
+    }
 }
 
 TEST_F(Family1, StopRequestEndsTheDownload) {

@@ -1,6 +1,8 @@
 // Family-2 (line download) updates against the emulated adapter.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "tests/e2e/e2e_support.h"
 
 namespace korvane::e2e {
@@ -84,6 +86,27 @@ TEST_P(Family2Update, BootLoaderMode) {
 
 INSTANTIATE_TEST_SUITE_P(Links, Family2Update, ::testing::Values(Link::Pty, Link::Tcp),
                          [](const auto& info) { return linkName(info.param); });
+
+// The adapter goes away in the middle of the download (TCP connection closed, pty hung up): the
+// update ends at once with the flow's failure texts, as it would after an adapter's refusals.
+TEST_P(Family2Update, ADroppedLinkEndsTheUpdateAtOnce) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5411;
+    settings.faults.dropAtLine = 7;  // the first line of the fourth pair
+    EmulatedLink adapter(settings, GetParam());
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 4096));
+
+    const auto start = std::chrono::steady_clock::now();
+    const JobRecord record = runUpdateJob(adapter.descriptor(), update.path);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(record.count("**Failed** Sending error on 6 line!\r\n"), 4) << record.output();
+    ASSERT_FALSE(record.texts.empty());
+    EXPECT_EQ(record.texts.back(), kStopFailed);
+    expectFailed(record);
+    // Generous: a link that is noticed only by its read deadlines takes 20 s and more here.
+    EXPECT_LT(took, std::chrono::seconds(3));
+}
 
 // Repeat requests and refusals. All over TCP: the link does not change what the flow does.
 class Family2Faults : public ::testing::Test {
@@ -170,12 +193,22 @@ TEST_F(Family2Faults, RepBlockThreeTimesOnTheLastPair) {
     EXPECT_NE(adapter_->server().status().update, sim::UpdateStatus::Completed);
 }
 
-TEST_F(Family2Faults, Type03LineNeverReachesTheAdapter) {
-    const JobRecord record = run({}, sim::Defect::Type03Line);
-    EXPECT_EQ(record.count("**Failed** Device type error on 0 line!\r\n"), 4);
-    EXPECT_TRUE(record.saw(kStopFailed));
-    expectFailed(record);
-    EXPECT_EQ(adapter_->server().status().lineCommands, 0);
+// A line the download cannot send, before or after the information line, is refused before the
+// adapter is put into download mode: the adapter hears nothing beyond identification.
+TEST_F(Family2Faults, UnsendableLineIsRefusedBeforeDownloadMode) {
+    for (sim::Defect defect : {sim::Defect::Type03Line, sim::Defect::Type03AfterInfo}) {
+        SCOPED_TRACE(sim::defectName(defect));
+        const JobRecord record = run({}, defect);
+        EXPECT_EQ(record.output(), "Port is opened!\r\n**Failed** update file format error!\r\n");
+        EXPECT_EQ(record.outcome.result, JobResult::Refused);
+        EXPECT_EQ(record.outcome.failureText, "**Failed** update file format error!\r\n");
+        EXPECT_EQ(record.progress, (std::vector<int>{1, 2}));
+        for (const sim::ReceivedCommand& command : adapter_->server().commands()) {
+            EXPECT_NE(command.text.rfind("QXUPDT03", 0), 0u);
+            EXPECT_NE(command.text.rfind("QXBL", 0), 0u);
+        }
+        EXPECT_EQ(adapter_->server().status().updatesStarted, 0);
+    }
 }
 
 TEST_F(Family2Faults, ClosingCommandRecovered) {

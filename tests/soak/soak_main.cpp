@@ -369,14 +369,14 @@ int main(int argc, char** argv) {
         std::printf("%6d  %s\n", count, line.c_str());
     }
     std::printf(
-        "\n(falseOK: \"File download finished!\" without the payload in the adapter; badEnd: a "
+        "\n(falseOK: the outcome says finished without the payload in the adapter; badEnd: a "
         "failure whose last line is no failure or refusal text; clean!: a run without faults "
         "that failed; twice: success reported while the adapter holds a line or record twice, "
-        "after late or flooded answers, a limit of the protocol and not counted as a violation; "
+        "after late, stalled or flooded answers, a false success of its own kind; "
         "unconf: failures reported although the adapter holds the payload and closed the "
         "download)\n");
     if (!storedTwice.empty()) {
-        std::printf("\nstored twice after late or flooded answers, seeds:");
+        std::printf("\nSTORED TWICE after late, stalled or flooded answers, seeds:");
         for (std::uint64_t s : storedTwice) {
             std::printf(" %llu", static_cast<unsigned long long>(s));
         }

@@ -4,6 +4,8 @@
 #include <random>
 #include <sstream>
 
+#include "engine/command_exchange.h"
+
 namespace korvane::soak {
 
 namespace {
@@ -25,8 +27,8 @@ private:
 };
 
 constexpr const char* kFaultNames[kFaultKinds] = {
-    "noise", "nul",  "reppack",      "repblock", "err02",        "silence", "slow",
-    "late",  "drop", "baud-refused", "flood",    "finish-error", "refusal", "wire-time",
+    "noise", "nul",          "reppack", "repblock",     "err02",   "silence",   "slow",  "late",
+    "drop",  "baud-refused", "flood",   "finish-error", "refusal", "wire-time", "stall",
 };
 
 // The file's model name for each adapter model, and a product text the emulator's default
@@ -95,7 +97,7 @@ const char* faultName(FaultKind kind) {
 }
 
 bool breaksAdapterContract(FaultKind kind) {
-    return kind == FaultKind::LateAnswers || kind == FaultKind::Flood;
+    return kind == FaultKind::LateAnswers || kind == FaultKind::Flood || kind == FaultKind::Stall;
 }
 
 bool parseFaultName(const std::string& name, FaultKind& kind) {
@@ -242,6 +244,13 @@ RunPlan makeRunPlan(std::uint64_t seed, const std::vector<FaultKind>& only) {
             case FaultKind::WireTime:
                 a.wireTime = true;
                 break;
+            case FaultKind::Stall: {
+                // Anywhere from within a line's deadline to well past its grace period.
+                const int deadline = plan.family == 2 ? 2000 : 5000;
+                f.stallAtLine = dice.between(1, dataUnits + 2);
+                f.stallMs = dice.between(500, deadline + kLateAnswerGraceMs + 3000);
+                break;
+            }
         }
     }
     return plan;
@@ -303,6 +312,9 @@ std::string RunPlan::describe() const {
                 break;
             case FaultKind::Flood:
                 out << "(command " << f.floodAtCommand << ")";
+                break;
+            case FaultKind::Stall:
+                out << "(line " << f.stallAtLine << ", " << f.stallMs << " ms)";
                 break;
             case FaultKind::FinishError:
                 out << "(" << f.finishFailures << ")";

@@ -31,13 +31,14 @@ enum class FaultKind {
     FinishError,  // "QXFL\r" is answered "ERROR" (family 2)
     Refusal,      // the adapter does not fit the file: model, ELM327 version or firmware version
     WireTime,     // bytes take their time at the link's baud rate (pty only)
+    Stall,        // the link stalls once, shorter or longer than a line's deadline and grace
 };
-inline constexpr int kFaultKinds = 14;
+inline constexpr int kFaultKinds = 15;
 const char* faultName(FaultKind kind);
 // Faults that break the adapter's side of the protocol: an answer comes after the updater has
-// given up on it, or is buried under a flood. The updater then sends the command again although
-// the adapter acted on it, and an adapter that stores the second copy too ends up with a wrong
-// image that no answer tells the updater about. The protocol has no way to detect this.
+// given up on it, or is buried under a flood. The updater may then send the command again
+// although the adapter acted on it; it must notice the answer nobody waited for and fail rather
+// than report success over an image that holds a line or record twice.
 bool breaksAdapterContract(FaultKind kind);
 
 struct RunPlan {

@@ -31,7 +31,7 @@ constexpr int kConstructionAllowanceMs = 3000 + 1000;
 constexpr int kWatchPeriodMs = 50;
 
 constexpr const char* kVerdictNames[kVerdicts] = {
-    "success",    "failure",          "FALSE SUCCESS", "stored twice",
+    "success",    "failure",          "FALSE SUCCESS", "STORED TWICE",
     "BAD ENDING", "CLEAN RUN FAILED", "HANG",          "setup error",
 };
 
@@ -69,8 +69,7 @@ const char* verdictName(Verdict verdict) {
 }
 
 bool isViolation(Verdict verdict) {
-    return verdict != Verdict::Success && verdict != Verdict::Failure &&
-           verdict != Verdict::StoredTwice;
+    return verdict != Verdict::Success && verdict != Verdict::Failure;
 }
 
 RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {

@@ -23,10 +23,10 @@ enum class Verdict {
     Success,       // the outcome says finished and the adapter holds the payload, closed
     Failure,       // no success, with a failure text in the outcome and as the last line
     FalseSuccess,  // the outcome says finished but the adapter does not hold the payload
-    // Finished with a wrong image in a run whose adapter broke its side of the
-    // protocol (late or flooded answers), and the adapter holds some line or record twice: it
-    // acted on a command whose answer the updater never saw, and again on the resend. Counted
-    // and shown, but not a property of the updater (see breaksAdapterContract).
+    // Finished with a wrong image in a run whose adapter broke its side of the protocol (late,
+    // stalled or flooded answers), and the adapter holds some line or record twice: it acted on
+    // a command whose answer the updater never saw, and again on the resend. A false success of
+    // its own kind, shown apart.
     StoredTwice,
     // No success, and the outcome holds no failure text or the last line is neither a failure nor
     // a refusal text: the user was not told how it ended.

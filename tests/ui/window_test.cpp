@@ -253,11 +253,19 @@ TEST_F(WindowTest, WorkerReportsReachTheControlsAndTheWindowEndsIdle) {
         EXPECT_TRUE(control->isEnabled());
     }
 
-    // A second update replaces the finished worker and runs again.
+    EXPECT_TRUE(window->lastOutcome().finished());
+
+    // A second update replaces the finished worker and runs again. Its outcome (a failure whose
+    // texts hold the words of success) is the job's; the window adds no text of its own for it.
+    job.outcome = JobOutcome{JobResult::Failed, "**Failed** Sending error on 2 line!\r\n"};
+    const QString before = output();
     window->updateButton()->click();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(job.updateCount, 2);
     EXPECT_EQ(job.releaseCount, 2);
+    EXPECT_EQ(window->lastOutcome().result, JobResult::Failed);
+    EXPECT_EQ(window->lastOutcome().failureText, "**Failed** Sending error on 2 line!\r\n");
+    EXPECT_EQ(output(), before + "Port is opened!\ndevice version:V2.1\nFile download finished!\n");
 }
 
 TEST_F(WindowTest, ReadWithEmptyPathStartsWithTheEmptyPath) {

@@ -200,7 +200,7 @@ TEST(TcpChannelOnWinsock, ServerHandsOutTheAcceptedPeerByName) {
     EXPECT_TRUE(first.socket().receive(1, 3000).empty());
 }
 
-TEST(TcpChannelOnWinsock, ConnectionClosedByTheAdapterLeavesReadsRunningOutOfBudget) {
+TEST(TcpChannelOnWinsock, ConnectionClosedByTheAdapterFailsReadsAndWritesAtOnce) {
     RawListener listener;
     bool open = false;
     TcpChannel channel(clientConfig(listener.port()), open);
@@ -210,19 +210,16 @@ TEST(TcpChannelOnWinsock, ConnectionClosedByTheAdapterLeavesReadsRunningOutOfBud
         ASSERT_TRUE(adapter.valid());
         ASSERT_TRUE(adapter.sendAll({'x'}));
     }
+    // What came before the close is still read.
     EXPECT_EQ(readFrom(channel, 1, 3000), (Bytes{'x'}));
     std::uint8_t byte = 0;
-    const auto cpuBefore = test::processCpuTime();
     const auto start = Clock::now();
-    EXPECT_FALSE(channel.read(&byte, 1, 1000));
-    const long long wallMs = msSince(start);
-    const long long cpuMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(test::processCpuTime() - cpuBefore)
-            .count();
-    EXPECT_GE(wallMs, 950);
-    // The pump stops watching a dead connection instead of spinning on it.
-    EXPECT_LT(cpuMs, wallMs / 2);
-    EXPECT_TRUE(channel.isOpen());
+    // Budgets of 20 s, failures well before: the close is noticed, not waited out.
+    EXPECT_FALSE(channel.read(&byte, 1, 20000));
+    EXPECT_FALSE(channel.write(&byte, 1, 20000));
+    EXPECT_FALSE(channel.read(&byte, 1, 20000));
+    EXPECT_LT(msSince(start), 3000);
+    EXPECT_TRUE(channel.isOpen());  // open until closed, as a hung-up serial line
 }
 
 TEST(TcpChannelOnWinsock, BulkTransferFillsTheSocketBuffersAndStillArrivesInOrder) {
