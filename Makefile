@@ -1,5 +1,6 @@
 # Front door: every target installs what is missing, configures and builds through the presets.
-.PHONY: all deps build demo test test-release test-asan test-tsan gui bench fuzz soak screenshots package package-check format clean
+.PHONY: all deps build demo test test-release test-asan test-tsan test-windows gui bench fuzz soak screenshots \
+	screenshots-windows package package-check format clean
 
 JOBS ?= $(shell nproc)
 
@@ -34,6 +35,8 @@ gui: build
 
 screenshots: build
 	@scripts/screenshots.sh build/release
+
+screenshots-windows: ; @scripts/screenshots-windows.sh
 
 bench: build
 	@scripts/bench.sh build/release

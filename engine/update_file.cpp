@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "channel/atoi_rule.h"
+#include "channel/file_open.h"
 #include "engine/model_catalog.h"
 
 namespace korvane {
@@ -31,7 +32,7 @@ std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& o
     if (path.find('\0') != std::string::npos) {
         return -1;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(openFileForReading(path));
     if (!file) {
         return -1;
     }

@@ -41,8 +41,9 @@ inline constexpr std::size_t kMaxFamily2Digits = 136;
 inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
-// Loads the whole file byte for byte; returns its size, or -1 (nothing handed over) when it
-// cannot be opened, read in full, is larger than 2 GiB, or the path holds a NUL character.
+// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed
+// over) when it cannot be opened, read in full, is larger than 2 GiB, or the path holds a NUL
+// character.
 std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
 
 // Reads one line from `position`: its hex digits (upper-cased, others dropped) go into `text`

@@ -27,6 +27,11 @@ if(WIN32)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "KorvaneFwUpdater")
     set(CPACK_NSIS_CONTACT "${KORVANE_CONTACT}")
+    # The window's own icon (kept in ui/win/, checked against the drawing) for the installer, the
+    # uninstaller and the Apps & features entry.
+    set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/ui/win/korvane-updater.ico)
+    set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/ui/win/korvane-updater.ico)
+    set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\korvane-updater.exe")
     # The Start-menu entry opens the window; the command-line program has none of its own.
     if(TARGET korvane-updater)
         set(CPACK_PACKAGE_EXECUTABLES korvane-updater "KorvaneFwUpdater")

@@ -1,12 +1,20 @@
-// Writes the application icon as PNG files for installation:
+// Writes the application icon as PNG files for installation and as the Windows icon file:
 //   korvane-icon-writer OUTPUT_DIR SIZE...  ->  OUTPUT_DIR/korvane-updater-SIZE.png for each SIZE
+//                                               and OUTPUT_DIR/korvane-updater.ico (32 and 16
+//                                               pixels, the window's own sizes)
+// The Windows build has no Qt to draw with; it takes the icon file kept in ui/win/, which a test
+// compares with the one drawn here.
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QString>
 #include <cstdio>
 
+#include <vector>
+
 #include "ui/app_icon.h"
 #include "ui/app_info.h"
+#include "ui/icon_file.h"
 
 namespace {
 
@@ -41,6 +49,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(out.filePath(name)));
             return 1;
         }
+    }
+    // Largest first, as Windows icon files list their images.
+    std::vector<QImage> images;
+    for (auto size = std::rbegin(korvane::kIconSizes); size != std::rend(korvane::kIconSizes);
+         ++size) {
+        images.push_back(korvane::drawAppIcon(*size));
+    }
+    QFile ico(out.filePath(QString::fromLatin1(korvane::kDesktopName) + QStringLiteral(".ico")));
+    const QByteArray bytes = korvane::iconFile(images);
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(ico.fileName()));
+        return 1;
     }
     return 0;
 }

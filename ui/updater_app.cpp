@@ -11,8 +11,8 @@ namespace korvane {
 
 void describeApplication(QApplication& application) {
     application.setApplicationName(QString::fromLatin1(kAppName));
-    // No display name: Qt would append it to every window title on X11, and the main window's
-    // caption is "KorvaneFwUpdater v3.6" and nothing more.
+    // No display name: the platform would append it to every window's title, and the window's
+    // caption is the program's name and version exactly.
     application.setApplicationVersion(QString::fromLatin1(kProgramVersion));
     application.setDesktopFileName(QString::fromLatin1(kDesktopName));
     application.setWindowIcon(appIcon());
