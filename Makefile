@@ -1,5 +1,6 @@
 # Front door: every target installs what is missing, configures and builds through the presets.
-.PHONY: all deps build demo test test-release test-asan test-tsan gui bench fuzz soak screenshots format clean
+.PHONY: all deps build demo test test-release test-asan test-tsan test-windows gui bench fuzz soak screenshots \
+	screenshots-windows package package-check format clean
 
 JOBS ?= $(shell nproc)
 
@@ -35,6 +36,8 @@ gui: build
 screenshots: build
 	@scripts/screenshots.sh build/release
 
+screenshots-windows: ; @scripts/screenshots-windows.sh
+
 bench: build
 	@scripts/bench.sh build/release
 
@@ -43,6 +46,12 @@ fuzz: deps
 
 soak: build
 	@scripts/soak.sh build/release
+
+package: deps
+	@scripts/package.sh
+
+package-check: deps
+	@scripts/package-check.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "channel/regular_file.h"
+#include "channel/wide_text_win.h"
 
 namespace korvane {
 namespace {
@@ -54,7 +57,12 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes,
     if (path.empty() || path.find('\0') != std::string::npos) {
         return fail(failure, FileCause::Missing, ERROR_FILE_NOT_FOUND);
     }
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    // The path is UTF-8; the wide calls open a name in any script whatever the code page.
+    const std::optional<std::wstring> wide = wideFromUtf8(path);
+    if (!wide) {
+        return fail(failure, FileCause::Missing, ERROR_INVALID_NAME);
+    }
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return fail(failure, errorCause(error), error);
@@ -62,7 +70,7 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes,
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return fail(failure, FileCause::Directory, 0);
     }
-    const Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const Handle file(CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

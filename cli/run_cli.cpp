@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string_view>
 
+#include <korvane/version.h>
+
 #include "cli/cli.h"
 #include "cli/command_line.h"
 
@@ -81,7 +83,8 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
     app.footer(
         "\nEvery failure prints a fixed text such as \"**Failed** Port connection error!\" and, "
         "on the next line, indented by two blanks, what went wrong and what to try.\n"
-        "Exit status: 0 success, 1 failure, 2 usage error, 130 after Ctrl-C.\n"
+        "Exit status: 0 success, 1 failure, 2 usage error, 128 + the signal after Ctrl-C (130), "
+        "SIGTERM (143) or SIGHUP (129).\n"
         "See korvane-fw(1) for the whole manual.");
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # A complete firmware update without hardware: starts the emulated adapter on a free TCP port of
 # 127.0.0.1, writes a family-2 update file for it, runs `korvane-fw update` against it, and checks
-# that the adapter ends up holding exactly the file's lines. Usage: scripts/demo.sh BUILD_DIR
+# that the adapter ends up holding exactly the file's lines.
+# Usage: scripts/demo.sh BUILD_DIR [OUT_DIR]  (programs in BUILD_DIR/bin, so /usr for the installed
+# ones; files in OUT_DIR, by default BUILD_DIR/demo)
 set -euo pipefail
 
 build=${1:-build/release}
 bin="$build/bin"
-out="$build/demo"
+out="${2:-$build/demo}"
 mkdir -p "$out"
 
 for tool in korvane-make-update korvane-fw korvane-adapter-sim; do

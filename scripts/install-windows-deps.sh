@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build and its test run need: the mingw-w64 cross compiler for
-# x86_64 with the posix thread model (std::thread) and the 64-bit wine to run its programs.
-# Does nothing when all are there. Only `make test-windows` needs these.
+# x86_64 with the posix thread model (std::thread), the 64-bit wine to run its programs, the
+# fonts wine draws windows with (fonts-wine: Tahoma, Marlett) and makensis for the installer.
+# Does nothing when all are there. Only `make test-windows`, `make package` and
+# `make package-check` need these.
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,8 @@ packages=(
     mingw-w64-x86-64-dev
     wine
     wine64
+    fonts-wine
+    nsis
 )
 
 missing=()

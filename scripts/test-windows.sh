@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The Windows build, checked without Windows: cross-builds the engine, channels, CLI and their
-# tests with mingw-w64, runs the tests under wine, then updates the Linux-native emulated adapter
-# with korvane-fw.exe over TCP loopback and over a pty mapped to a COM port (family 1 with its
-# switch to 2 Mbps, family 2), and checks that the adapter ends up holding the file.
+# The Windows build, checked without Windows: cross-builds the engine, channels, CLI, the Win32
+# window (korvane-updater.exe) and their tests with mingw-w64, runs the tests under wine (windows
+# on wine's null graphics driver: no X server needed), then updates the Linux-native emulated
+# adapter with korvane-fw.exe and with the window over TCP loopback and over ptys mapped to COM
+# ports (family 1 with its switch to 2 Mbps, family 2), and checks that the adapter ends up
+# holding the file.
 #
 # Everything wine writes stays in build/windows/wineprefix; logs go to build/windows/test-logs.
 set -euo pipefail
@@ -32,8 +34,7 @@ cmake --build "$host" -j "$jobs" --target korvane-adapter-sim korvane-make-updat
 hostbin=$root/$host/bin
 
 export WINEPREFIX=$root/build/windows/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d"
+. scripts/wine_prefix.sh
 logs=$root/build/windows/test-logs
 rm -rf "$logs"
 mkdir -p "$logs" "$WINEPREFIX"
@@ -43,7 +44,7 @@ com_links=()
 cleanup() {
     # The wine server first: it holds the ptys as its controlling terminal, and closing them under
     # it makes it dump its state.
-    wineserver -k 2>/dev/null || true
+    stop_wine_server
     for pid in "${helper_pids[@]}"; do
         if kill -0 "$pid" 2>/dev/null; then
             kill -INT "$pid" 2>/dev/null || true
@@ -80,11 +81,10 @@ map_com_port() {
 
 phase "Wine prefix and server"
 # A persistent server, so that each test program starts in a fraction of a second; its own output
-# goes to a log. A server left running in this prefix by an earlier run goes first.
-wineserver -k 2>/dev/null || true
-wineserver -p >"$logs/wineserver.log" 2>&1
-wine cmd /c exit >"$logs/wine-prefix.log" 2>&1
-mkdir -p "$WINEPREFIX/dosdevices"
+# goes to a log. A server left running in this prefix by an earlier run goes first. Windows use the
+# null graphics driver, so no display is needed (and none is used if one is set).
+unset DISPLAY
+prepare_wine_prefix null "$logs/wine-prefix.log"
 
 phase "Tests under wine"
 "$hostbin/korvane-null-modem" >"$logs/null-modem.out" 2>"$logs/null-modem.err" &
@@ -196,14 +196,14 @@ expect_output com-family1 "Change the baud rate to 2Mbps!"
 expect_output com-family1 "File download finished!"
 run_fw com-read read --serial COM23 || fail "com-read: read failed"
 expect_output com-read "V1.1.0"
-wineserver -k 2>/dev/null || true
+stop_wine_server
 stop_adapter || fail "com-family1: the adapter did not complete the update"
 grep -q "QX DLBD 02" "$e2e/com-family1.adapter.err" ||
     fail "com-family1: the adapter was never asked for 2 Mbps"
 check_image com-family1 QXDLDT
 
 # Family 2 over a COM port.
-wineserver -p >>"$logs/wineserver.log" 2>&1
+start_wine_server "$logs/wineserver.log"
 make_file com-family2 --family 2 --product "Korvane OBD" --model ZNB5413 --version V2.2.3X \
     --payload-size 16384
 start_adapter com-family2 --pty --model 1 --wire-time
@@ -211,9 +211,38 @@ stty -F "$adapter_address" 115200
 map_com_port 24 "$adapter_address"
 run_fw com-family2 update --serial COM24 --file com-family2.hex || fail "com-family2: update failed"
 expect_output com-family2 "File download finished!"
-wineserver -k 2>/dev/null || true
+stop_wine_server
 stop_adapter || fail "com-family2: the adapter did not complete the update"
 check_image com-family2 QXBL
+
+phase "End to end: the window (korvane-updater's Win32 view) against the emulated adapter"
+# The window's own tests drive it by messages: a family-2 update and a read over TCP from the WIFI
+# panel, and a family-1 update over a pty mapped to COM25 from the USB panel, each from a file
+# whose name is not ASCII.
+start_wine_server "$logs/wineserver.log"
+cp build/windows/tests/windows/windows_window_e2e_tests.exe "$e2e/"
+make_file window-tcp --family 2 --product "Korvane OBD" --model ZNB5413 --version V2.2.3X \
+    --payload-size 16384
+start_adapter window-tcp --tcp 127.0.0.1:0 --model 1 --firmware-version-after 2.2.3X
+tcp_pid=$adapter_pid
+tcp_address=$adapter_address
+make_file window-com --family 1 --model "Korvane FS v1" --payload-size 8192
+start_adapter window-com --pty --model 5 --firmware-version-after 1.1.0
+stty -F "$adapter_address" 115200
+map_com_port 25 "$adapter_address"
+window_status=0
+(cd "$e2e" && KORVANE_E2E_TCP="$tcp_address" KORVANE_E2E_TCP_FILE="$(winepath -w "$e2e/window-tcp.hex")" \
+    KORVANE_E2E_COM=COM25 KORVANE_E2E_COM_FILE="$(winepath -w "$e2e/window-com.hex")" \
+    timeout 600 wine windows_window_e2e_tests.exe) >"$e2e/window.out" 2>&1 </dev/null ||
+    window_status=$?
+echo "windows_window_e2e_tests.exe -> exit status $window_status"
+[ "$window_status" -eq 0 ] || { cat "$e2e/window.out" >&2; fail "window: its end-to-end tests failed"; }
+stop_wine_server
+stop_adapter || fail "window-com: the adapter did not complete the update"
+check_image window-com QXDLDT
+adapter_pid=$tcp_pid
+stop_adapter || fail "window-tcp: the adapter did not complete the update"
+check_image window-tcp QXBL
 
 phase "Done"
 if [ "$failures" -ne 0 ]; then

@@ -15,10 +15,10 @@ using korvane::sim::Defect;
 using korvane::sim::LineEnd;
 
 constexpr const char* kUsage =
-    "usage: korvane-make-update -o FILE [--family 1|2] [--product TEXT] [--model NAME]\n"
+    "usage: korvane-make-update -o|--out FILE [--family 1|2] [--product TEXT] [--model NAME]\n"
     "                           [--version TEXT] [--payload FILE | --payload-size N [--seed N]]\n"
     "                           [--record-size N] [--line-end crlf|lf|cr] [--defect NAME]\n"
-    "                           [--commands]\n"
+    "                           [--commands] [-h|--help]\n"
     "defects: none bad-checksum bad-byte-total short-file missing-last-line-end odd-line-count\n"
     "         type-03-line records-after-info overlong-line string-overrun\n";
 

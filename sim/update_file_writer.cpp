@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <span>
 
 namespace korvane::sim {
 
@@ -82,13 +83,15 @@ Bytes family2DataLine(std::size_t sequence, const std::uint8_t* payload, std::si
     return line;
 }
 
-// Family 1: length, data, checksum.
-Bytes family1Record(const std::uint8_t* data, std::size_t count) {
-    Bytes record(2 + count + 1);
-    record[0] = static_cast<std::uint8_t>(count >> 8);
-    record[1] = static_cast<std::uint8_t>(count);
-    std::copy(data, data + count, record.begin() + 2);
-    record[2 + count] = byteSum(record, 2, 2 + count);
+// Family 1: length, data, checksum. Built by appending, so the record's size follows the data's
+// and no offset is computed that could wrap.
+Bytes family1Record(std::span<const std::uint8_t> data) {
+    Bytes record;
+    record.reserve(2 + data.size() + 1);
+    record.push_back(static_cast<std::uint8_t>(data.size() >> 8));
+    record.push_back(static_cast<std::uint8_t>(data.size()));
+    record.insert(record.end(), data.begin(), data.end());
+    record.push_back(byteSum(record, 2, record.size()));
     return record;
 }
 
@@ -226,7 +229,7 @@ GeneratedUpdateFile makeFamily1(const UpdateFileRecipe& recipe) {
     std::vector<Bytes> lines;
     for (std::size_t from = 0; from < payload.size(); from += recordSize) {
         const std::size_t count = std::min(recordSize, payload.size() - from);
-        lines.push_back(family1Record(payload.data() + from, count));
+        lines.push_back(family1Record(std::span(payload).subspan(from, count)));
     }
     out.image = payload;
     const std::size_t dataRecords = lines.size();
@@ -261,8 +264,8 @@ GeneratedUpdateFile makeFamily1(const UpdateFileRecipe& recipe) {
     lines.push_back(info);
     if (recipe.defect == Defect::RecordsAfterInfo) {
         const Bytes filler(16, 0xEE);
-        lines.push_back(family1Record(filler.data(), filler.size()));
-        lines.push_back(family1Record(filler.data(), filler.size()));
+        lines.push_back(family1Record(filler));
+        lines.push_back(family1Record(filler));
     }
 
     out.lines = textsOf(lines);

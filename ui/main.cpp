@@ -1,11 +1,17 @@
 // korvane-updater: the desktop window that installs firmware into OBD-II adapters.
 #include <QApplication>
+#include <iostream>
 
 #include "channel/serial_port_list.h"
 #include "engine/update_job.h"
+#include "ui/command_line.h"
 #include "ui/updater_app.h"
 
 int main(int argc, char** argv) {
+    // --help and --version answer without a display.
+    if (const auto status = korvane::answerInfoOption(argc, argv, std::cout)) {
+        return *status;
+    }
     QApplication application(argc, argv);
     korvane::describeApplication(application);
     // The one job of the process, built before the application object runs and released after

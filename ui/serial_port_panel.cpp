@@ -64,14 +64,7 @@ void SerialPortPanel::refreshPortList() {
     const int remembered = portList_->currentIndex();
     portList_->clear();
     appendPorts(lister_ ? lister_() : std::vector<std::string>{});
-    const int count = portList_->count();
-    if (count == 0) {
-        portList_->setCurrentIndex(-1);
-    } else if (remembered >= 0 && remembered < count) {
-        portList_->setCurrentIndex(remembered);
-    } else {
-        portList_->setCurrentIndex(0);
-    }
+    portList_->setCurrentIndex(restoredPortIndex(remembered, portList_->count()));
 }
 
 int SerialPortPanel::selectedPortIndex() const {

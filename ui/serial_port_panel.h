@@ -2,10 +2,10 @@
 
 #include <QString>
 #include <QWidget>
-#include <array>
 #include <string>
 #include <vector>
 
+#include "ui/model/panel_defaults.h"
 #include "ui/port_lister.h"
 
 class QComboBox;
@@ -15,12 +15,6 @@ class QPushButton;
 namespace korvane {
 
 class DialogUnits;
-
-// The thirteen baud rates a serial panel offers, in list order; "115200" is the preset choice.
-inline constexpr std::array<const char*, 13> kBaudRates = {
-    "9600",   "19200",  "38400",   "57600",   "115200",  "230400", "256000",
-    "460800", "500000", "1000000", "2000000", "4000000", "8000000"};
-inline constexpr int kDefaultBaudIndex = 4;
 
 // Settings of one serial device type (BT or USB): the port and the baud rate. Holds the user's
 // choice; the only action of its own is Refresh, which lists the ports again.

@@ -11,7 +11,8 @@ namespace korvane {
 
 void describeApplication(QApplication& application) {
     application.setApplicationName(QString::fromLatin1(kAppName));
-    application.setApplicationDisplayName(QString::fromLatin1(kAppName));
+    // No display name: the platform would append it to every window's title, and the window's
+    // caption is the program's name and version exactly.
     application.setApplicationVersion(QString::fromLatin1(kProgramVersion));
     application.setDesktopFileName(QString::fromLatin1(kDesktopName));
     application.setWindowIcon(appIcon());

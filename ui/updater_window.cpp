@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,7 +22,6 @@
 #include <utility>
 
 #include "channel/traffic_log_notice.h"
-#include "channel/worker_thread.h"
 #include "engine/failure_reason.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
@@ -37,11 +36,6 @@ namespace korvane {
 namespace {
 
 constexpr int kProgressMaximum = 100;
-
-// The question asked when the close box is used while an update runs.
-constexpr const char* kAbandonQuestion =
-    "An update is running. Closing now stops it half way, and the adapter may then have to be "
-    "powered off and on and updated again.\n\nClose anyway?";
 
 // Window frame of a fixed-size dialog window: title bar with system menu, minimise and close
 // boxes, no maximise box.
@@ -73,7 +67,7 @@ QGroupBox* makeFrame(const char* title, const QRect& area, QWidget* parent) {
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent)
-    : QDialog(parent, kWindowFlags), job_(job), lister_(std::move(lister)), units_(font()) {
+    : QDialog(parent, kWindowFlags), model_(job, std::move(lister), *this), units_(font()) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setFixedSize(units_.size(462, 195));
     createPanels();
@@ -93,20 +87,20 @@ UpdaterWindow::~UpdaterWindow() {
     setTrafficLogProblemHandler(nullptr);
     // Torn down while a job still runs (not through the close procedure): ask the job to stop and
     // keep carrying out the worker's calls until it has handed the window back.
-    if (isBusy() && (updateWorker_ || readWorker_)) {
-        job_.requestStop();
+    if (isBusy()) {
+        model_.requestStop();
         while (isBusy()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
     }
-    updateWorker_.reset();
-    readWorker_.reset();
+    model_.stopAndJoin();
 }
 
 void UpdaterWindow::createPanels() {
-    btPanel_ = new SerialPortPanel(units_, lister_, this);
+    const PortLister lister = [this] { return model_.listPorts(); };
+    btPanel_ = new SerialPortPanel(units_, lister, this);
     btPanel_->hide();
-    usbPanel_ = new SerialPortPanel(units_, lister_, this);
+    usbPanel_ = new SerialPortPanel(units_, lister, this);
     usbPanel_->hide();
     wifiPanel_ = new WifiPanel(units_, this);
     wifiPanel_->hide();
@@ -161,7 +155,8 @@ void UpdaterWindow::createControls() {
     connect(browse_, &QPushButton::clicked, this, [this] { onBrowse(); });
     connect(update_, &QPushButton::clicked, this, [this] { onUpdate(); });
     connect(read_, &QPushButton::clicked, this, [this] { onRead(); });
-    connect(clear_, &QPushButton::clicked, this, [this] { appendOutput(QString(), false); });
+    connect(clear_, &QPushButton::clicked, this, [this] { model_.clearOutput(); });
+    model_.setIdleListener([this] { Q_EMIT workerFinished(); });
 }
 
 void UpdaterWindow::initialise() {
@@ -179,7 +174,7 @@ void UpdaterWindow::initialise() {
 
     setWindowIcon(appIcon());
 
-    job_.setReportSink(this, &UpdaterWindow::showReport);
+    model_.attach();
 
     // The visible panel covers the "Comm Port" frame exactly.
     const QRect place = commFrame_->geometry();
@@ -189,7 +184,7 @@ void UpdaterWindow::initialise() {
         panel->raise();
     }
 
-    const std::vector<std::string> ports = lister_ ? lister_() : std::vector<std::string>{};
+    const std::vector<std::string> ports = model_.listPorts();
     btPanel_->fillPortList(ports);
     usbPanel_->fillPortList(ports);
     btPanel_->fillBaudList();
@@ -207,58 +202,82 @@ void UpdaterWindow::showPanel(QWidget* panel) {
     }
 }
 
-bool UpdaterWindow::isBusy() const {
-    return !update_->isEnabled();
-}
-
 void UpdaterWindow::showReport(void* window, int kind, std::intptr_t value) {
     auto* self = static_cast<UpdaterWindow*>(window);
-    if (self == nullptr) {
-        return;
-    }
-    if (kind == kReportText) {
-        const char* text = reinterpret_cast<const char*>(value);
-        if (text == nullptr) {
-            return;
-        }
-        // Copied here: the job's text may live in a buffer that is reused once we return.
-        const QString copy = QString::fromLatin1(text);
-        self->deliver([self, copy] {
-            if (self->isVisible()) {
-                self->appendOutput(copy, true);
-            }
-        });
-    } else if (kind == kReportProgress) {
-        const int percent = static_cast<int>(value);
-        self->deliver([self, percent] {
-            if (self->isVisible()) {
-                self->progress_->setValue(percent);
-            }
-        });
+    if (self != nullptr) {
+        WindowModel::showReport(&self->model_, kind, value);
     }
 }
 
-void UpdaterWindow::deliver(std::function<void()> action) {
-    if (QThread::currentThread() == thread()) {
-        action();
-    } else {
-        // The worker waits until the window's thread has carried the report out, so reports reach
-        // the controls in order and none outlives the text it was given.
-        // Qt's event queue and semaphore are invisible to the thread sanitizer, so the hand-over
-        // in each direction is marked, after everything the window's thread will read (the
-        // argument too: a blocking call hands it over in place).
-        void* carried = &action;
-        handOver(this);
-        QMetaObject::invokeMethod(this, "carryOut", Qt::BlockingQueuedConnection,
-                                  Q_ARG(void*, carried));
-        takeOver(this);
+DeviceType UpdaterWindow::deviceType() const {
+    if (wifiRadio_->isChecked()) {
+        return DeviceType::Wifi;
     }
+    return usbRadio_->isChecked() ? DeviceType::Usb : DeviceType::Bt;
 }
 
-void UpdaterWindow::carryOut(void* action) {
-    takeOver(this);
+std::string UpdaterWindow::pathText() const {
+    return pathBox_->text().toStdString();
+}
+
+void UpdaterWindow::setPathText(const std::string& path) {
+    pathBox_->setText(QString::fromStdString(path));
+}
+
+SerialChoice UpdaterWindow::serialChoice(DeviceType type) const {
+    const SerialPortPanel* panel = type == DeviceType::Usb ? usbPanel_ : btPanel_;
+    return {panel->selectedPortIndex(), panel->selectedPortText().toStdString(),
+            panel->selectedBaudIndex(), panel->selectedBaudText().toStdString()};
+}
+
+std::string UpdaterWindow::wifiAddress() const {
+    return wifiPanel_->addressText().toStdString();
+}
+
+std::string UpdaterWindow::wifiPort() const {
+    return wifiPanel_->portText().toStdString();
+}
+
+void UpdaterWindow::appendOutput(const std::string& text, bool append) {
+    appendOutput(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), append);
+}
+
+void UpdaterWindow::setProgress(int percent) {
+    progress_->setRange(0, kProgressMaximum);
+    progress_->setValue(percent);
+}
+
+bool UpdaterWindow::isShown() const {
+    return isVisible();
+}
+
+bool UpdaterWindow::onWindowThread() const {
+    return QThread::currentThread() == thread();
+}
+
+// Both go through the meta-object call by name with a plain pointer argument: a functor call
+// object would be made on the worker and freed there after the window's thread ran it, a hand-over
+// inside Qt that the thread sanitizer cannot see.
+void UpdaterWindow::carryOut(const std::function<void()>& action) {
+    void* carried = const_cast<std::function<void()>*>(&action);
+    QMetaObject::invokeMethod(this, "runCarried", Qt::BlockingQueuedConnection,
+                              Q_ARG(void*, carried));
+}
+
+void UpdaterWindow::post(std::function<void()> action) {
+    void* posted = new std::function<void()>(std::move(action));
+    handOver(posted);
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection, Q_ARG(void*, posted));
+}
+
+void UpdaterWindow::runCarried(void* action) {
     (*static_cast<std::function<void()>*>(action))();
-    handOver(this);
+}
+
+void UpdaterWindow::runPosted(void* action) {
+    takeOver(action);
+    std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(action));
+    (*owned)();
 }
 
 void UpdaterWindow::appendOutput(const QString& text, bool append) {
@@ -323,89 +342,73 @@ std::optional<QString> UpdaterWindow::askFirmwareFile() {
 
 void UpdaterWindow::onBrowse() {
     const std::optional<QString> chosen = askFirmwareFile();
-    // A path that the job could not keep whole is treated like a failed dialog: the box keeps
-    // what it had rather than showing a path that would be cut.
-    if (!chosen || chosen->isEmpty() || QFile::encodeName(*chosen).size() > kMaxPathLength) {
-        return;
+    if (chosen) {
+        model_.takeChosenFile(chosen->toStdString());
     }
-    pathBox_->setText(*chosen);
-}
-
-std::optional<std::string> UpdaterWindow::buildDescriptor() const {
-    if (wifiRadio_->isChecked()) {
-        return "tcp|" + wifiPanel_->addressText().toStdString() + ":" +
-               wifiPanel_->portText().toStdString();
-    }
-    const SerialPortPanel* panel = usbRadio_->isChecked() ? usbPanel_ : btPanel_;
-    if (panel->selectedPortIndex() < 0 || panel->selectedBaudIndex() < 0) {
-        return std::nullopt;
-    }
-    return "com|" + panel->selectedPortText().toStdString() + ":" +
-           panel->selectedBaudText().toStdString();
 }
 
 void UpdaterWindow::onUpdate() {
-    const QString path = pathBox_->text();
-    if (path.isEmpty()) {
-        return;
-    }
-    startJob(JobKind::Update, QFile::encodeName(path).toStdString());
+    model_.startUpdate();
 }
 
 void UpdaterWindow::onRead() {
-    startJob(JobKind::Read, std::string());
+    model_.startRead();
 }
 
-void UpdaterWindow::startJob(JobKind kind, const std::string& path) {
-    const std::optional<std::string> descriptor = buildDescriptor();
-    if (!descriptor) {
+WindowControl UpdaterWindow::controlOf(const QWidget* widget) const {
+    if (widget == nullptr) {
+        return WindowControl::Other;
+    }
+    if (widget == pathBox_) {
+        return WindowControl::PathBox;
+    }
+    if (widget == update_) {
+        return WindowControl::Update;
+    }
+    if (widget == read_) {
+        return WindowControl::Read;
+    }
+    if (widget == clear_) {
+        return WindowControl::Clear;
+    }
+    if (widget == browse_) {
+        return WindowControl::Browse;
+    }
+    for (const SerialPortPanel* panel : {btPanel_, usbPanel_}) {
+        if (panel != nullptr && widget == panel->refreshButton()) {
+            return WindowControl::Refresh;
+        }
+    }
+    return WindowControl::Other;
+}
+
+void UpdaterWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter) {
+        QDialog::keyPressEvent(event);
         return;
     }
-    setControlsEnabled(false);
-    progress_->setRange(0, kProgressMaximum);
-    progress_->setValue(0);
-
-    const int slot = job_.openPort(*descriptor, path);
-    if (slot < 0) {
-        setControlsEnabled(true);
+    // Not the dialog's own rule, which would click the default button (Update) from anywhere.
+    event->accept();
+    QWidget* focused = focusWidget();
+    const std::optional<WindowControl> runs = WindowModel::enterRuns(controlOf(focused));
+    if (!runs) {
         return;
     }
-
-    std::unique_ptr<WorkerThread>& worker = kind == JobKind::Update ? updateWorker_ : readWorker_;
-    WorkerContext& context = kind == JobKind::Update ? updateContext_ : readContext_;
-    // The previous worker of this kind has finished its work: the window is Idle only after its
-    // last step. Joining it waits at most for its thread to return.
-    worker.reset();
-    context = WorkerContext{slot, this};
-    worker = std::make_unique<WorkerThread>(
-        [kind, work = &context] { work->window->runWork(kind, work->slot); });
-}
-
-void UpdaterWindow::runWork(JobKind kind, int slot) {
-    workerOutcome_ = kind == JobKind::Update ? job_.runUpdate(slot) : job_.readVersions(slot);
-    job_.releasePort(slot);
-    // The last step is posted, not waited for: once the window is Idle again the worker makes no
-    // further call into it, so the close procedure's wait for this thread can never block on the
-    // window's own thread.
-    handOver(this);
-    QMetaObject::invokeMethod(this, "onWorkerFinished", Qt::QueuedConnection);
-}
-
-void UpdaterWindow::onWorkerFinished() {
-    takeOver(this);
-    lastOutcome_ = workerOutcome_;
-    setControlsEnabled(true);
-    emit workerFinished();
+    if (*runs == WindowControl::Update) {
+        update_->click();
+    } else if (auto* button = qobject_cast<QPushButton*>(focused)) {
+        button->click();
+    }
 }
 
 void UpdaterWindow::accept() {}
 
 void UpdaterWindow::reject() {
     // Esc while a job runs would abandon the transfer half way: it does nothing then.
-    if (isBusy()) {
-        return;
+    if (model_.escapeCloses()) {
+        closeProcedure();
     }
-    closeProcedure();
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {
@@ -414,7 +417,7 @@ void UpdaterWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    if (isBusy()) {
+    if (model_.closeNeedsConfirmation()) {
         if (!confirmAbandon()) {
             return;
         }
@@ -430,15 +433,13 @@ void UpdaterWindow::closeEvent(QCloseEvent* event) {
 
 bool UpdaterWindow::confirmAbandon() {
     const QMessageBox::StandardButton answer = QMessageBox::warning(
-        this, QString::fromLatin1(kWindowCaption), QString::fromLatin1(kAbandonQuestion),
+        this, QString::fromLatin1(kWindowCaption), QString::fromStdString(model_.closeQuestion()),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer == QMessageBox::Yes;
 }
 
 void UpdaterWindow::closeProcedure() {
-    job_.requestStop();
-    updateWorker_.reset();
-    readWorker_.reset();
+    model_.stopAndJoin();
     delete btPanel_;
     btPanel_ = nullptr;
     delete usbPanel_;

@@ -10,6 +10,9 @@
 
 #include "engine/update_job.h"
 #include "ui/dialog_units.h"
+#include "ui/model/input_bounds.h"
+#include "ui/model/window_model.h"
+#include "ui/model/window_view.h"
 #include "ui/port_lister.h"
 
 class QAction;
@@ -26,47 +29,43 @@ namespace korvane {
 
 class SerialPortPanel;
 class WifiPanel;
-class WorkerThread;
 
 // Sets up the file-open dialog of Browse: one existing file, filter "Firmware File (*.*)".
 void configureFirmwareDialog(QFileDialog& dialog);
 
-// The program's main window. The user picks the device type and its port settings and a
-// firmware file, and starts an update or a version read-out; the window opens the port through
-// the UpdateJob on its own thread, runs the job's work on a WorkerThread, and shows every report
-// of the job in its output box and progress bar.
-//
-// While a job runs (Busy) every input control is disabled; the worker's last step hands the
-// window back to Idle. The window is the job's ReportSink: reports from the window's own thread
-// are shown directly, reports from the worker are carried out on the window's thread while the
-// worker waits.
-class UpdaterWindow : public QDialog {
+// The program's main window on Qt: the controls, laid out in dialog units, over the WindowModel
+// that decides what they do. The user picks the device type and its port settings and a firmware
+// file, and starts an update or a version read-out; the model opens the port through the
+// UpdateJob on the window's thread, runs the job's work on a WorkerThread, and the window shows
+// every report of the job in its output box and progress bar.
+class UpdaterWindow : public QDialog, private WindowView {
     Q_OBJECT
 
 public:
     // Longest firmware path, in bytes, that the job keeps whole.
-    static constexpr int kMaxPathLength = static_cast<int>(UpdateJob::kMaxPathLength);
+    static constexpr int kMaxPathLength = static_cast<int>(kMaxPathBytes);
 
     UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent = nullptr);
     ~UpdaterWindow() override;
 
-    // The ReportSink registered with the job: kind 0 appends a text to the output box, kind 1
-    // moves the progress bar. Ignored while the window is not visible.
+    // A report as the job's ReportSink gives it, to this window: kind 0 appends a text to the
+    // output box, kind 1 moves the progress bar. Ignored while the window is not visible.
     static void showReport(void* window, int kind, std::intptr_t value);
 
     // Appends `text` (append set) or replaces the whole output with it, then scrolls to the last
     // line and repaints the box at once.
     void appendOutput(const QString& text, bool append);
-    void setControlsEnabled(bool enabled);
+    void setControlsEnabled(bool enabled) override;
     void onBrowse();
     void onUpdate();
     void onRead();
 
-    // Busy while a job runs: told, as the user sees it, by the Update button being disabled.
-    bool isBusy() const;
+    // Busy while a job runs; the Update button is disabled then.
+    bool isBusy() const { return model_.isBusy(); }
+    const WindowModel& model() const { return model_; }
     // How the last job ended, as the job itself told it; valid once workerFinished was emitted.
     // The window shows only the job's own texts: it adds nothing of its own for an outcome.
-    const JobOutcome& lastOutcome() const { return lastOutcome_; }
+    const JobOutcome& lastOutcome() const { return model_.lastOutcome(); }
 
     // The dialog's OK action does nothing; Cancel (Esc) runs the close procedure when idle and is
     // ignored while a job runs.
@@ -97,41 +96,43 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter runs the focused button; only the path box and Update start an Update.
+    void keyPressEvent(QKeyEvent* event) override;
     // Asks whether to abandon the running update; true to close anyway.
     virtual bool confirmAbandon();
     // Shows the file-open dialog; the chosen file's full path, or nothing when cancelled.
     virtual std::optional<QString> askFirmwareFile();
 
 private:
-    enum class JobKind { Update, Read };
+    // WindowView, for the model.
+    DeviceType deviceType() const override;
+    std::string pathText() const override;
+    void setPathText(const std::string& path) override;
+    SerialChoice serialChoice(DeviceType type) const override;
+    std::string wifiAddress() const override;
+    std::string wifiPort() const override;
+    void appendOutput(const std::string& text, bool append) override;
+    void setProgress(int percent) override;
+    bool isShown() const override;
+    bool onWindowThread() const override;
+    void carryOut(const std::function<void()>& action) override;
+    void post(std::function<void()> action) override;
 
-    // The argument a worker receives; a field of the window, so it outlives the worker.
-    struct WorkerContext {
-        int slot = -1;
-        UpdaterWindow* window = nullptr;
-    };
+    // On the window's thread: an action the worker waits for, and one it posted.
+    Q_INVOKABLE void runCarried(void* action);
+    Q_INVOKABLE void runPosted(void* action);
 
     void createPanels();
     void createControls();
     void initialise();
     void showPanel(QWidget* panel);
-    std::optional<std::string> buildDescriptor() const;
-    void startJob(JobKind kind, const std::string& path);
-    void runWork(JobKind kind, int slot);
-    // Runs on the window's thread: a report the worker waits for, and the worker's last step.
-    Q_INVOKABLE void carryOut(void* action);
-    Q_INVOKABLE void onWorkerFinished();
+    WindowControl controlOf(const QWidget* widget) const;
     void closeProcedure();
     void showAbout();
-    void deliver(std::function<void()> action);
 
-    UpdateJob& job_;
-    PortLister lister_;
+    WindowModel model_;
     DialogUnits units_;
     bool closing_ = false;
-    // Written by the worker before it posts its last step, read on the window's thread after it.
-    JobOutcome workerOutcome_;
-    JobOutcome lastOutcome_;
 
     SerialPortPanel* btPanel_ = nullptr;
     SerialPortPanel* usbPanel_ = nullptr;
@@ -153,11 +154,6 @@ private:
     QProgressBar* progress_ = nullptr;
     QPushButton* read_ = nullptr;
     QAction* about_ = nullptr;
-
-    WorkerContext updateContext_;
-    WorkerContext readContext_;
-    std::unique_ptr<WorkerThread> updateWorker_;
-    std::unique_ptr<WorkerThread> readWorker_;
 };
 
 }  // namespace korvane

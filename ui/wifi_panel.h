@@ -3,6 +3,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/model/input_bounds.h"
+#include "ui/model/panel_defaults.h"
+
 class QLabel;
 class QLineEdit;
 
@@ -14,9 +17,9 @@ class DialogUnits;
 class WifiPanel : public QWidget {
 public:
     // Longest address or port text, in bytes, so the descriptor never cuts either field.
-    static constexpr int kMaxFieldLength = 255;
-    static constexpr const char* kDefaultAddress = "192.168.0.10";
-    static constexpr const char* kDefaultPort = "35000";
+    static constexpr int kMaxFieldLength = static_cast<int>(kMaxFieldBytes);
+    static constexpr const char* kDefaultAddress = kDefaultWifiAddress;
+    static constexpr const char* kDefaultPort = kDefaultWifiPort;
 
     WifiPanel(const DialogUnits& units, QWidget* parent);
 

@@ -144,6 +144,7 @@ const char* usageText() {
            "  --image-format F         lines: the hex text of every line or record taken, one a\n"
            "                           line (default); payload: the firmware bytes they carry\n"
            "  --trace                  print every command with its time on stderr\n"
+           "  -h, --help               show this text and exit\n"
            "Faults:\n"
            "  --rep-pack LINE:COUNT    answer \"RepPack\" to that line COUNT times\n"
            "  --rep-block PAIR:COUNT   answer \"RepBlock\" to that pair COUNT times\n"

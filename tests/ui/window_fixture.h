@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_job.h"
+#include "tests/support/fake_job.h"
 #include "ui/updater_window.h"
 
 namespace korvane::test {

@@ -496,11 +496,58 @@ TEST_F(WindowTest, BrowseFillsThePathOnlyWithAPathThatFitsWhole) {
     browsing->answer = QString("/") + QString(UpdaterWindow::kMaxPathLength, 'a');  // 1024 bytes
     window->browseButton()->click();
     EXPECT_EQ(window->pathBox()->text(), "kept.hex");
+    // Not silently: the output box says why the path box kept its text.
+    EXPECT_TRUE(output().startsWith("The chosen file's path is longer than 1023 bytes"))
+        << output().toStdString();
 
     const QString longest = QString("/") + QString(UpdaterWindow::kMaxPathLength - 1, 'b');
     browsing->answer = longest;
     window->browseButton()->click();
     EXPECT_EQ(window->pathBox()->text(), longest);
+}
+
+// Enter with a path filled in: a focused Read, Clear, Browse or Refresh runs itself and never
+// flashes the adapter; the path box and Update start the Update; elsewhere Enter does nothing.
+TEST_F(WindowTest, EnterRunsTheFocusedButtonAndStartsAnUpdateOnlyFromPathOrUpdate) {
+    auto* browsing = new BrowsingWindow(job, [this] { return ports; });
+    window.reset(browsing);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->pathBox()->setText("fw.hex");
+    auto pressEnterOn = [this](QWidget* widget) {
+        widget->setFocus();
+        ASSERT_EQ(window->focusWidget(), widget);
+        QTest::keyClick(widget, Qt::Key_Return);
+        ASSERT_TRUE(waitIdle());
+    };
+
+    pressEnterOn(window->readButton());
+    EXPECT_EQ(job.readCount, 1);
+    EXPECT_EQ(job.updateCount, 0);
+    EXPECT_FALSE(output().isEmpty());
+
+    pressEnterOn(window->clearButton());
+    EXPECT_TRUE(output().isEmpty());
+
+    ports = {"/dev/ttyUSB9"};
+    pressEnterOn(window->btPanel()->refreshButton());
+    EXPECT_EQ(window->btPanel()->portList()->count(), 1);
+
+    browsing->answer = QStringLiteral("/tmp/chosen.hex");
+    pressEnterOn(window->browseButton());
+    EXPECT_EQ(window->pathBox()->text(), "/tmp/chosen.hex");
+
+    window->wifiRadio()->click();
+    pressEnterOn(window->wifiPanel()->addressBox());
+    pressEnterOn(window->btRadio());
+    EXPECT_EQ(job.openCount, 1);
+    EXPECT_EQ(job.updateCount, 0);
+
+    pressEnterOn(window->pathBox());
+    EXPECT_EQ(job.updateCount, 1);
+    pressEnterOn(window->updateButton());
+    EXPECT_EQ(job.updateCount, 2);
+    EXPECT_EQ(job.readCount, 1);
 }
 
 TEST(FirmwareDialogTest, FilterShowsEveryFileUnderItsOwnName) {

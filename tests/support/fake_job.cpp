@@ -1,4 +1,4 @@
-#include "fake_job.h"
+#include "tests/support/fake_job.h"
 
 #include <chrono>
 

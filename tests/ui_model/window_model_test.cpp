@@ -1,0 +1,319 @@
+// The window's decisions, on a recording view whose "window thread" is the test's own thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "tests/support/fake_job.h"
+#include "ui/model/input_bounds.h"
+#include "ui/model/panel_defaults.h"
+#include "ui/model/window_model.h"
+
+namespace korvane::test {
+namespace {
+
+// Holds what the controls would hold and records what the model did to them. Actions from the
+// worker queue up until the test thread carries them out in pump().
+class RecordingView : public WindowView {
+public:
+    DeviceType type = DeviceType::Bt;
+    std::string path;
+    SerialChoice bt{0, "COM3", kDefaultBaudIndex, "115200"};
+    SerialChoice usb{1, "COM7", 0, "9600"};
+    std::string address = kDefaultWifiAddress;
+    std::string port = kDefaultWifiPort;
+    bool shown = true;
+
+    bool enabled = true;
+    std::string output;
+    int progress = -1;
+    int enableCalls = 0;
+
+    DeviceType deviceType() const override { return type; }
+    std::string pathText() const override { return path; }
+    void setPathText(const std::string& text) override { path = text; }
+    SerialChoice serialChoice(DeviceType t) const override {
+        return t == DeviceType::Usb ? usb : bt;
+    }
+    std::string wifiAddress() const override { return address; }
+    std::string wifiPort() const override { return port; }
+    void setControlsEnabled(bool on) override {
+        enabled = on;
+        ++enableCalls;
+    }
+    void appendOutput(const std::string& text, bool append) override {
+        output = append ? output + text : text;
+    }
+    void setProgress(int percent) override { progress = percent; }
+    bool isShown() const override { return shown; }
+    bool onWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
+
+    void carryOut(const std::function<void()>& action) override {
+        bool done = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back([&] {
+                action();
+                std::lock_guard<std::mutex> inner(doneMutex_);
+                done = true;
+                doneSignal_.notify_all();
+            });
+        }
+        queued_.notify_all();
+        std::unique_lock<std::mutex> lock(doneMutex_);
+        doneSignal_.wait(lock, [&] { return done; });
+    }
+    void post(std::function<void()> action) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(action));
+        }
+        queued_.notify_all();
+    }
+
+    // Carries out queued actions on this (the window's) thread until `until` holds, within 10 s.
+    bool pump(const std::function<bool()>& until) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!until()) {
+            std::function<void()> next;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (!queued_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
+                    return false;
+                }
+                next = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            next();
+        }
+        return true;
+    }
+
+private:
+    std::thread::id windowThread_ = std::this_thread::get_id();
+    std::mutex mutex_;
+    std::condition_variable queued_;
+    std::deque<std::function<void()>> queue_;
+    std::mutex doneMutex_;
+    std::condition_variable doneSignal_;
+};
+
+class WindowModelTest : public ::testing::Test {
+protected:
+    RecordingView view;
+    FakeJob job;
+    std::vector<std::string> ports{"COM3", "COM7"};
+    WindowModel model{job, [this] { return ports; }, view};
+
+    void SetUp() override { model.attach(); }
+    void TearDown() override {
+        ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+        model.stopAndJoin();
+    }
+};
+
+TEST_F(WindowModelTest, BuildsTheDescriptorOfTheChosenDeviceType) {
+    struct Case {
+        DeviceType type;
+        SerialChoice bt;
+        std::string address;
+        std::string port;
+        std::optional<std::string> descriptor;
+    };
+    const SerialChoice noPort{-1, "", 4, "115200"};
+    const SerialChoice noBaud{0, "COM3", -1, ""};
+    const Case cases[] = {
+        {DeviceType::Bt, view.bt, "", "", "com|COM3:115200"},
+        {DeviceType::Usb, view.bt, "", "", "com|COM7:9600"},
+        {DeviceType::Wifi, view.bt, "10.0.0.5", "23", "tcp|10.0.0.5:23"},
+        {DeviceType::Wifi, view.bt, "", "", "tcp|:"},  // the job refuses it, not the window
+        {DeviceType::Bt, noPort, "", "", std::nullopt},
+        {DeviceType::Bt, noBaud, "", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        view.type = c.type;
+        view.bt = c.bt;
+        view.address = c.address;
+        view.port = c.port;
+        EXPECT_EQ(model.buildDescriptor(), c.descriptor);
+    }
+}
+
+TEST_F(WindowModelTest, UpdateNeedsAPathAndASerialChoiceReadOnlyTheChoice) {
+    model.startUpdate();  // empty path
+    view.bt.portIndex = -1;
+    view.path = "fw.hex";
+    model.startUpdate();
+    model.startRead();
+    EXPECT_EQ(job.openCount, 0);
+    EXPECT_EQ(view.enableCalls, 0);
+    EXPECT_TRUE(view.output.empty());
+
+    view.bt.portIndex = 0;
+    model.startRead();
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_EQ(job.lastPath, "");
+    EXPECT_EQ(job.readCount, 1);
+}
+
+TEST_F(WindowModelTest, WorkerReportsReachTheWindowThreadAndIdleFollowsTheLastStep) {
+    Gate gate;
+    job.updateWork = [&gate](FakeJob& j, int) {
+        j.reportProgress(1);
+        j.reportText("device version:");
+        j.reportText("2.2.3X\r\n");
+        j.reportProgress(100);
+        j.reportText("done\r\n");
+        j.reporter().reportText(nullptr);
+        gate.wait();
+    };
+    view.path = "fw.hex";
+    view.progress = 55;
+    model.startUpdate();
+    EXPECT_TRUE(model.isBusy());
+    EXPECT_EQ(model.runningJob(), JobKind::Update);
+    EXPECT_FALSE(view.enabled);
+    EXPECT_EQ(view.progress, 0);  // reset before the port opens
+    EXPECT_EQ(view.output, "Port is opened!\n");
+
+    ASSERT_TRUE(view.pump([this] { return view.progress == 100; }));
+    EXPECT_TRUE(model.isBusy());
+    gate.open();
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(view.output, "Port is opened!\ndevice version:2.2.3X\ndone\n");
+    EXPECT_EQ(job.releaseCount, 1);
+    EXPECT_EQ(job.lastReleasedSlot, 0);
+}
+
+TEST_F(WindowModelTest, TheJobsOutcomeIsKeptOnceIdle) {
+    view.path = "fw.hex";
+    for (const JobResult result : {JobResult::Refused, JobResult::Finished, JobResult::Stopped}) {
+        job.outcome = {result, result == JobResult::Finished ? "" : "**Failed** x!\r\n"};
+        model.startUpdate();
+        ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+        EXPECT_EQ(model.lastOutcome().result, result);
+        EXPECT_EQ(model.lastOutcome().failureText, job.outcome.failureText);
+    }
+}
+
+TEST_F(WindowModelTest, FailedOpenReturnsToIdleAtOnceAndStartsNoWorker) {
+    job.openResult = -1;
+    view.path = "fw.hex";
+    model.startUpdate();
+    EXPECT_FALSE(model.isBusy());
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(view.enableCalls, 2);
+    EXPECT_EQ(view.output, "**Failed** Port connection error!\n");
+    EXPECT_EQ(job.updateCount, 0);
+}
+
+TEST_F(WindowModelTest, ASecondStartWhileBusyStartsNothing) {
+    Gate gate;
+    job.updateWork = [&gate](FakeJob&, int) { gate.wait(); };
+    view.path = "fw.hex";
+    model.startUpdate();
+    model.startRead();
+    model.startUpdate();
+    EXPECT_EQ(job.openCount, 1);
+    gate.open();
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_EQ(job.updateCount, 1);
+    EXPECT_EQ(job.readCount, 0);
+}
+
+TEST_F(WindowModelTest, ReportsToAHiddenWindowAreDropped) {
+    view.shown = false;
+    WindowModel::showReport(&model, kReportText,
+                            reinterpret_cast<std::intptr_t>("Port is opened!\r\n"));
+    WindowModel::showReport(&model, kReportProgress, 40);
+    EXPECT_TRUE(view.output.empty());
+    EXPECT_EQ(view.progress, -1);
+}
+
+TEST_F(WindowModelTest, EscAndCloseFollowBusyAndTheQuestionNamesTheRunningJob) {
+    EXPECT_TRUE(model.escapeCloses());
+    EXPECT_FALSE(model.closeNeedsConfirmation());
+
+    for (const JobKind kind : {JobKind::Update, JobKind::Read}) {
+        Gate gate;
+        job.updateWork = [&gate](FakeJob&, int) { gate.wait(); };
+        job.readWork = job.updateWork;
+        view.path = "fw.hex";
+        kind == JobKind::Update ? model.startUpdate() : model.startRead();
+        ASSERT_TRUE(model.isBusy());
+        EXPECT_FALSE(model.escapeCloses());
+        EXPECT_TRUE(model.closeNeedsConfirmation());
+        const std::string question = model.closeQuestion();
+        if (kind == JobKind::Update) {
+            EXPECT_NE(question.find("An update is running"), std::string::npos) << question;
+        } else {
+            EXPECT_EQ(question.find("update"), std::string::npos) << question;
+            EXPECT_NE(question.find("not touched"), std::string::npos) << question;
+        }
+        gate.open();
+        ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    }
+    model.stopAndJoin();
+    EXPECT_TRUE(job.stopRequested());
+}
+
+TEST_F(WindowModelTest, ChosenFileFillsThePathOnlyWhenItFitsAndSaysWhyOtherwise) {
+    view.path = "kept.hex";
+    model.takeChosenFile("");
+    EXPECT_EQ(view.path, "kept.hex");
+    EXPECT_TRUE(view.output.empty());
+
+    model.takeChosenFile("C:\\" + std::string(kMaxPathBytes - 2, 'a'));  // 1024 bytes
+    EXPECT_EQ(view.path, "kept.hex");
+    EXPECT_EQ(view.output,
+              "The chosen file's path is longer than 1023 bytes and cannot be used; move the file "
+              "to a shorter path.\n");
+
+    const std::string longest = "C:\\" + std::string(kMaxPathBytes - 3, 'b');
+    model.takeChosenFile(longest);
+    EXPECT_EQ(view.path, longest);
+
+    model.clearOutput();
+    EXPECT_TRUE(view.output.empty());
+}
+
+TEST(WindowRulesTest, EnterRunsTheFocusedButtonAndUpdateOnlyFromPathOrUpdate) {
+    using C = WindowControl;
+    const std::pair<C, std::optional<C>> cases[] = {
+        {C::PathBox, C::Update},  {C::Update, C::Update}, {C::Read, C::Read},
+        {C::Clear, C::Clear},     {C::Browse, C::Browse}, {C::Refresh, C::Refresh},
+        {C::Other, std::nullopt},
+    };
+    for (const auto& [focused, runs] : cases) {
+        EXPECT_EQ(WindowModel::enterRuns(focused), runs) << static_cast<int>(focused);
+    }
+}
+
+TEST(WindowRulesTest, RefreshKeepsThePositionWhileItExists) {
+    struct Case {
+        int remembered;
+        int count;
+        int selected;
+    };
+    const Case cases[] = {{2, 2, 0}, {2, 5, 2}, {-1, 3, 0}, {0, 0, -1}, {4, 0, -1}, {1, 2, 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(restoredPortIndex(c.remembered, c.count), c.selected)
+            << c.remembered << " of " << c.count;
+    }
+}
+
+TEST(WindowRulesTest, BoundsCountUtf8BytesAndPanelsOfferTheFixedChoices) {
+    EXPECT_TRUE(fitsBound(std::string(1023, 'a'), kMaxPathBytes));
+    EXPECT_FALSE(fitsBound(std::string(1024, 'a'), kMaxPathBytes));
+    EXPECT_FALSE(fitsBound(std::string(254, 'a') + "\xc3\xa9", kMaxFieldBytes));  // 256 bytes
+    EXPECT_TRUE(fitsBound(std::string(253, 'a') + "\xc3\xa9", kMaxFieldBytes));
+    EXPECT_EQ(kBaudRates.size(), 13u);
+    EXPECT_STREQ(kBaudRates[kDefaultBaudIndex], "115200");
+}
+
+}  // namespace
+}  // namespace korvane::test

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/update_job.h"
+#include "ui/model/window_view.h"
+#include "ui/port_lister.h"
+
+namespace korvane {
+
+class WorkerThread;
+
+// What the main window decides, whatever toolkit draws it: Idle and Busy, the descriptor built
+// from the chosen panel, the start of an Update or a Read on the job with its worker, what a
+// report does to the output box and the progress bar, and the Esc, close and Enter rules. A view
+// (Qt, Win32) owns the controls and the window's thread and implements WindowView; the model
+// calls it for every read of a control and every change of one.
+//
+// The model is the job's ReportSink. Reports made on the window's thread (during openPort) are
+// shown at once; reports from the worker are carried out on the window's thread while the worker
+// waits, and the worker's last step is posted, not waited for: once the model is Idle again the
+// worker makes no further call into the window, so joining it from the window's thread can never
+// block on that thread.
+class WindowModel {
+public:
+    WindowModel(UpdateJob& job, PortLister lister, WindowView& view);
+    ~WindowModel();
+    WindowModel(const WindowModel&) = delete;
+    WindowModel& operator=(const WindowModel&) = delete;
+
+    // Registers the model as the job's report sink. The view calls it during its initialisation.
+    void attach();
+
+    // The machine's serial ports, for both serial panels and for Refresh.
+    std::vector<std::string> listPorts() const;
+
+    // Update: the path box must not be empty; Read needs no path. Either starts nothing when the
+    // chosen serial panel has no port or no baud rate selected, or when a job already runs.
+    void startUpdate();
+    void startRead();
+
+    bool isBusy() const { return running_.has_value(); }
+    // The kind of the job that runs, or nothing when Idle.
+    std::optional<JobKind> runningJob() const { return running_; }
+    // How the last job ended, as the job itself told it; valid once the model is Idle again after
+    // that job. The window shows only the job's own texts: it adds nothing for an outcome.
+    const JobOutcome& lastOutcome() const { return lastOutcome_; }
+
+    // The descriptor of the chosen device type, or nothing when a serial panel lacks a choice.
+    std::optional<std::string> buildDescriptor() const;
+
+    // A file chosen with Browse: its path goes into the path box when it fits whole; otherwise
+    // the box keeps what it had and the output box says why. Nothing for an empty choice.
+    void takeChosenFile(const std::string& path);
+
+    // Clear: empties the output box.
+    void clearOutput();
+
+    // Esc: closes only when Idle (the view then runs its close procedure).
+    bool escapeCloses() const { return !isBusy(); }
+    // The close box: when Busy the user is asked closeQuestion() first; a confirmed close while
+    // Busy ends the process at once.
+    bool closeNeedsConfirmation() const { return isBusy(); }
+    // The question asked before a running job is abandoned, worded for the job that runs.
+    std::string closeQuestion() const;
+
+    // The close procedure's part in the model: sets the job's stop request and joins the finished
+    // workers. Only when Idle.
+    void stopAndJoin();
+    // Sets the job's stop request alone: for a window torn down while a job runs, which then
+    // waits for the worker's last step before joining.
+    void requestStop() { job_.requestStop(); }
+
+    // Enter pressed with `focused` holding the keyboard focus: the control whose action runs, or
+    // nothing. A focused button runs itself; only the path box and the Update button start an
+    // Update; Enter anywhere else does nothing.
+    static std::optional<WindowControl> enterRuns(WindowControl focused);
+
+    // The sink registered with the job (user data: the model).
+    static void showReport(void* model, int kind, std::intptr_t value);
+
+    // Tells the view to run when Busy ends (for tests and the screenshot tour).
+    void setIdleListener(std::function<void()> listener) { idleListener_ = std::move(listener); }
+
+private:
+    void startJob(JobKind kind, const std::string& path);
+    void runWork(JobKind kind, int slot);
+    void workerDone();
+    void setBusy(std::optional<JobKind> kind);
+
+    // The argument a worker receives; a field of the model, so it outlives the worker.
+    struct WorkerContext {
+        int slot = -1;
+        WindowModel* model = nullptr;
+    };
+
+    UpdateJob& job_;
+    PortLister lister_;
+    WindowView& view_;
+    std::optional<JobKind> running_;
+    // Written by the worker before it posts its last step, read on the window's thread after it.
+    JobOutcome workerOutcome_;
+    JobOutcome lastOutcome_;
+    std::function<void()> idleListener_;
+    WorkerContext updateContext_;
+    WorkerContext readContext_;
+    std::unique_ptr<WorkerThread> updateWorker_;
+    std::unique_ptr<WorkerThread> readWorker_;
+};
+
+}  // namespace korvane

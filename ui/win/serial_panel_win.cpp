@@ -1,0 +1,136 @@
+#include "ui/win/serial_panel_win.h"
+
+#include "ui/model/panel_defaults.h"
+#include "ui/win/dialog_template.h"
+#include "ui/win/window_text.h"
+
+namespace korvane {
+
+namespace {
+
+// A child dialog that the main window's keyboard navigation walks into.
+constexpr DWORD kPanelStyle = DS_CONTROL | WS_CHILD | DS_3DLOOK;
+constexpr DWORD kDropDownStyle = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+
+DialogTemplate serialPanelTemplate() {
+    DialogTemplate t(kPanelStyle, WS_EX_CONTROLPARENT, 115, 65, L"");
+    t.add(ControlClass::Static, L"Name:", kIdNameLabel, SS_LEFT, 10, 10, 22, 8);
+    t.add(ControlClass::ComboBox, L"", kIdPortList, kDropDownStyle, 35, 10, 70, 80);
+    t.add(ControlClass::Static, L"Baudrate:", kIdBaudLabel, SS_LEFT, 10, 25, 32, 8);
+    t.add(ControlClass::ComboBox, L"", kIdBaudList, kDropDownStyle, 45, 25, 60, 80);
+    t.add(ControlClass::Button, L"Refresh", kIdRefresh, BS_PUSHBUTTON | WS_TABSTOP, 55, 40, 50, 14);
+    return t;
+}
+
+std::wstring wideAscii(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string comboItem(HWND list, int index) {
+    const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR || length < 0) {
+        return std::string();
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    std::string narrow;
+    for (const wchar_t c : text) {
+        narrow.push_back(static_cast<char>(c < 0x80 ? c : '?'));
+    }
+    return narrow;
+}
+
+}  // namespace
+
+bool SerialPanelWin::create(HINSTANCE instance, HWND parent) {
+    const DialogTemplate t = serialPanelTemplate();
+    panel_ = CreateDialogIndirectParamW(instance, t.get(), parent, &SerialPanelWin::procedure,
+                                        reinterpret_cast<LPARAM>(this));
+    return panel_ != nullptr;
+}
+
+void SerialPanelWin::destroy() {
+    if (panel_ != nullptr) {
+        DestroyWindow(panel_);
+        panel_ = nullptr;
+    }
+}
+
+INT_PTR CALLBACK SerialPanelWin::procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(panel, DWLP_USER, lParam);
+        fitStaticText(GetDlgItem(panel, kIdNameLabel));
+        fitStaticText(GetDlgItem(panel, kIdBaudLabel));
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<SerialPanelWin*>(GetWindowLongPtrW(panel, DWLP_USER));
+    if (self == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_COMMAND) {
+        const int id = LOWORD(wParam);
+        if (id == kIdRefresh && HIWORD(wParam) == BN_CLICKED) {
+            self->refreshPortList();
+            return TRUE;
+        }
+        // A panel never closes itself: its OK and Cancel do nothing.
+        return id == IDOK || id == IDCANCEL;
+    }
+    return FALSE;
+}
+
+void SerialPanelWin::appendPorts(const std::vector<std::string>& ports) {
+    for (const std::string& port : ports) {
+        const std::wstring text = wideAscii(port);
+        SendMessageW(portList(), CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+void SerialPanelWin::fillPortList(const std::vector<std::string>& ports) {
+    SendMessageW(portList(), CB_RESETCONTENT, 0, 0);
+    appendPorts(ports);
+    SendMessageW(portList(), CB_SETCURSEL, ports.empty() ? static_cast<WPARAM>(-1) : 0, 0);
+}
+
+void SerialPanelWin::fillBaudList() {
+    SendMessageW(baudList(), CB_RESETCONTENT, 0, 0);
+    for (const char* rate : kBaudRates) {
+        const std::wstring text = wideAscii(rate);
+        SendMessageW(baudList(), CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendMessageW(baudList(), CB_SETCURSEL, kDefaultBaudIndex, 0);
+}
+
+void SerialPanelWin::refreshPortList() {
+    const int remembered = static_cast<int>(SendMessageW(portList(), CB_GETCURSEL, 0, 0));
+    SendMessageW(portList(), CB_RESETCONTENT, 0, 0);
+    appendPorts(lister_ ? lister_() : std::vector<std::string>{});
+    const int count = static_cast<int>(SendMessageW(portList(), CB_GETCOUNT, 0, 0));
+    SendMessageW(portList(), CB_SETCURSEL,
+                 static_cast<WPARAM>(restoredPortIndex(remembered, count)), 0);
+}
+
+SerialChoice SerialPanelWin::choice() const {
+    SerialChoice choice;
+    choice.portIndex = static_cast<int>(SendMessageW(portList(), CB_GETCURSEL, 0, 0));
+    if (choice.portIndex >= 0) {
+        choice.port = comboItem(portList(), choice.portIndex);
+    }
+    choice.baudIndex = static_cast<int>(SendMessageW(baudList(), CB_GETCURSEL, 0, 0));
+    if (choice.baudIndex >= 0) {
+        choice.baud = comboItem(baudList(), choice.baudIndex);
+    }
+    return choice;
+}
+
+void SerialPanelWin::setInputsEnabled(bool enabled) {
+    EnableWindow(portList(), enabled);
+    EnableWindow(baudList(), enabled);
+    EnableWindow(refreshButton(), enabled);
+}
+
+}  // namespace korvane

@@ -1,0 +1,479 @@
+#include "ui/win/updater_window_win.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "channel/wide_text_win.h"
+#include "ui/app_info.h"
+#include "ui/model/input_bounds.h"
+#include "ui/win/about_box_win.h"
+#include "ui/win/dialog_template.h"
+#include "ui/win/window_text.h"
+
+namespace korvane {
+
+namespace {
+
+// Messages the worker sends (a report it waits for) and posts (its last step) to the window.
+constexpr UINT kCarryOutMessage = WM_APP + 1;
+constexpr UINT kPostedMessage = WM_APP + 2;
+
+constexpr int kProgressMaximum = 100;
+// Room for a path longer than the job keeps, so that such a choice is told, not lost.
+constexpr DWORD kChosenPathChars = 32768;
+
+// A fixed-size top-level dialog with title bar, system menu and minimise box, in the task bar.
+constexpr DWORD kWindowStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_CENTER | DS_3DLOOK;
+constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kRadio = BS_AUTORADIOBUTTON;
+constexpr DWORD kFrame = BS_GROUPBOX;
+
+DialogTemplate mainWindowTemplate() {
+    DialogTemplate t(kWindowStyle, kWindowExStyle, 462, 195, L"KorvaneFwUpdater v3.6");
+    t.add(ControlClass::Button, L"Device Type", kIdTypeFrame, kFrame, 10, 10, 65, 65);
+    t.add(ControlClass::Button, L"BT", kIdBt, kRadio | WS_GROUP, 20, 25, 24, 10);
+    t.add(ControlClass::Button, L"USB", kIdUsb, kRadio, 20, 40, 28, 10);
+    t.add(ControlClass::Button, L"WIFI", kIdWifi, kRadio, 20, 55, 32, 10);
+    // The visible panel lies over this frame; the frame never paints over it.
+    t.add(ControlClass::Button, L"Comm Port", kIdPortFrame, kFrame | WS_GROUP | WS_CLIPSIBLINGS, 85,
+          10, 115, 65);
+    t.add(ControlClass::Button, L"Firmware", kIdFirmwareFrame, kFrame, 10, 85, 190, 60);
+    t.add(ControlClass::Static, L"Path:", kIdPathLabel, SS_LEFT, 20, 100, 21, 8);
+    t.add(ControlClass::Edit, L"", kIdPath, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 45,
+          100, 145, 14);
+    t.add(ControlClass::Button, L"Browse...", kIdBrowse, kButton, 140, 120, 50, 14);
+    t.add(ControlClass::Button, L"Update", kIdUpdate, BS_DEFPUSHBUTTON | WS_TABSTOP, 75, 155, 60,
+          30);
+    t.add(ControlClass::Button, L"Output:", kIdOutputFrame, kFrame, 210, 10, 240, 165);
+    t.add(ControlClass::Edit, L"", kIdOutput,
+          ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL |
+              WS_HSCROLL | WS_BORDER | WS_TABSTOP,
+          220, 25, 220, 120);
+    t.add(ControlClass::Button, L"Clear", kIdClear, kButton, 390, 150, 50, 14);
+    t.add(PROGRESS_CLASSW, L"", kIdProgress, WS_BORDER, 210, 180, 240, 6);
+    t.add(ControlClass::Button, L"Read", kIdRead, kButton, 220, 150, 50, 14);
+    return t;
+}
+
+HICON loadAppIcon(HINSTANCE instance, int sizeMetricX, int sizeMetricY) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                         GetSystemMetrics(sizeMetricX),
+                                         GetSystemMetrics(sizeMetricY), LR_DEFAULTCOLOR));
+}
+
+bool askYesNo(HWND owner, const std::wstring& question) {
+    const std::wstring caption = wideFromUtf8(kWindowCaption).value_or(L"");
+    return MessageBoxW(owner, question.c_str(), caption.c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+}  // namespace
+
+UpdaterWindowWin::UpdaterWindowWin(UpdateJob& job, PortLister lister, HINSTANCE instance)
+    : model_(job, std::move(lister), *this),
+      instance_(instance),
+      threadId_(GetCurrentThreadId()),
+      btPanel_([this] { return model_.listPorts(); }),
+      usbPanel_([this] { return model_.listPorts(); }),
+      chooseFile_(&UpdaterWindowWin::askFirmwareFile),
+      confirm_(&askYesNo) {}
+
+UpdaterWindowWin::~UpdaterWindowWin() {
+    // Torn down while a job still runs (not through the close procedure): ask the job to stop and
+    // keep carrying out the worker's calls until it has handed the window back.
+    if (isBusy()) {
+        model_.requestStop();
+        MSG message;
+        while (isBusy() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    model_.stopAndJoin();
+    btPanel_.destroy();
+    usbPanel_.destroy();
+    wifiPanel_.destroy();
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+    if (bigIcon_ != nullptr) {
+        DestroyIcon(bigIcon_);
+    }
+    if (smallIcon_ != nullptr) {
+        DestroyIcon(smallIcon_);
+    }
+}
+
+bool UpdaterWindowWin::create() {
+    const DialogTemplate t = mainWindowTemplate();
+    return CreateDialogIndirectParamW(instance_, t.get(), nullptr, &UpdaterWindowWin::procedure,
+                                      reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void UpdaterWindowWin::show(int how) {
+    ShowWindow(window_, how);
+    UpdateWindow(window_);
+}
+
+void UpdaterWindowWin::run() {
+    MSG message;
+    while (!closed_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!handleMessage(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+bool UpdaterWindowWin::handleMessage(MSG& message) {
+    if (window_ == nullptr || closed_) {
+        return false;
+    }
+    const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
+    if (ours && message.message == WM_KEYDOWN && message.wParam == VK_RETURN && takeEnter()) {
+        return true;
+    }
+    // Esc is the window's Cancel from every control. Left to the output box, a multi-line edit,
+    // it would become the close box's WM_CLOSE, which asks to abandon a running job.
+    if (ours && message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE &&
+        !dropDownOpen(GetFocus())) {
+        onCommand(IDCANCEL, BN_CLICKED);
+        return true;
+    }
+    return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+bool UpdaterWindowWin::dropDownOpen(HWND focused) {
+    wchar_t className[16] = {};
+    GetClassNameW(focused, className, 16);
+    return lstrcmpiW(className, WC_COMBOBOXW) == 0 &&
+           SendMessageW(focused, CB_GETDROPPEDSTATE, 0, 0) == TRUE;
+}
+
+WindowControl UpdaterWindowWin::controlOf(HWND window) const {
+    if (window == nullptr) {
+        return WindowControl::Other;
+    }
+    if (window == control(kIdPath)) {
+        return WindowControl::PathBox;
+    }
+    if (window == control(kIdUpdate)) {
+        return WindowControl::Update;
+    }
+    if (window == control(kIdRead)) {
+        return WindowControl::Read;
+    }
+    if (window == control(kIdClear)) {
+        return WindowControl::Clear;
+    }
+    if (window == control(kIdBrowse)) {
+        return WindowControl::Browse;
+    }
+    if ((btPanel_.handle() != nullptr && window == btPanel_.refreshButton()) ||
+        (usbPanel_.handle() != nullptr && window == usbPanel_.refreshButton())) {
+        return WindowControl::Refresh;
+    }
+    return WindowControl::Other;
+}
+
+bool UpdaterWindowWin::takeEnter() {
+    HWND focused = GetFocus();
+    // The output box takes Return as a line break, and an open drop-down list takes it as the
+    // choice of an entry.
+    if (focused == control(kIdOutput)) {
+        return false;
+    }
+    if (dropDownOpen(focused)) {
+        return false;
+    }
+    const std::optional<WindowControl> runs = WindowModel::enterRuns(controlOf(focused));
+    if (runs) {
+        HWND button = *runs == WindowControl::Update ? control(kIdUpdate) : focused;
+        SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+    }
+    return true;
+}
+
+INT_PTR CALLBACK UpdaterWindowWin::procedure(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<UpdaterWindowWin*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        self->window_ = window;
+        self->initialise();
+        return FALSE;  // the focus is set
+    }
+    auto* self = reinterpret_cast<UpdaterWindowWin*>(GetWindowLongPtrW(window, DWLP_USER));
+    return self != nullptr ? self->onMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR UpdaterWindowWin::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            onCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == kAboutCommand) {
+                runAboutBox(instance_, window_);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            onCloseBox();
+            return TRUE;
+        case WM_QUERYDRAGICON:
+            SetWindowLongPtrW(window_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(smallIcon_));
+            return TRUE;
+        case kCarryOutMessage:
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return TRUE;
+        case kPostedMessage: {
+            std::unique_ptr<std::function<void()>> action(
+                reinterpret_cast<std::function<void()>*>(lParam));
+            (*action)();
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+void UpdaterWindowWin::initialise() {
+    btPanel_.create(instance_, window_);
+    usbPanel_.create(instance_, window_);
+    wifiPanel_.create(instance_, window_);
+
+    // The About entry below a separator in the system menu.
+    wchar_t entry[128] = {};
+    HMENU menu = GetSystemMenu(window_, FALSE);
+    if (menu != nullptr && LoadStringW(instance_, kAboutEntryString, entry, 128) > 0) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, kAboutCommand, entry);
+    }
+
+    bigIcon_ = loadAppIcon(instance_, SM_CXICON, SM_CYICON);
+    smallIcon_ = loadAppIcon(instance_, SM_CXSMICON, SM_CYSMICON);
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+    model_.attach();
+
+    // The visible panel covers the "Comm Port" frame exactly.
+    RECT place;
+    GetWindowRect(control(kIdPortFrame), &place);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
+    for (HWND panel : {btPanel_.handle(), usbPanel_.handle(), wifiPanel_.handle()}) {
+        SetWindowPos(panel, HWND_TOP, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOREDRAW | SWP_NOACTIVATE);
+    }
+
+    const std::vector<std::string> ports = model_.listPorts();
+    btPanel_.fillPortList(ports);
+    usbPanel_.fillPortList(ports);
+    btPanel_.fillBaudList();
+    usbPanel_.fillBaudList();
+    wifiPanel_.fillDefaults();
+
+    fitStaticText(control(kIdPathLabel));
+    path_.attach(control(kIdPath), kMaxPathBytes);
+    // The output box keeps everything until Clear.
+    SendMessageW(control(kIdOutput), EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(control(kIdProgress), PBM_SETRANGE32, 0, kProgressMaximum);
+
+    SendMessageW(control(kIdBt), BM_CLICK, 0, 0);
+    SetFocus(control(kIdUpdate));
+}
+
+void UpdaterWindowWin::onCommand(int id, int code) {
+    switch (id) {
+        case kIdBt:
+        case kIdUsb:
+        case kIdWifi:
+            if (code == BN_CLICKED) {
+                showPanel(id == kIdBt    ? btPanel_.handle()
+                          : id == kIdUsb ? usbPanel_.handle()
+                                         : wifiPanel_.handle());
+            }
+            break;
+        case kIdPath:
+            if (code == EN_CHANGE) {
+                path_.onChange();
+            }
+            break;
+        case kIdBrowse:
+            onBrowse();
+            break;
+        case kIdUpdate:
+            model_.startUpdate();
+            break;
+        case kIdRead:
+            model_.startRead();
+            break;
+        case kIdClear:
+            model_.clearOutput();
+            break;
+        case IDCANCEL:
+            // Esc: closes only when Idle; while a job runs it would abandon it half way.
+            if (model_.escapeCloses()) {
+                closeProcedure();
+            }
+            break;
+        default:
+            // IDOK among them: the window never closes through it.
+            break;
+    }
+}
+
+void UpdaterWindowWin::showPanel(HWND panel) {
+    for (HWND each : {btPanel_.handle(), usbPanel_.handle(), wifiPanel_.handle()}) {
+        ShowWindow(each, each == panel ? SW_SHOW : SW_HIDE);
+    }
+}
+
+std::optional<std::wstring> UpdaterWindowWin::askFirmwareFile(HWND owner) {
+    std::vector<wchar_t> file(kChosenPathChars, L'\0');
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"Firmware File (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = kChosenPathChars;
+    dialog.Flags =
+        OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&dialog)) {
+        return std::nullopt;
+    }
+    return std::wstring(file.data());
+}
+
+void UpdaterWindowWin::onBrowse() {
+    const std::optional<std::wstring> chosen = chooseFile_ ? chooseFile_(window_) : std::nullopt;
+    if (chosen) {
+        model_.takeChosenFile(utf8FromWide(*chosen));
+    }
+}
+
+void UpdaterWindowWin::onCloseBox() {
+    if (model_.closeNeedsConfirmation()) {
+        const std::wstring question = wideFromUtf8(model_.closeQuestion()).value_or(L"");
+        if (!confirm_ || !confirm_(window_, question)) {
+            return;
+        }
+        if (isBusy()) {
+            // Confirmed: the transfer is abandoned where it stands, nothing is cleaned up.
+            ExitProcess(0);
+        }
+        // The job ended while the question was open: close as from Idle.
+    }
+    closeProcedure();
+}
+
+void UpdaterWindowWin::closeProcedure() {
+    model_.stopAndJoin();
+    btPanel_.destroy();
+    usbPanel_.destroy();
+    wifiPanel_.destroy();
+    DestroyWindow(window_);
+    window_ = nullptr;
+    closed_ = true;
+}
+
+DeviceType UpdaterWindowWin::deviceType() const {
+    if (IsDlgButtonChecked(window_, kIdWifi) == BST_CHECKED) {
+        return DeviceType::Wifi;
+    }
+    return IsDlgButtonChecked(window_, kIdUsb) == BST_CHECKED ? DeviceType::Usb : DeviceType::Bt;
+}
+
+std::string UpdaterWindowWin::pathText() const {
+    return utf8FromWide(windowText(control(kIdPath)));
+}
+
+void UpdaterWindowWin::setPathText(const std::string& path) {
+    SetWindowTextW(control(kIdPath), wideFromUtf8(path).value_or(L"").c_str());
+}
+
+SerialChoice UpdaterWindowWin::serialChoice(DeviceType type) const {
+    return type == DeviceType::Usb ? usbPanel_.choice() : btPanel_.choice();
+}
+
+std::string UpdaterWindowWin::wifiAddress() const {
+    return wifiPanel_.address();
+}
+
+std::string UpdaterWindowWin::wifiPort() const {
+    return wifiPanel_.port();
+}
+
+void UpdaterWindowWin::setControlsEnabled(bool enabled) {
+    if (!enabled) {
+        focusBeforeBusy_ = GetFocus();
+    }
+    for (int id : {kIdBt, kIdUsb, kIdWifi, kIdPath, kIdBrowse, kIdUpdate, kIdRead}) {
+        EnableWindow(control(id), enabled);
+    }
+    btPanel_.setInputsEnabled(enabled);
+    usbPanel_.setInputsEnabled(enabled);
+    wifiPanel_.setInputsEnabled(enabled);
+    if (!enabled) {
+        // A disabled control cannot keep the focus; the output box, never disabled, takes it.
+        if (focusBeforeBusy_ != nullptr && !IsWindowEnabled(focusBeforeBusy_)) {
+            SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control(kIdOutput)),
+                         TRUE);
+        }
+    } else if (focusBeforeBusy_ != nullptr && IsWindow(focusBeforeBusy_) &&
+               GetFocus() == control(kIdOutput)) {
+        SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBeforeBusy_), TRUE);
+        focusBeforeBusy_ = nullptr;
+    }
+}
+
+void UpdaterWindowWin::appendOutput(const std::string& text, bool append) {
+    HWND box = control(kIdOutput);
+    const std::wstring shown = editTextFromLatin1(text);
+    if (append) {
+        const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+        SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(length), length);
+        SendMessageW(box, EM_SCROLLCARET, 0, 0);
+        SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(shown.c_str()));
+    } else {
+        SetWindowTextW(box, shown.c_str());
+    }
+    const LRESULT lines = SendMessageW(box, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(box, EM_LINESCROLL, 0, lines);
+    InvalidateRect(box, nullptr, TRUE);
+    UpdateWindow(box);
+}
+
+void UpdaterWindowWin::setProgress(int percent) {
+    SendMessageW(control(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+bool UpdaterWindowWin::isShown() const {
+    return window_ != nullptr && IsWindowVisible(window_) != FALSE;
+}
+
+bool UpdaterWindowWin::onWindowThread() const {
+    return GetCurrentThreadId() == threadId_;
+}
+
+void UpdaterWindowWin::carryOut(const std::function<void()>& action) {
+    SendMessageW(window_, kCarryOutMessage, 0, reinterpret_cast<LPARAM>(&action));
+}
+
+void UpdaterWindowWin::post(std::function<void()> action) {
+    auto* boxed = new std::function<void()>(std::move(action));
+    if (!PostMessageW(window_, kPostedMessage, 0, reinterpret_cast<LPARAM>(boxed))) {
+        delete boxed;
+    }
+}
+
+}  // namespace korvane
