@@ -97,7 +97,7 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     const int unsendable = firstUnsendableLine(file);
     if (unsendable > 0) {
         printReportText(out, unsendableFileText(file));
-        out << "Line " << unsendable << " cannot be sent to the adapter.\n";
+        printReportText(out, unsendableLineReason(unsendable).c_str());
         return kExitFailed;
     }
     if (hasUnsentLastLine(file)) {

@@ -166,6 +166,12 @@ std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::
                 std::to_string(least) + "); is it the right file?");
 }
 
+std::string unsendableLineReason(int lineNumber) {
+    return line("line " + std::to_string(lineNumber) +
+                " of the update file cannot be sent to the adapter; the file is damaged or is "
+                "not an update file for this adapter.");
+}
+
 std::string trafficLogProblemText(const TrafficLogProblem& problem) {
     return std::string("the traffic log ") + problem.path +
            (problem.writing ? " cannot be written" : " cannot be opened") +

@@ -23,6 +23,8 @@ std::string portFailureReason(const ChannelFailure& failure);
 std::string fileFailureReason(const FileFailure& failure);
 std::string pathTooLongReason(std::size_t length, std::size_t most);
 std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least);
+// A file whose line `lineNumber` (from 1) the download could not send to the adapter.
+std::string unsendableLineReason(int lineNumber);
 
 // A traffic log that cannot be opened or written, in one line without a line end: the file, the
 // system's words, and that the work goes on without it.

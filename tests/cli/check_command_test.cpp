@@ -110,7 +110,11 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
     // mode, and named.
     const std::string type03AfterInfo =
         std::to_string(sim::makeUpdateFile(recipe(2, Defect::Type03AfterInfo)).lines.size() - 1);
-    const std::string unsendable = std::string(kFormatError) + "Line ";
+    const auto unsendable = [](const std::string& line) {
+        return std::string(kFormatError) + "  line " + line +
+               " of the update file cannot be sent to the adapter; the file is damaged or is not "
+               "an update file for this adapter.\n";
+    };
     struct Case {
         int family;
         Defect defect;
@@ -131,10 +135,9 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
         {2, Defect::ShortFile, 1, kInvalid, false},
         {2, Defect::MissingLastLineEnd, 1, kFormatError, false},
         {2, Defect::OddLineCount, 0, "", true},
-        {2, Defect::Type03Line, 1, unsendable + "1 cannot be sent to the adapter.\n", false},
+        {2, Defect::Type03Line, 1, unsendable("1"), false},
         {2, Defect::RecordsAfterInfo, 0, "", false},
-        {2, Defect::Type03AfterInfo, 1,
-         unsendable + type03AfterInfo + " cannot be sent to the adapter.\n", false},
+        {2, Defect::Type03AfterInfo, 1, unsendable(type03AfterInfo), false},
         {2, Defect::OverlongLine, 1, kFormatError, false},
         {2, Defect::StringOverrun, 1, kFormatError, false},
     };

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "engine/failure_reason.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace korvane::e2e {
@@ -199,7 +200,11 @@ TEST_F(Family2Faults, UnsendableLineIsRefusedBeforeDownloadMode) {
     for (sim::Defect defect : {sim::Defect::Type03Line, sim::Defect::Type03AfterInfo}) {
         SCOPED_TRACE(sim::defectName(defect));
         const JobRecord record = run({}, defect);
-        EXPECT_EQ(record.output(), "Port is opened!\r\n**Failed** update file format error!\r\n");
+        // The reason names the first line that cannot be sent.
+        const std::size_t badLine =
+            defect == sim::Defect::Type03Line ? 1 : update_.file.lines.size() - 1;
+        EXPECT_EQ(record.output(), "Port is opened!\r\n**Failed** update file format error!\r\n" +
+                                       unsendableLineReason(static_cast<int>(badLine)));
         EXPECT_EQ(record.outcome.result, JobResult::Refused);
         EXPECT_EQ(record.outcome.failureText, "**Failed** update file format error!\r\n");
         EXPECT_EQ(record.progress, (std::vector<int>{1, 2}));
