@@ -76,7 +76,7 @@ TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
     std::vector<Case> refused = {
         {dir_.string(), "a folder"},
         {write("bom.txt", "\xEF\xBB\xBFtcp|127.0.0.1:1\n"), "byte-order mark"},
-        {write("nul.txt", std::string("tcp|127.0.0.1:1\n# x\0y\n", 22)), "line 2 holds a NUL"},
+        {write("zero-byte.txt", std::string("tcp|127.0.0.1:1\n# x\0y\n", 22)), "line 2 holds a NUL"},
         {write("bad.txt", "# tray\n\ntcp|127.0.0.1:1\n  com|/dev/ttyUSB0:115200x\n"),
          "line 4: \"com|/dev/ttyUSB0:115200x\": the baud rate"},
         {write("port.txt", "tcp|127.0.0.1:70000\n"),

@@ -239,7 +239,8 @@ TEST_F(SerialChannelOnComPair, TrafficLogRecordsOpeningDataAndClosing) {
     test::ScopedTempCwd cwd;
     const int savedLevel = LogLevel.load();
     LogLevel.store(3);
-    const std::string path = prepareTrafficLogPath();
+    // One log file a day and port.
+    const std::string path = prepareTrafficLogPath(ports_.channelPort);
     {
         auto channel = openChannel();
         const Bytes out = {0x41, 0x54, 0x0D};
