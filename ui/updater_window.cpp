@@ -21,8 +21,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "channel/traffic_log_notice.h"
-#include "engine/failure_reason.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/app_info.h"
@@ -73,18 +71,9 @@ UpdaterWindow::UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent)
     createPanels();
     createControls();
     initialise();
-    // A traffic log that cannot be written is told once in the output box; the job goes on. The
-    // notice may come on the worker's thread: it is posted, never waited for.
-    setTrafficLogProblemHandler([this](const TrafficLogProblem& problem) {
-        const QString text =
-            QString::fromLocal8Bit(("  " + trafficLogProblemText(problem) + "\r\n").c_str());
-        QMetaObject::invokeMethod(
-            this, [this, text] { appendOutput(text, true); }, Qt::QueuedConnection);
-    });
 }
 
 UpdaterWindow::~UpdaterWindow() {
-    setTrafficLogProblemHandler(nullptr);
     // Torn down while a job still runs (not through the close procedure): ask the job to stop and
     // keep carrying out the worker's calls until it has handed the window back.
     if (isBusy()) {

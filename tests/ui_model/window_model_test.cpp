@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "channel/traffic_log_notice.h"
 #include "tests/support/fake_job.h"
 #include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
@@ -278,6 +279,46 @@ TEST_F(WindowModelTest, ChosenFileFillsThePathOnlyWhenItFitsAndSaysWhyOtherwise)
     EXPECT_EQ(view.path, longest);
 
     model.clearOutput();
+    EXPECT_TRUE(view.output.empty());
+}
+
+// The notice of a traffic log that cannot be written reaches the output box of either view as a
+// reason line, once, whether it comes on the window's thread (a channel opened by Update) or on
+// the worker's; the update goes on. The model hands the notice back when it goes.
+TEST_F(WindowModelTest, TrafficLogNoticeIsShownOnceFromEitherThread) {
+    const std::string opened = "  the traffic log /tmp/k.log cannot be opened";
+    const std::string written = "  the traffic log /tmp/k.log cannot be written";
+    job.updateWork = [](FakeJob& j, int) {
+        noticeTrafficLogProblem({"/tmp/k.log", 28, true});
+        j.reportText("File download finished!\r\n");
+    };
+    view.path = "fw.hex";
+    noticeTrafficLogProblem({"/tmp/k.log", 13, false});  // on the window's thread: at once
+    model.startUpdate();
+    EXPECT_EQ(view.output.find(opened), 0u) << view.output;
+    EXPECT_NE(view.output.find("; the work goes on without it.\nPort is opened!\n"),
+              std::string::npos)
+        << view.output;
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_NE(view.output.find("File download finished!\n"), std::string::npos) << view.output;
+    EXPECT_EQ(view.output.find(written), std::string::npos) << "told once: " << view.output;
+
+    // Installed anew (as a new window would), a worker's notice is posted to the window's thread.
+    model.clearOutput();
+    model.attach();
+    model.startUpdate();
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_EQ(view.output.find("Port is opened!\n" + written), 0u) << view.output;
+    EXPECT_NE(view.output.find("\nFile download finished!\n"), std::string::npos) << view.output;
+
+    model.stopAndJoin();
+    {
+        RecordingView otherView;
+        WindowModel other(job, nullptr, otherView);
+        other.attach();
+    }
+    model.clearOutput();
+    noticeTrafficLogProblem({"/tmp/k.log", 28, true});  // no handler left: nobody is told
     EXPECT_TRUE(view.output.empty());
 }
 

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "channel/traffic_log_notice.h"
 #include "channel/worker_thread.h"
+#include "engine/failure_reason.h"
 #include "ui/model/input_bounds.h"
 #include "ui/thread_handoff.h"
 
@@ -40,12 +42,30 @@ WindowModel::WindowModel(UpdateJob& job, PortLister lister, WindowView& view)
     : job_(job), lister_(std::move(lister)), view_(view) {}
 
 WindowModel::~WindowModel() {
+    setTrafficLogProblemHandler(nullptr);
     updateWorker_.reset();
     readWorker_.reset();
 }
 
 void WindowModel::attach() {
     job_.setReportSink(this, &WindowModel::showReport);
+    // A traffic log that cannot be opened or written is told once in the output box, as a reason
+    // line; the job goes on. The notice comes on whichever thread hit the problem, often the
+    // worker's in the middle of a read or write: from there it is posted, never waited for.
+    setTrafficLogProblemHandler([this](const TrafficLogProblem& problem) {
+        std::function<void()> action =
+            [this,
+             shown = shownText((kReasonIndent + trafficLogProblemText(problem) + "\r\n").c_str())] {
+                if (view_.isShown()) {
+                    view_.appendOutput(shown, true);
+                }
+            };
+        if (view_.onWindowThread()) {
+            action();
+        } else {
+            view_.post(std::move(action));
+        }
+    });
 }
 
 std::vector<std::string> WindowModel::listPorts() const {

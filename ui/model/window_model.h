@@ -32,7 +32,8 @@ public:
     WindowModel(const WindowModel&) = delete;
     WindowModel& operator=(const WindowModel&) = delete;
 
-    // Registers the model as the job's report sink. The view calls it during its initialisation.
+    // Registers the model as the job's report sink and as the process's traffic-log notice
+    // handler (until the model goes). The view calls it during its initialisation.
     void attach();
 
     // The machine's serial ports, for both serial panels and for Refresh.
