@@ -88,7 +88,7 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     const std::int32_t size = file.size;
 
     std::string reported;
-    if (checkUpdateFile(file, Reporter(&reported, collectTexts)) != 1) {
+    if (!checkUpdateFile(file, Reporter(&reported, collectTexts)).sound()) {
         printReportText(out, reported.c_str());
         return kExitFailed;
     }

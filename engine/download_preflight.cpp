@@ -27,7 +27,7 @@ int firstUnsendableFamily2Line(const UpdateFile& file) {
             return 0;  // the odd last line is never sent
         }
         if (!lineTypeSendable(line) ||
-            !family2LineIsSound(data, start, position, line.text, line.digits)) {
+            !family2LineIsSound(data, size, start, position, line.text, line.digits)) {
             return number;
         }
     }

@@ -166,6 +166,79 @@ std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::
                 std::to_string(least) + "); is it the right file?");
 }
 
+namespace {
+
+std::string hexByte(std::int64_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[(value >> 4) & 0xF], kDigits[value & 0xF]};
+}
+
+// A character as the reason shows it: printable ones quoted, others as their byte value.
+std::string shownCharacter(std::int64_t value) {
+    if (value > 0x20 && value < 0x7F) {
+        return "\"" + std::string(1, static_cast<char>(value)) + "\"";
+    }
+    return value == 0x20 ? std::string("a blank") : "the byte 0x" + hexByte(value);
+}
+
+std::string formatFaultWords(const FileCheck& check) {
+    const std::string stated = std::to_string(check.stated);
+    const std::string found = std::to_string(check.found);
+    const bool lines = check.family == 2;
+    switch (check.fault) {
+        case FormatFault::TooManyDigits:
+            return found + " hex digits, " +
+                   (lines ? "where every line holds exactly " + stated
+                          : "more than the " + stated + " of the longest record");
+        case FormatFault::TooFewDigits:
+            if (check.found == 0) {
+                return "an empty line, or one without hex digits, where a record starts";
+            }
+            return found + " hex digits, " +
+                   (lines ? "where every line holds exactly " + stated
+                          : "fewer than the " + stated +
+                                " its record needs for its length, data and checksum");
+        case FormatFault::RecordTooLong:
+            return "the record announces " + stated + " data bytes, more than the " + found +
+                   " a record holds";
+        case FormatFault::Checksum:
+            return "the record's checksum is " + hexByte(check.stated) +
+                   ", its data bytes sum to " + hexByte(check.found);
+        case FormatFault::LineSum:
+            return "the line's bytes sum to " + hexByte(check.found) + ", not " +
+                   hexByte(check.stated);
+        case FormatFault::NotHexDigit:
+            return "column " + stated + " holds " + shownCharacter(check.found) +
+                   ", which is not a hex digit";
+        case FormatFault::EmptyLine:
+            return "an empty line, where every line holds " + stated + " hex digits";
+        case FormatFault::NoLineEnd:
+            return "the last line has no line end";
+        case FormatFault::ByteTotal:
+            return "the information record declares a byte total of " + stated +
+                   ", the bytes before it add up to " + found;
+        case FormatFault::InformationTooShort:
+            return "the information record holds " + found + " data bytes, fewer than the " +
+                   stated + " it needs";
+        case FormatFault::StringOverrun:
+            return "a text of the information record runs past its end";
+        case FormatFault::NoVersionLetter:
+            return "the version text \"" + check.text + "\" has no \"V\" before its number";
+        case FormatFault::NoInformation:
+            return "the file ends here without its information record";
+        case FormatFault::None:
+            break;
+    }
+    return "not a line of an update file";
+}
+
+}  // namespace
+
+std::string formatFaultReason(const FileCheck& check) {
+    return line("line " + std::to_string(check.line) + " of the update file: " +
+                formatFaultWords(check) + "; the file is damaged or is not an update file.");
+}
+
 std::string unsendableLineReason(int lineNumber) {
     return line("line " + std::to_string(lineNumber) +
                 " of the update file cannot be sent to the adapter; the file is damaged or is "

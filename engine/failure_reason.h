@@ -7,6 +7,7 @@
 #include "channel/channel_factory.h"
 #include "channel/regular_file.h"
 #include "channel/traffic_log_notice.h"
+#include "engine/file_check.h"
 
 namespace korvane {
 
@@ -23,6 +24,8 @@ std::string portFailureReason(const ChannelFailure& failure);
 std::string fileFailureReason(const FileFailure& failure);
 std::string pathTooLongReason(std::size_t length, std::size_t most);
 std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least);
+// Why the update file's own check refused the file: its first bad line and what is wrong there.
+std::string formatFaultReason(const FileCheck& check);
 // A file whose line `lineNumber` (from 1) the download could not send to the adapter.
 std::string unsendableLineReason(int lineNumber);
 

@@ -1,4 +1,5 @@
 // The line reader and hex decoding shared by the file check and both download flows.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,18 @@ std::int32_t readHexLine(const std::uint8_t* data, std::int32_t size, std::int32
     }
     digits = count;
     return i;
+}
+
+std::int32_t editorLineAt(const std::uint8_t* data, std::int32_t size, std::int32_t offset) {
+    std::int32_t line = 1;
+    const std::int32_t end = std::min(offset, size);
+    for (std::int32_t i = 0; i < end; ++i) {
+        // CR LF ends one line; a CR or an LF alone ends one too.
+        if (data[i] == '\n' || (data[i] == '\r' && (i + 1 >= size || data[i + 1] != '\n'))) {
+            ++line;
+        }
+    }
+    return line;
 }
 
 void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes) {

@@ -1,6 +1,7 @@
 // Loading the update file, the file check as the job runs it, and the file's version number.
 #include "engine/update_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "channel/atoi_rule.h"
+#include "engine/failure_reason.h"
 #include "engine/model_catalog.h"
 
 namespace korvane {
@@ -33,13 +35,51 @@ std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& o
     return size;
 }
 
-int checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
+namespace {
+
+// How many of the first lines decide what a file looks like.
+constexpr int kLinesLookedAt = 4;
+
+// Whether most of the file's first lines hold 136 hex digits, as every family-2 line does (a
+// family-1 record does only when it carries 65 data bytes).
+bool looksLikeFamily2(const UpdateFile& file) {
+    const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
+    int lines = 0;
+    int family2Lines = 0;
+    for (std::int32_t position = 0; position < size && lines < kLinesLookedAt; ++lines) {
+        std::size_t digits = 0;
+        position = readHexLine(file.data.data(), size, position, nullptr, 0, digits);
+        family2Lines += digits == kMaxFamily2Digits ? 1 : 0;
+    }
+    return 2 * family2Lines > lines;
+}
+
+// Of two refusals, the one of the family the file most looks like. A check that got at least
+// two lines further than the other is reading its own family (a family-2 line now and then also
+// passes for a family-1 record, but hardly two in a row); otherwise the lines' length decides.
+const FileCheck& likelierFamily(const UpdateFile& file, const FileCheck& one,
+                                const FileCheck& two) {
+    if (one.line >= two.line + 2) {
+        return one;
+    }
+    if (two.line >= one.line + 2) {
+        return two;
+    }
+    return looksLikeFamily2(file) ? two : one;
+}
+
+}  // namespace
+
+FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
     file.family = 0;
-    int result = checkFamily1File(file);
-    if (result != 1) {
+    FileCheck result = checkFamily1File(file);
+    if (!result.sound()) {
+        const FileCheck first = result;
         result = checkFamily2File(file);
-        if (result != 1) {
+        if (!result.sound()) {
+            result = likelierFamily(file, first, result);
             reporter.reportText(kFormatErrorText);
+            reporter.reportText(formatFaultReason(result).c_str());
             file.release();
         }
     }

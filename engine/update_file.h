@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "channel/regular_file.h"
+#include "engine/file_check.h"
 #include "engine/report_sink.h"
 
 namespace korvane {
@@ -42,10 +43,10 @@ inline constexpr std::size_t kMaxFamily2Digits = 136;
 inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
-// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed over) when it
-// cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or it is
-// no regular file (a folder, named pipe or device is refused without waiting on it). The cause
-// goes to `failure` when given.
+// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed over)
+// when it cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or
+// it is no regular file (a folder, named pipe or device is refused without waiting on it). The
+// cause goes to `failure` when given.
 std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                            FileFailure* failure = nullptr);
 
@@ -58,6 +59,10 @@ std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& o
 std::int32_t readHexLine(const std::uint8_t* data, std::int32_t size, std::int32_t position,
                          char* text, std::size_t textCapacity, std::size_t& digits);
 
+// The number of the line that holds byte `offset` (or starts there), counted from 1 as a text
+// editor counts them: CR LF, a CR alone and an LF alone each end a line, an empty line counts.
+std::int32_t editorLineAt(const std::uint8_t* data, std::int32_t size, std::int32_t offset);
+
 // Turns hex text into bytes: (length + 1) / 2 bytes are written; an odd last digit gives a byte
 // whose low nibble is 0. Non-digits count as 0.
 void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes);
@@ -67,30 +72,33 @@ void decodeHexText(const char* text, std::size_t length, std::uint8_t* bytes);
 // bits of their sum. Decodes the text into `bytes` (room for (kMaxFamily1Digits + 1) / 2) and
 // gives the data length. False when the text has more than kMaxFamily1Digits digits, fewer than
 // the header, data and checksum need, announces more than kMaxFamily1Data bytes, or its checksum
-// byte does not match.
+// byte does not match; `check`, when given, then says which, with its numbers (not the line).
 bool decodeFamily1Record(const char* text, std::size_t digits, std::size_t header,
-                         std::uint8_t* bytes, std::size_t& dataLength);
+                         std::uint8_t* bytes, std::size_t& dataLength, FileCheck* check = nullptr);
 
 // Whether the family-2 line that runs from `start` to `next` in `data`, with its hex digits in
 // `text` (as readHexLine gave them), is sound: 136 hex digits and exactly one line end, and the
-// low 8 bits of its 68 bytes' sum are 0xFF.
-bool family2LineIsSound(const std::uint8_t* data, std::int32_t start, std::int32_t next,
-                        const char* text, std::size_t digits);
+// low 8 bits of its 68 bytes' sum are 0xFF. When it is not, `check`, when given, says why and on
+// which line.
+bool family2LineIsSound(const std::uint8_t* data, std::int32_t size, std::int32_t start,
+                        std::int32_t next, const char* text, std::size_t digits,
+                        FileCheck* check = nullptr);
 
-// 1 when the file is a sound file of that family, else a negative code:
-//   family 1: -1 no information record or byte total mismatch; -2 a record's length above 130,
-//             checksum mismatch, a line with fewer digits than its length requires or more than
-//             270; -3 information record with fewer than 7 data bytes or strings that overrun it.
-//   family 2: -1 a line that is not 136 hex digits and one line end (CR LF, CR or LF), line byte
-//             sum not 0xFF, byte total mismatch, strings that overrun the line, no "V" in the
-//             version text; -2 no information line.
+// Whether the file is a sound file of that family, or its first fault and where it is:
+//   family 1: records up to the information record ("FFF1"), each with a length of at most 130,
+//             its digits and a matching checksum; an information record of at least 7 data bytes
+//             whose texts fit it and whose byte total matches the bytes before it.
+//   family 2: lines of 136 hex digits and one line end (CR LF, CR or LF), each summing to 0xFF,
+//             up to the information line, whose byte total matches, whose texts fit it and whose
+//             version text holds a "V".
 // Both set lineCount in every case, and the other fields as they decode them.
-int checkFamily1File(UpdateFile& file);
-int checkFamily2File(UpdateFile& file);
-// Both checks in turn; on failure reports "**Failed** update file format error!\r\n" and releases
-// the buffer. Sets progressStep and reports progress 2 whatever the outcome. Returns 1 or the
-// family-2 code.
-int checkUpdateFile(UpdateFile& file, const Reporter& reporter);
+FileCheck checkFamily1File(UpdateFile& file);
+FileCheck checkFamily2File(UpdateFile& file);
+// Both checks in turn. On failure reports "**Failed** update file format error!\r\n", then the
+// reason line that names the first bad line of the family the file most looks like, and releases
+// the buffer. Sets progressStep and reports progress 2 whatever the outcome. Returns the check
+// that decided: the sound one, or that family's fault.
+FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter);
 
 // The firmware version number of a family-2 file: the text after the first "V" of `versionText`
 // without its dots, a final "X" replaced by the digit of the model `modelCode`

@@ -142,7 +142,7 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     }
 
     // The check reports its own format error and progress 2, and releases the buffer on failure.
-    if (checkUpdateFile(file_, reporter_) < 0) {
+    if (!checkUpdateFile(file_, reporter_).sound()) {
         releaseFileBuffer();
         if (firstFailure_.empty()) {
             firstFailure_ = kFormatErrorText;

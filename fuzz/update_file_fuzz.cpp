@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/failure_reason.h"
 #include "engine/update_file.h"
 #include "fuzz/support/fuzz_check.h"
 
@@ -69,15 +70,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.data.assign(data, data + size);
     file.size = size32;
     Reports reports;
-    const int result = checkUpdateFile(file, Reporter(&reports, collect));
+    const FileCheck result = checkUpdateFile(file, Reporter(&reports, collect));
 
     FUZZ_CHECK(reports.progress == std::vector<int>{2});
     FUZZ_CHECK(file.lineCount >= 0);
     FUZZ_CHECK(terminatedField(file.productText));
     FUZZ_CHECK(terminatedField(file.modelName));
     FUZZ_CHECK(terminatedField(file.versionText));
-    if (result == 1) {
+    if (result.sound()) {
         FUZZ_CHECK(file.family == 1 || file.family == 2);
+        FUZZ_CHECK(result.family == file.family);
         FUZZ_CHECK(reports.texts.empty());
         FUZZ_CHECK(file.size == size32 && file.data.size() == size);
         FUZZ_CHECK(file.lineCount > 0);
@@ -85,8 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(std::strchr(file.versionText, 'V') != nullptr);
         }
     } else {
-        FUZZ_CHECK(result < 0);
-        FUZZ_CHECK(reports.texts == std::vector<std::string>{kFormatErrorText});
+        // The fixed text, then the reason line naming a line of the file.
+        FUZZ_CHECK(result.family == 1 || result.family == 2);
+        FUZZ_CHECK(result.line >= 1 && result.line <= static_cast<std::int32_t>(size) + 1);
+        FUZZ_CHECK(reports.texts.size() == 2 && reports.texts[0] == kFormatErrorText);
+        FUZZ_CHECK(reports.texts[1] == formatFaultReason(result));
         FUZZ_CHECK(file.data.empty() && file.size == 0);
     }
 

@@ -27,15 +27,16 @@ korvane::UpdateFile fileOfAboutOneMiB(int family) {
     return file;
 }
 
-void runCheck(benchmark::State& state, int family, int (*check)(korvane::UpdateFile&)) {
+void runCheck(benchmark::State& state, int family,
+              korvane::FileCheck (*check)(korvane::UpdateFile&)) {
     korvane::UpdateFile file = fileOfAboutOneMiB(family);
     for (auto _ : state) {
-        const int result = check(file);
-        if (result != 1) {
+        const korvane::FileCheck result = check(file);
+        if (!result.sound()) {
             state.SkipWithError("the sample file was refused");
             break;
         }
-        benchmark::DoNotOptimize(result);
+        benchmark::DoNotOptimize(result.line);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.size);
     state.counters["file_bytes"] = file.size;

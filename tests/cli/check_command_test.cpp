@@ -115,31 +115,47 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
                " of the update file cannot be sent to the adapter; the file is damaged or is not "
                "an update file for this adapter.\n";
     };
+    // A format error names the first bad line: the first, or the information record (the last).
+    const auto lastLine = [](int family) {
+        return std::to_string(sim::makeUpdateFile(recipe(family)).lines.size());
+    };
+    const std::string last1 = lastLine(1);
+    const std::string last2 = lastLine(2);
     struct Case {
         int family;
         Defect defect;
         int code;
-        std::string failure;  // the whole output on failure
+        std::string failure;  // the whole output on failure (a format error: its first line)
         bool warns;           // an odd line count is pointed out on standard error
+        std::string reason;   // a format error: the line named and the words that follow
     };
     const Case cases[] = {
-        {1, Defect::BadChecksum, 1, kFormatError, false},
-        {1, Defect::BadByteTotal, 1, kFormatError, false},
-        {1, Defect::ShortFile, 1, kInvalid, false},
-        {1, Defect::MissingLastLineEnd, 0, "", false},
-        {1, Defect::RecordsAfterInfo, 0, "", false},
-        {1, Defect::OverlongLine, 1, kFormatError, false},
-        {1, Defect::StringOverrun, 1, kFormatError, false},
-        {2, Defect::BadChecksum, 1, kFormatError, false},
-        {2, Defect::BadByteTotal, 1, kFormatError, false},
-        {2, Defect::ShortFile, 1, kInvalid, false},
-        {2, Defect::MissingLastLineEnd, 1, kFormatError, false},
-        {2, Defect::OddLineCount, 0, "", true},
-        {2, Defect::Type03Line, 1, unsendable("1"), false},
-        {2, Defect::RecordsAfterInfo, 0, "", false},
-        {2, Defect::Type03AfterInfo, 1, unsendable(type03AfterInfo), false},
-        {2, Defect::OverlongLine, 1, kFormatError, false},
-        {2, Defect::StringOverrun, 1, kFormatError, false},
+        {1, Defect::BadChecksum, 1, kFormatError, false,
+         "1 of the update file: the record's checksum"},
+        {1, Defect::BadByteTotal, 1, kFormatError, false,
+         last1 + " of the update file: the information record declares a byte total of"},
+        {1, Defect::ShortFile, 1, kInvalid, false, ""},
+        {1, Defect::MissingLastLineEnd, 0, "", false, ""},
+        {1, Defect::RecordsAfterInfo, 0, "", false, ""},
+        {1, Defect::OverlongLine, 1, kFormatError, false,
+         "1 of the update file: 272 hex digits, more than the 270"},
+        {1, Defect::StringOverrun, 1, kFormatError, false,
+         last1 + " of the update file: a text of the information record runs past its end"},
+        {2, Defect::BadChecksum, 1, kFormatError, false,
+         "1 of the update file: the line's bytes sum to"},
+        {2, Defect::BadByteTotal, 1, kFormatError, false,
+         last2 + " of the update file: the information record declares a byte total of"},
+        {2, Defect::ShortFile, 1, kInvalid, false, ""},
+        {2, Defect::MissingLastLineEnd, 1, kFormatError, false,
+         last2 + " of the update file: the last line has no line end"},
+        {2, Defect::OddLineCount, 0, "", true, ""},
+        {2, Defect::Type03Line, 1, unsendable("1"), false, ""},
+        {2, Defect::RecordsAfterInfo, 0, "", false, ""},
+        {2, Defect::Type03AfterInfo, 1, unsendable(type03AfterInfo), false, ""},
+        {2, Defect::OverlongLine, 1, kFormatError, false,
+         "1 of the update file: 138 hex digits, where every line holds exactly 136"},
+        {2, Defect::StringOverrun, 1, kFormatError, false,
+         last2 + " of the update file: a text of the information record runs past its end"},
     };
     for (const Case& c : cases) {
         const std::string name = std::to_string(c.family) + "-" + sim::defectName(c.defect);
@@ -149,6 +165,12 @@ TEST_F(CheckCommand, EveryDefectGetsTheUpdatesVerdict) {
             // Refused before its check: the reason follows on the next line.
             EXPECT_TRUE(result.out.starts_with(c.failure)) << name;
             EXPECT_TRUE(result.out.substr(c.failure.size()).starts_with("  ")) << name;
+        } else if (!c.reason.empty()) {
+            // The fixed text unchanged, then one reason line that names the line.
+            ASSERT_TRUE(result.out.starts_with(c.failure)) << name << ": " << result.out;
+            const std::string rest = result.out.substr(c.failure.size());
+            EXPECT_TRUE(rest.starts_with("  line " + c.reason)) << name << ": " << rest;
+            EXPECT_EQ(rest.find('\n'), rest.size() - 1) << name << ": one line, " << rest;
         } else if (!c.failure.empty()) {
             EXPECT_EQ(result.out, c.failure) << name;
         } else {
@@ -170,7 +192,7 @@ TEST_F(CheckCommand, FilesTheUpdateCannotUse) {
         {"137 bytes", writeBytes("137.hex", std::string(137, 'A')), kInvalid,
          "137 bytes is too small for an update file (at least 138)"},
         {"138 bytes go on to the format check", writeBytes("138.hex", std::string(138, 'A')),
-         kFormatError, ""},
+         kFormatError, "line 1 of the update file: the record announces 43690 data bytes"},
         {"path too long for a port slot", (dir_ / std::string(1100, 'p')).string(), kInvalid,
          "at most 1023 are taken"},
         {"a folder", dir_.string(), kInvalid, "a folder, not a file"},

@@ -250,7 +250,14 @@ TEST_F(UpdateJobTest, FileOf137BytesIsInvalidAnd138BytesGoOnToTheCheck) {
 
     const int slot = open(files_.write("garbage.bin", std::string(138, 'A')));
     job_.runUpdate(slot);
-    EXPECT_EQ(log_.take(), (Events{"%1", kFormatError, "%2"}));
+    const Events events = log_.take();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0], "%1");
+    EXPECT_EQ(events[1], kFormatError);
+    // The check's reason line names the line before progress 2.
+    EXPECT_TRUE(events[2].starts_with("  line 1 of the update file: the record announces 43690"))
+        << events[2];
+    EXPECT_EQ(events[3], "%2");
     EXPECT_TRUE(job_.file().data.empty());
     EXPECT_TRUE(channelOf(slot).writes().empty());  // no "ATE1" for a file that failed
     EXPECT_TRUE(flows_.calls.empty());

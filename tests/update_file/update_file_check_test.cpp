@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/failure_reason.h"
 #include "engine/model_catalog.h"
 #include "engine/update_file.h"
 #include "sim/update_file_writer.h"
@@ -75,31 +76,35 @@ void record(void* userData, int kind, std::intptr_t value) {
 struct DefectCase {
     int family;
     Defect defect;
-    int familyCheck;  // what the family's own check gives (1: sound)
-    bool tooShort;    // refused by size before the check
+    FormatFault fault;  // what the family's own check finds (None: sound)
+    bool tooShort;      // refused by size before the check
+    bool onLastLine;    // the fault sits on the information record (else on the first line)
 };
+
+constexpr FormatFault kSound = FormatFault::None;
 
 const DefectCase kDefectCases[] = {
-    {1, Defect::None, 1, false},
-    {1, Defect::BadChecksum, -2, false},
-    {1, Defect::BadByteTotal, -1, false},
-    {1, Defect::ShortFile, 0, true},
-    {1, Defect::MissingLastLineEnd, 1, false},
-    {1, Defect::RecordsAfterInfo, 1, false},
-    {1, Defect::OverlongLine, -2, false},
-    {1, Defect::StringOverrun, -3, false},
-    {2, Defect::None, 1, false},
-    {2, Defect::BadChecksum, -1, false},
-    {2, Defect::BadByteTotal, -1, false},
-    {2, Defect::ShortFile, 0, true},
-    {2, Defect::MissingLastLineEnd, -1, false},
-    {2, Defect::OddLineCount, 1, false},
-    {2, Defect::Type03Line, 1, false},
-    {2, Defect::RecordsAfterInfo, 1, false},
-    {2, Defect::OverlongLine, -1, false},
-    {2, Defect::StringOverrun, -1, false},
+    {1, Defect::None, kSound, false, false},
+    {1, Defect::BadChecksum, FormatFault::Checksum, false, false},
+    {1, Defect::BadByteTotal, FormatFault::ByteTotal, false, true},
+    {1, Defect::ShortFile, kSound, true, false},
+    {1, Defect::MissingLastLineEnd, kSound, false, false},
+    {1, Defect::RecordsAfterInfo, kSound, false, false},
+    {1, Defect::OverlongLine, FormatFault::TooManyDigits, false, false},
+    {1, Defect::StringOverrun, FormatFault::StringOverrun, false, true},
+    {2, Defect::None, kSound, false, false},
+    {2, Defect::BadChecksum, FormatFault::LineSum, false, false},
+    {2, Defect::BadByteTotal, FormatFault::ByteTotal, false, true},
+    {2, Defect::ShortFile, kSound, true, false},
+    {2, Defect::MissingLastLineEnd, FormatFault::NoLineEnd, false, true},
+    {2, Defect::OddLineCount, kSound, false, false},
+    {2, Defect::Type03Line, kSound, false, false},
+    {2, Defect::RecordsAfterInfo, kSound, false, false},
+    {2, Defect::OverlongLine, FormatFault::TooManyDigits, false, false},
+    {2, Defect::StringOverrun, FormatFault::StringOverrun, false, true},
 };
 
+// Each line of the writer's files is one line for an editor, whatever the line end.
 TEST(UpdateFileCheck, WriterFilesOfEveryDefectAndLineEnd) {
     for (LineEnd end : {LineEnd::CrLf, LineEnd::Lf, LineEnd::Cr}) {
         for (const DefectCase& c : kDefectCases) {
@@ -114,15 +119,31 @@ TEST(UpdateFileCheck, WriterFilesOfEveryDefectAndLineEnd) {
             ASSERT_GE(written.bytes.size(), static_cast<std::size_t>(kMinUpdateFileSize));
 
             UpdateFile own = loaded(written.bytes);
-            EXPECT_EQ(c.family == 1 ? checkFamily1File(own) : checkFamily2File(own), c.familyCheck);
+            const FileCheck ownCheck =
+                c.family == 1 ? checkFamily1File(own) : checkFamily2File(own);
+            EXPECT_EQ(ownCheck.fault, c.fault);
 
             UpdateFile file = loaded(written.bytes);
-            const int result = checkUpdateFile(file, Reporter());
-            if (c.familyCheck != 1) {
-                EXPECT_LT(result, 0);
+            Recorded reports;
+            const FileCheck result = checkUpdateFile(file, Reporter(&reports, record));
+            if (c.fault != kSound) {
+                // The refusal of the file's own family, on its line, told right after the text.
+                const auto line =
+                    static_cast<std::int32_t>(c.onLastLine ? written.lines.size() : 1);
+                EXPECT_EQ(result.fault, c.fault);
+                EXPECT_EQ(result.family, c.family);
+                EXPECT_EQ(result.line, line);
+                EXPECT_EQ(ownCheck.line, line);
+                ASSERT_EQ(reports.texts.size(), 2u);
+                EXPECT_EQ(reports.texts[0], kFormatErrorText);
+                EXPECT_EQ(reports.texts[1].rfind(
+                              "  line " + std::to_string(line) + " of the update file: ", 0),
+                          0u)
+                    << reports.texts[1];
                 continue;
             }
-            ASSERT_EQ(result, 1);
+            ASSERT_TRUE(result.sound());
+            EXPECT_TRUE(reports.texts.empty());
             EXPECT_EQ(file.family, c.family);
             const std::size_t after = c.defect == Defect::RecordsAfterInfo ? 2 : 0;
             EXPECT_EQ(file.lineCount, static_cast<std::int32_t>(written.lines.size() - after));
@@ -141,13 +162,116 @@ TEST(UpdateFileCheck, WriterFilesOfEveryDefectAndLineEnd) {
     }
 }
 
+// What each kind of fault says: the fixed text, then the reason naming the first bad line as an
+// editor numbers it (empty lines and every kind of line end counted) and what is wrong there.
+TEST(UpdateFileCheck, TheReasonNamesTheFirstBadLineAndWhatIsWrong) {
+    const sim::GeneratedUpdateFile one = make(recipe(1));
+    const sim::GeneratedUpdateFile two = make(recipe(2, Defect::None, LineEnd::Lf));
+    auto replaced = [](const sim::GeneratedUpdateFile& file, std::size_t index,
+                       const std::string& line, const std::string& end) {
+        std::vector<std::string> lines = file.lines;
+        lines[index] = line;
+        std::string out;
+        for (const std::string& each : lines) {
+            out += each + end;
+        }
+        return out;
+    };
+    // A record's checksum byte changed by one: "12" before it, the data's sum after it.
+    auto offByOne = [](std::string line) {
+        char& last = line.back();
+        last = last == 'F' ? 'E' : static_cast<char>(last == '9' ? 'A' : last + 1);
+        return line;
+    };
+    const std::string record3 = one.lines[2];
+    const std::string badRecord3 = offByOne(record3);
+    const std::string sum3 = record3.substr(record3.size() - 2);
+    const std::string stated3 = badRecord3.substr(badRecord3.size() - 2);
+    const std::string twoLast = two.lines.back();
+    const std::size_t lastTwo = two.lines.size() - 1;
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        FormatFault fault;
+        int family;
+        int line;
+        std::string words;
+    };
+    const Case cases[] = {
+        {"family 1: third record's checksum", replaced(one, 2, badRecord3, "\r\n"),
+         FormatFault::Checksum, 1, 3,
+         "the record's checksum is " + stated3 + ", its data bytes sum to " + sum3},
+        {"family 1: empty lines before the bad record count",
+         one.lines[0] + "\n\n\r\n" +
+             replaced(one, 2, badRecord3, "\n").substr(one.lines[0].size() + 1),
+         FormatFault::Checksum, 1, 5, "checksum is " + stated3},
+        {"family 1: a record announcing 131 bytes",
+         replaced(one, 1, "0083" + std::string(131 * 2, '0') + "00", "\r\n"),
+         FormatFault::RecordTooLong, 1, 2, "announces 131 data bytes, more than the 130"},
+        {"family 1: a record one checksum digit short", replaced(one, 1, "0001112", "\r\n"),
+         FormatFault::TooFewDigits, 1, 2, "7 hex digits, fewer than the 8 its record needs"},
+        {"family 1: a line of 272 digits",
+         replaced(one, 1, one.lines[1] + std::string(10, '0'), "\r"), FormatFault::TooManyDigits, 1,
+         2, "more than the 270 of the longest record"},
+        {"family 1: byte total one too high", make(recipe(1, Defect::BadByteTotal)).bytes,
+         FormatFault::ByteTotal, 1, static_cast<int>(one.lines.size()),
+         "the information record declares a byte total of "},
+        {"family 1: no information record", replaced(one, one.lines.size() - 1, "000000", "\r\n"),
+         FormatFault::NoInformation, 1, static_cast<int>(one.lines.size()),
+         "ends here without its information record"},
+        {"family 2: fourth line's byte sum", replaced(two, 3, offByOne(two.lines[3]), "\n"),
+         FormatFault::LineSum, 2, 4, ", not FF"},
+        {"family 2: a colon in column 1 of line 2", replaced(two, 1, ":" + two.lines[1], "\n"),
+         FormatFault::NotHexDigit, 2, 2, "column 1 holds \":\", which is not a hex digit"},
+        {"family 2: a blank in line 3",
+         replaced(two, 2, "0" + two.lines[2].substr(1, 9) + " " + two.lines[2].substr(10), "\n"),
+         FormatFault::NotHexDigit, 2, 3, "column 11 holds a blank"},
+        {"family 2: a line one digit short", replaced(two, 1, two.lines[1].substr(1), "\r\n"),
+         FormatFault::TooFewDigits, 2, 2, "135 hex digits, where every line holds exactly 136"},
+        {"family 2: an empty line after the first",
+         two.lines[0] + "\n\n" + two.bytes.substr(two.lines[0].size() + 1), FormatFault::EmptyLine,
+         2, 2, "an empty line"},
+        {"family 2: an empty line after line 2",
+         two.lines[0] + "\r\n" + two.lines[1] + "\r\n\r\n" +
+             two.bytes.substr(two.lines[0].size() + two.lines[1].size() + 2),
+         FormatFault::EmptyLine, 2, 3, "an empty line, where every line holds 136 hex digits"},
+        {"family 2: byte total one too high",
+         make(recipe(2, Defect::BadByteTotal, LineEnd::Cr)).bytes, FormatFault::ByteTotal, 2,
+         static_cast<int>(two.lines.size()), "declares a byte total of "},
+        {"family 2: no line end after the information line",
+         two.bytes.substr(0, two.bytes.size() - 1), FormatFault::NoLineEnd, 2,
+         static_cast<int>(two.lines.size()), "the last line has no line end"},
+        {"family 2: no information line",
+         two.bytes.substr(0, two.bytes.size() - twoLast.size() - 1), FormatFault::NoInformation, 2,
+         static_cast<int>(lastTwo), "ends here without its information record"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UpdateFile file = loaded(c.bytes);
+        Recorded reports;
+        const FileCheck result = checkUpdateFile(file, Reporter(&reports, record));
+        EXPECT_EQ(result.fault, c.fault);
+        EXPECT_EQ(result.family, c.family);
+        EXPECT_EQ(result.line, c.line);
+        ASSERT_EQ(reports.texts.size(), 2u);
+        EXPECT_EQ(reports.texts[0], kFormatErrorText);
+        const std::string& reason = reports.texts[1];
+        EXPECT_EQ(reason.rfind("  line " + std::to_string(c.line) + " of the update file: ", 0), 0u)
+            << reason;
+        EXPECT_NE(reason.find(c.words), std::string::npos) << reason;
+        EXPECT_TRUE(reason.ends_with("; the file is damaged or is not an update file.\r\n"))
+            << reason;
+    }
+}
+
 TEST(UpdateFileCheck, StringsThatFillTheirRecordExactlyAreSound) {
     sim::UpdateFileRecipe two = recipe(2);
     two.productText = std::string(20, 'P');
     two.modelName = "ZNB5411";
     two.versionText = "V" + std::string(25, '1');  // 3 + 20 + 7 + 26 = 56 bytes, all of 7..62
     UpdateFile file2 = loaded(make(two).bytes);
-    ASSERT_EQ(checkFamily2File(file2), 1);
+    ASSERT_TRUE(checkFamily2File(file2).sound());
     EXPECT_EQ(std::string(file2.productText), two.productText);
     EXPECT_EQ(std::string(file2.versionText), two.versionText);
 
@@ -158,7 +282,7 @@ TEST(UpdateFileCheck, StringsThatFillTheirRecordExactlyAreSound) {
     const sim::GeneratedUpdateFile written = make(one);
     ASSERT_EQ(written.lines.back().size(), kMaxFamily1Digits);
     UpdateFile file1 = loaded(written.bytes);
-    ASSERT_EQ(checkFamily1File(file1), 1);
+    ASSERT_TRUE(checkFamily1File(file1).sound());
     EXPECT_EQ(std::string(file1.productText), one.productText);
     EXPECT_EQ(std::string(file1.modelName), one.modelName);
 
@@ -166,7 +290,7 @@ TEST(UpdateFileCheck, StringsThatFillTheirRecordExactlyAreSound) {
     std::vector<std::string> lines = written.lines;
     lines.back() += "0";
     UpdateFile longer = loaded(crlfLines(lines));
-    EXPECT_EQ(checkFamily1File(longer), -2);
+    EXPECT_EQ(checkFamily1File(longer).fault, FormatFault::TooManyDigits);
 }
 
 // --- Family 1 -------------------------------------------------------------------------------
@@ -176,7 +300,7 @@ TEST(Family1Check, NinetyNineRecordsAndTheInfoRecordMakeLineCount100) {
     r.payload = sim::samplePayload(99 * 10, 3);
     r.recordSize = 10;
     UpdateFile file = loaded(make(r).bytes);
-    ASSERT_EQ(checkUpdateFile(file, Reporter()), 1);
+    ASSERT_TRUE(checkUpdateFile(file, Reporter()).sound());
     EXPECT_EQ(file.lineCount, 100);
     EXPECT_DOUBLE_EQ(file.progressStep, 0.9);
 }
@@ -188,31 +312,33 @@ TEST(Family1Check, RecordLengthAndDigitLimits) {
     ASSERT_EQ(written.lines[0].size(), (2u + 130u + 1u) * 2u);
     {
         UpdateFile file = loaded(written.bytes);
-        EXPECT_EQ(checkFamily1File(file), 1) << "a 130-byte record is sound";
+        EXPECT_TRUE(checkFamily1File(file).sound()) << "a 130-byte record is sound";
     }
 
     const std::string record131 = "0083" + std::string(131 * 2, '0') + "00";
     struct Case {
         const char* what;
         std::string firstLine;  // put before the sound file's lines
-        int expected;
+        FormatFault expected;
     };
     const Case cases[] = {
-        {"record of 0 data bytes with checksum 00", "000000", 1},
-        {"record of 0 data bytes with checksum 01", "000001", -2},
-        {"record announcing 131 data bytes", record131, -2},
-        {"line with no digit at all", ": ", -2},
-        {"empty line at the very start of the file", "", -2},
-        {"line with only its length", "0001", -2},
-        {"record without its checksum digits", "000211", -2},
-        {"record with digits after its checksum", "0000000F", 1},
-        {"record one checksum digit short", "0001112", -2},
+        {"record of 0 data bytes with checksum 00", "000000", kSound},
+        {"record of 0 data bytes with checksum 01", "000001", FormatFault::Checksum},
+        {"record announcing 131 data bytes", record131, FormatFault::RecordTooLong},
+        {"line with no digit at all", ": ", FormatFault::TooFewDigits},
+        {"empty line at the very start of the file", "", FormatFault::TooFewDigits},
+        {"line with only its length", "0001", FormatFault::TooFewDigits},
+        {"record without its checksum digits", "000211", FormatFault::TooFewDigits},
+        {"record with digits after its checksum", "0000000F", kSound},
+        {"record one checksum digit short", "0001112", FormatFault::TooFewDigits},
     };
     for (const Case& c : cases) {
         std::vector<std::string> lines = written.lines;
         lines.insert(lines.begin(), c.firstLine);
         UpdateFile file = loaded(crlfLines(lines));
-        EXPECT_EQ(checkFamily1File(file), c.expected) << c.what;
+        const FileCheck check = checkFamily1File(file);
+        EXPECT_EQ(check.fault, c.expected) << c.what;
+        EXPECT_EQ(check.line, c.expected == kSound ? 0 : 1) << c.what;
     }
 }
 
@@ -223,11 +349,15 @@ TEST(Family1Check, InformationRecordNeedsSevenDataBytes) {
         "000102030405"
         "0F";
     UpdateFile file = loaded("000000\r\n" + info6 + "\r\n");
-    EXPECT_EQ(checkFamily1File(file), -3);
+    const FileCheck check = checkFamily1File(file);
+    EXPECT_EQ(check.fault, FormatFault::InformationTooShort);
+    EXPECT_EQ(check.stated, 7);
+    EXPECT_EQ(check.found, 6);
+    EXPECT_EQ(check.line, 2);
     EXPECT_EQ(file.lineCount, 2);
 
     UpdateFile noInfo = loaded("000000\r\n000000\r\n");
-    EXPECT_EQ(checkFamily1File(noInfo), -1);
+    EXPECT_EQ(checkFamily1File(noInfo).fault, FormatFault::NoInformation);
     EXPECT_EQ(noInfo.lineCount, 2);
 }
 
@@ -241,7 +371,7 @@ TEST(Family1Check, EmptyLinesLowerCaseAndStrayCharactersAreHarmless) {
         messy += ":" + lower + " \r\n\r\n\n";
     }
     UpdateFile file = loaded(messy);
-    ASSERT_EQ(checkFamily1File(file), 1);
+    ASSERT_TRUE(checkFamily1File(file).sound());
     EXPECT_EQ(file.lineCount, static_cast<std::int32_t>(written.lines.size()));
     EXPECT_STREQ(file.modelName, "Korvane FS BT 2");
 }
@@ -249,7 +379,7 @@ TEST(Family1Check, EmptyLinesLowerCaseAndStrayCharactersAreHarmless) {
 TEST(Family1Check, LinesAfterTheInformationRecordAreNotExamined) {
     const sim::GeneratedUpdateFile written = make(recipe(1));
     UpdateFile file = loaded(written.bytes + "not a record at all\r\n" + std::string(400, 'F'));
-    EXPECT_EQ(checkFamily1File(file), 1);
+    EXPECT_TRUE(checkFamily1File(file).sound());
 }
 
 // --- Family 2 -------------------------------------------------------------------------------
@@ -273,39 +403,48 @@ TEST(Family2Check, LinesMustBe136DigitsAndOneLineEnd) {
     const std::string info = lines.back();
     const std::string withoutInfo = written.bytes.substr(0, written.bytes.size() - info.size() - 1);
 
+    const int last = static_cast<int>(lines.size());
+    constexpr FormatFault kDigit = FormatFault::NotHexDigit;
+    constexpr FormatFault kShort = FormatFault::TooFewDigits;
+    constexpr FormatFault kEmpty = FormatFault::EmptyLine;
+
     struct Case {
         const char* what;
         std::string bytes;
-        int expected;
+        FormatFault expected;
+        int line;  // as an editor numbers it
     };
     const Case cases[] = {
-        {"sound, LF", written.bytes, 1},
-        {"sound, CR LF", join("\r\n"), 1},
-        {"sound, CR", join("\r"), 1},
-        {"lower-case digits", lowerCase, 1},
-        {"leading colon (137 characters before LF)", withFirstLine(":" + lines[0] + "\n"), -1},
+        {"sound, LF", written.bytes, kSound, 0},
+        {"sound, CR LF", join("\r\n"), kSound, 0},
+        {"sound, CR", join("\r"), kSound, 0},
+        {"lower-case digits", lowerCase, kSound, 0},
+        {"leading colon (137 characters before LF)", withFirstLine(":" + lines[0] + "\n"), kDigit,
+         1},
         {"blank inside the line",
-         withFirstLine(lines[0].substr(0, 60) + " " + lines[0].substr(60) + "\n"), -1},
-        {"135 digits and a colon", withFirstLine(lines[0].substr(1) + ":\n"), -1},
-        {"135 digits and CR LF", withFirstLine(lines[0].substr(1) + "\r\n"), -1},
-        {"134 digits and CR LF CR LF", withFirstLine(lines[0].substr(2) + "\r\n\r\n"), -1},
-        {"empty line after a line (LF LF)", withFirstLine(lines[0] + "\n\n"), -1},
-        {"empty line after a line (CR CR)", join("\r\r"), -1},
-        {"empty line after a line (CR LF CR LF)", join("\r\n\r\n"), -1},
-        {"LF CR as line end", join("\n\r"), -1},
-        {"empty line before the first line", "\n" + written.bytes, -1},
+         withFirstLine(lines[0].substr(0, 60) + " " + lines[0].substr(60) + "\n"), kDigit, 1},
+        {"135 digits and a colon", withFirstLine(lines[0].substr(1) + ":\n"), kDigit, 1},
+        {"135 digits and CR LF", withFirstLine(lines[0].substr(1) + "\r\n"), kShort, 1},
+        {"134 digits and CR LF CR LF", withFirstLine(lines[0].substr(2) + "\r\n\r\n"), kShort, 1},
+        {"empty line after a line (LF LF)", withFirstLine(lines[0] + "\n\n"), kEmpty, 2},
+        {"empty line after a line (CR CR)", join("\r\r"), kEmpty, 2},
+        {"empty line after a line (CR LF CR LF)", join("\r\n\r\n"), kEmpty, 2},
+        {"LF CR as line end", join("\n\r"), kEmpty, 2},
+        {"empty line before the first line", "\n" + written.bytes, kEmpty, 1},
         {"information line without line end", written.bytes.substr(0, written.bytes.size() - 1),
-         -1},
-        {"no information line", withoutInfo, -2},
+         FormatFault::NoLineEnd, last},
+        {"no information line", withoutInfo, FormatFault::NoInformation, last - 1},
         {"blank in the information line",
-         withoutInfo + info.substr(0, 135) + " " + info.substr(135) + "\n", -1},
+         withoutInfo + info.substr(0, 135) + " " + info.substr(135) + "\n", kDigit, last},
         {"lines after the information line are not examined",
-         written.bytes + "garbage\n\n" + std::string(300, 'x'), 1},
-        {"empty file", "", -1},
+         written.bytes + "garbage\n\n" + std::string(300, 'x'), kSound, 0},
+        {"empty file", "", kEmpty, 1},
     };
     for (const Case& c : cases) {
         UpdateFile file = loaded(c.bytes);
-        EXPECT_EQ(checkFamily2File(file), c.expected) << c.what;
+        const FileCheck check = checkFamily2File(file);
+        EXPECT_EQ(check.fault, c.expected) << c.what;
+        EXPECT_EQ(check.line, c.line) << c.what;
     }
 }
 
@@ -330,9 +469,17 @@ TEST(Family2Check, FileVersionFollowsTheModel) {
         r.modelName = c.model;
         r.versionText = c.version;
         UpdateFile file = loaded(make(r).bytes);
-        EXPECT_EQ(checkFamily2File(file), c.result) << c.model << " " << c.version;
+        const FileCheck check = checkFamily2File(file);
+        EXPECT_EQ(check.sound(), c.result == 1) << c.model << " " << c.version;
         if (c.result == 1) {
             EXPECT_EQ(file.fileVersion, c.fileVersion) << c.model << " " << c.version;
+        } else {
+            EXPECT_EQ(check.fault, FormatFault::NoVersionLetter) << c.version;
+            EXPECT_EQ(check.text, c.version);
+            EXPECT_NE(formatFaultReason(check).find("the version text \"" + check.text +
+                                                    "\" has no \"V\" before its number"),
+                      std::string::npos)
+                << formatFaultReason(check);
         }
     }
 }
@@ -354,21 +501,23 @@ TEST(DeriveFileVersion, DotsRemovedAndFinalXReplaced) {
 
 // --- The whole check as the job runs it -------------------------------------------------------
 
-TEST(CheckUpdateFile, RefusedFileGivesOneTextThenProgress2AndReleasesTheBuffer) {
-    const std::string bad[] = {
-        make(recipe(1, Defect::BadChecksum)).bytes,
-        make(recipe(2, Defect::BadByteTotal)).bytes,
-        std::string(200, 'A'),
-        std::string(200, '\n'),
+TEST(CheckUpdateFile, RefusedFileGivesTheTextAndItsReasonThenProgress2AndReleasesTheBuffer) {
+    const std::pair<std::string, std::string> bad[] = {
+        {make(recipe(1, Defect::BadChecksum)).bytes,
+         "  line 1 of the update file: the record's checksum is "},
+        {make(recipe(2, Defect::BadByteTotal)).bytes, "declares a byte total of "},
+        {std::string(200, 'A'), "  line 1 of the update file: the record announces 43690 data"},
+        {std::string(200, '\n'), "  line 1 of the update file: an empty line"},
     };
-    for (const std::string& bytes : bad) {
+    for (const auto& [bytes, words] : bad) {
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_LT(checkUpdateFile(file, Reporter(&reports, record)), 0);
-        EXPECT_EQ(reports.texts,
-                  std::vector<std::string>{"**Failed** update file format error!\r\n"});
+        EXPECT_FALSE(checkUpdateFile(file, Reporter(&reports, record)).sound());
+        ASSERT_EQ(reports.texts.size(), 2u);
+        EXPECT_EQ(reports.texts[0], "**Failed** update file format error!\r\n");
+        EXPECT_NE(reports.texts[1].find(words), std::string::npos) << reports.texts[1];
         EXPECT_EQ(reports.progress, std::vector<int>{2});
-        EXPECT_EQ(reports.order, (std::vector<char>{'t', 'p'}));
+        EXPECT_EQ(reports.order, (std::vector<char>{'t', 't', 'p'}));
         EXPECT_TRUE(file.data.empty());
         EXPECT_EQ(file.size, 0);
         EXPECT_EQ(file.family, 0);
@@ -381,7 +530,7 @@ TEST(CheckUpdateFile, SoundFileGivesOnlyProgress2AndKeepsTheBuffer) {
         const std::string bytes = make(recipe(family)).bytes;
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_EQ(checkUpdateFile(file, Reporter(&reports, record)), 1);
+        EXPECT_TRUE(checkUpdateFile(file, Reporter(&reports, record)).sound());
         EXPECT_TRUE(reports.texts.empty());
         EXPECT_EQ(reports.progress, std::vector<int>{2});
         EXPECT_EQ(std::string(file.data.begin(), file.data.end()), bytes);
@@ -392,11 +541,11 @@ TEST(CheckUpdateFile, SoundFileGivesOnlyProgress2AndKeepsTheBuffer) {
 TEST(CheckUpdateFile, ASizeBeyondTheBufferIsNotRead) {
     UpdateFile file = loaded(make(recipe(2)).bytes);
     file.size = static_cast<std::int32_t>(file.data.size()) + 500;
-    EXPECT_EQ(checkUpdateFile(file, Reporter()), 1);
+    EXPECT_TRUE(checkUpdateFile(file, Reporter()).sound());
     UpdateFile shortBuffer = loaded(make(recipe(1)).bytes);
     shortBuffer.data.resize(100);
     shortBuffer.data.shrink_to_fit();
-    EXPECT_LT(checkUpdateFile(shortBuffer, Reporter()), 0);
+    EXPECT_FALSE(checkUpdateFile(shortBuffer, Reporter()).sound());
 }
 
 // --- Model names ------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // turns any such access into a failure) and always ends in a well-formed verdict.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -79,16 +81,21 @@ void expectWellFormed(const std::string& bytes) {
     file.data.assign(bytes.begin(), bytes.end());
     file.data.shrink_to_fit();
     file.size = static_cast<std::int32_t>(bytes.size());
-    const int result = checkUpdateFile(file, Reporter());
-    ASSERT_TRUE(result == 1 || (result >= -3 && result <= -1)) << result;
+    const FileCheck result = checkUpdateFile(file, Reporter());
+    ASSERT_TRUE(result.family == 1 || result.family == 2) << result.family;
     EXPECT_LT(std::strlen(file.productText), sizeof file.productText);
     EXPECT_LT(std::strlen(file.modelName), sizeof file.modelName);
     EXPECT_LT(std::strlen(file.versionText), sizeof file.versionText);
-    if (result == 1) {
+    if (result.sound()) {
         EXPECT_TRUE(file.family == 1 || file.family == 2);
         EXPECT_GT(file.lineCount, 0);
     } else {
         EXPECT_TRUE(file.data.empty());
+        // The named line is one of the file's, as an editor numbers them.
+        const auto lineEnds = std::count(bytes.begin(), bytes.end(), '\n') +
+                              std::count(bytes.begin(), bytes.end(), '\r');
+        EXPECT_GE(result.line, 1);
+        EXPECT_LE(result.line, lineEnds + 1);
     }
 }
 
@@ -107,7 +114,7 @@ TEST(UpdateFileRobustness, MutatedSoundFilesNeverBreakTheCheck) {
         UpdateFile probe;
         probe.data.assign(bytes.begin(), bytes.end());
         probe.size = static_cast<std::int32_t>(bytes.size());
-        accepted += checkFamily1File(probe) == 1 || checkFamily2File(probe) == 1;
+        accepted += checkFamily1File(probe).sound() || checkFamily2File(probe).sound();
     }
     // Changes that only touch lines after the information record, or filler, keep a file sound;
     // most changes must not.
