@@ -31,10 +31,11 @@ struct BatchRun {
 using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
 
 // The one runner of `update` and `read`, whatever the number of adapters (one adapter is a batch
-// of one; its output decides how it looks). Runs every adapter side by side, each with an UpdateJob of its own on a WorkerThread of its
-// own. The worker opens the port too (openPort may take seconds for an adapter that does not
-// answer, and the others should not wait for it), then runs the update or read-out and releases
-// the port. Each job's reports go to `output` tagged with the adapter's number.
+// of one; its output decides how it looks). Runs every adapter side by side, each with an UpdateJob
+// of its own on a WorkerThread of its own. The worker opens the port too (openPort may take seconds
+// for an adapter that does not answer, and the others should not wait for it), then runs the update
+// or read-out and releases the port. Each job's reports go to `output` tagged with the adapter's
+// number.
 //
 // An interrupt sets the stop request of every job: downloads end before their next pair or
 // record, and an adapter whose port was still being opened is not started. Those that did not
