@@ -3,11 +3,13 @@
 #include <cstdint>
 
 #include "channel/channel_config.h"
+#include "channel/link_loss.h"
 
 namespace korvane {
 
-// One byte channel to an adapter: nine operations besides the destructor. Both kinds implement
-// all of them and callers reach every operation through this interface.
+// One byte channel to an adapter: nine operations besides the destructor, and what became of the
+// link. Both kinds implement all of them and callers reach every operation through this
+// interface.
 //
 // For read and write: a count of 0 succeeds at once and touches nothing, a negative count fails
 // at once, and the timeout is a budget in milliseconds for the whole call.
@@ -30,6 +32,10 @@ public:
     virtual Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) = 0;
     // 1 when the link now runs at `baud`, -1 otherwise.
     virtual int setBaudRate(int baud) = 0;
+    // How the open link was lost (the device hung up, the peer closed or reset the connection, a
+    // read or write failed), as first seen; cause None while it works. A channel that cannot
+    // tell says None.
+    virtual LinkLoss linkLoss() const { return {}; }
 
 protected:
     Channel() = default;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "channel/link_loss.h"
 #include "channel/tick.h"
 
 namespace korvane {
@@ -31,10 +33,32 @@ public:
     // Ends the current (or next) waitForInputOrWake.
     virtual void wake() = 0;
 
+    // How the link was lost, as first seen by any of the calls above; cause None while none saw
+    // a loss. Any thread may ask.
+    LinkLoss loss() const {
+        const std::uint64_t packed = loss_.load(std::memory_order_acquire);
+        return LinkLoss{static_cast<LossCause>(packed >> 32),
+                        static_cast<int>(static_cast<std::uint32_t>(packed))};
+    }
+
 protected:
     PumpLink() = default;
     PumpLink(const PumpLink&) = delete;
     PumpLink& operator=(const PumpLink&) = delete;
+
+    // Records a loss the platform saw; only the first one counts. Returns -1, for a call that
+    // fails with it.
+    int noteLoss(LossCause cause, int systemCode) {
+        const std::uint64_t packed =
+            (static_cast<std::uint64_t>(cause) << 32) | static_cast<std::uint32_t>(systemCode);
+        std::uint64_t none = 0;
+        loss_.compare_exchange_strong(none, packed, std::memory_order_acq_rel);
+        return -1;
+    }
+
+private:
+    // The cause in the high half, the system's error number in the low half; 0 while none.
+    std::atomic<std::uint64_t> loss_{0};
 };
 
 }  // namespace korvane

@@ -119,6 +119,10 @@ int SerialChannel::setBaudRate(int baud) {
     return -1;
 }
 
+LinkLoss SerialChannel::linkLoss() const {
+    return port_ ? port_->loss() : LinkLoss{};
+}
+
 bool SerialChannel::openPort() {
     open_ = false;
     port_ = openSerialPort(name_, baud_, openFailure_);

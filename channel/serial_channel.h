@@ -40,6 +40,7 @@ public:
     bool reopen() override;
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
+    LinkLoss linkLoss() const override;
 
     // The stored rate: the configured one, then the last one asked of setBaudRate.
     int baud() const { return baud_; }

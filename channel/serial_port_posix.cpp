@@ -104,6 +104,7 @@ Ready waitFor(int fd, short events, const Deadline& deadline) {
             continue;  // the loop head decides whether time is really up
         }
         if (entry.revents & POLLNVAL) {
+            errno = EBADF;
             return Ready::failed;
         }
         if (entry.revents & events) {
@@ -284,13 +285,14 @@ int PosixSerialPort::transfer(std::uint8_t* data, int count, const Deadline& dea
             continue;
         }
         if (moved == 0 && direction == POLLIN) {
-            return -1;  // end of input: the device hung up
+            return noteLoss(LossCause::HungUp, 0);  // end of input: the device hung up
         }
         if (moved < 0 && errno != EAGAIN && errno != EINTR) {
-            return -1;
+            return noteLoss(LossCause::Failed, errno);
         }
         if (hungUp) {
-            return -1;  // the device reported a hang-up and still moves nothing
+            // The device reported a hang-up and still moves nothing.
+            return noteLoss(LossCause::HungUp, 0);
         }
         switch (waitFor(fd_, direction, deadline)) {
             case Ready::yes:
@@ -301,7 +303,7 @@ int PosixSerialPort::transfer(std::uint8_t* data, int count, const Deadline& dea
                 hungUp = true;
                 break;
             case Ready::failed:
-                return -1;
+                return noteLoss(LossCause::Failed, errno);
         }
     }
     return done;
@@ -316,6 +318,7 @@ PumpLink::Wait PosixSerialPort::waitForInputOrWake(bool watchInput, const Deadli
         pollfd entries[2] = {{wake_.pollFd(), POLLIN, 0}, {watchInput ? fd_ : -1, POLLIN, 0}};
         const int result = ::poll(entries, 2, timeout);
         if (result < 0 && errno != EINTR) {
+            noteLoss(LossCause::Failed, errno);
             return Wait::inputGone;
         }
         if (result <= 0) {
@@ -328,6 +331,7 @@ PumpLink::Wait PosixSerialPort::waitForInputOrWake(bool watchInput, const Deadli
         if (entries[1].revents & POLLIN) {
             return Wait::inputReady;
         }
+        noteLoss(LossCause::HungUp, 0);
         return Wait::inputGone;
     }
 }

@@ -171,12 +171,13 @@ int WinSerialPort::transferOnce(bool writing, std::uint8_t* data, DWORD count,
     if (completed) {
         DWORD moved = 0;
         if (!GetOverlappedResult(handle_, &overlapped, &moved, FALSE)) {
-            return -1;
+            return noteLoss(LossCause::Failed, static_cast<int>(GetLastError()));
         }
         return static_cast<int>(moved);
     }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        return -1;
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) {
+        return noteLoss(LossCause::Failed, static_cast<int>(error));
     }
     return finishTransfer(overlapped, deadline);
 }
@@ -192,13 +193,14 @@ int WinSerialPort::finishTransfer(OVERLAPPED& overlapped, const Deadline& deadli
     }
     DWORD moved = 0;
     if (!GetOverlappedResult(handle_, &overlapped, &moved, TRUE)) {
-        if (GetLastError() != ERROR_OPERATION_ABORTED) {
-            return -1;
+        const DWORD error = GetLastError();
+        if (error != ERROR_OPERATION_ABORTED) {
+            return noteLoss(LossCause::Failed, static_cast<int>(error));
         }
         moved = static_cast<DWORD>(overlapped.InternalHigh);
     }
     if (waited == kWaitFailed) {
-        return -1;
+        return noteLoss(LossCause::Failed, static_cast<int>(GetLastError()));
     }
     return static_cast<int>(moved);
 }
@@ -229,7 +231,7 @@ int WinSerialPort::read(std::uint8_t* buffer, int count, const Deadline& deadlin
             case InputWait::timedOut:
                 return done;
             case InputWait::failed:
-                return -1;
+                return noteLoss(LossCause::Failed, 0);
         }
     }
 }

@@ -157,6 +157,10 @@ int TcpChannel::setBaudRate(int) {
     return 1;
 }
 
+LinkLoss TcpChannel::linkLoss() const {
+    return socket_ ? socket_->loss() : LinkLoss{};
+}
+
 std::vector<std::string> TcpChannel::pendingPeerNames() {
     std::lock_guard<CriticalLock> hold(peersLock_);
     std::vector<std::string> names;

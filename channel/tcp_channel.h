@@ -58,6 +58,7 @@ public:
     // pointer must not be used after that.
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
+    LinkLoss linkLoss() const override;
 
     // Why the last client open failed; cause None after a successful one (and for the other
     // roles, whose failures have no cause recorded).

@@ -56,9 +56,10 @@ class ReceiveTimeout {
 public:
     static constexpr int kShortWait = -2;
 
-    // The count received, 0 when the deadline passed, -1 at the end of input, or kShortWait when
-    // less than kLeastMs is left or the socket cannot block.
-    int receive(int fd, std::uint8_t* buffer, int most, const Deadline& deadline) {
+    // The count received, 0 when the deadline passed, -1 at the end of input (`error` then holds
+    // the system's error number, 0 when the peer closed the connection), or kShortWait when less
+    // than kLeastMs is left or the socket cannot block.
+    int receive(int fd, std::uint8_t* buffer, int most, const Deadline& deadline, int& error) {
         for (;;) {
             const int left = deadline.remainingMs();
             if (left < kLeastMs || !blocking(fd)) {
@@ -77,9 +78,11 @@ public:
                 return static_cast<int>(got);
             }
             if (got == 0) {
+                error = 0;
                 return -1;  // the peer closed the connection
             }
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                error = errno;
                 return -1;
             }
         }
@@ -127,7 +130,11 @@ public:
 
     int receiveWithin(std::uint8_t* buffer, int most, const Deadline& deadline) override {
         for (;;) {
-            const int got = longWaits_.receive(fd_, buffer, most, deadline);
+            int error = 0;
+            const int got = longWaits_.receive(fd_, buffer, most, deadline, error);
+            if (got == -1) {
+                return noteLoss(error == 0 ? LossCause::ClosedByPeer : LossCause::Failed, error);
+            }
             if (got != ReceiveTimeout::kShortWait) {
                 return got;
             }
@@ -137,7 +144,7 @@ public:
                 return receiveAvailable(buffer, most);  // one last look
             }
             if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
-                return -1;
+                return noteLoss(LossCause::Failed, EBADF);
             }
             const int taken = receiveAvailable(buffer, most);
             if (taken != 0) {
@@ -153,12 +160,13 @@ public:
                 return static_cast<int>(got);
             }
             if (got == 0) {
-                return -1;  // the peer closed the connection
+                return noteLoss(LossCause::ClosedByPeer, 0);
             }
             if (errno == EINTR) {
                 continue;
             }
-            return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+            return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0
+                                                             : noteLoss(LossCause::Failed, errno);
         }
     }
 
@@ -172,14 +180,14 @@ public:
                 continue;
             }
             if (moved < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                return -1;
+                return noteLoss(LossCause::Failed, errno);
             }
             pollfd entry{fd_, POLLOUT, 0};
             if (!pollUntil(&entry, 1, deadline)) {
                 break;
             }
             if (entry.revents & (POLLERR | POLLNVAL)) {
-                return -1;
+                return noteLoss(LossCause::Failed, pendingError());
             }
         }
         return sent;
@@ -188,6 +196,16 @@ public:
     void wake() override { wake_.wake(); }
 
 private:
+    // The error the socket holds (after POLLERR), or EBADF when it cannot be read.
+    int pendingError() const {
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error == 0) {
+            return EBADF;
+        }
+        return error;
+    }
+
     int fd_;
     WakePipe wake_;
     ReceiveTimeout longWaits_;
@@ -234,6 +252,16 @@ public:
     void wake() override { wake_.wake(); }
 
 private:
+    // The error the socket holds (after POLLERR), or EBADF when it cannot be read.
+    int pendingError() const {
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error == 0) {
+            return EBADF;
+        }
+        return error;
+    }
+
     int fd_;
     WakePipe wake_;
 };

@@ -161,7 +161,7 @@ public:
             // A closed connection also reads as ready; the receive then tells.
             const int ready = selectUntil(socket_, false, deadline);
             if (ready < 0) {
-                return -1;
+                return noteLoss(LossCause::Failed, ::WSAGetLastError());
             }
             if (ready == 0) {
                 return receiveAvailable(buffer, most);  // one last look
@@ -179,13 +179,13 @@ public:
                 return got;
             }
             if (got == 0) {
-                return -1;  // the peer closed the connection
+                return noteLoss(LossCause::ClosedByPeer, 0);
             }
             const int error = ::WSAGetLastError();
             if (error == WSAEINTR) {
                 continue;
             }
-            return error == WSAEWOULDBLOCK ? 0 : -1;
+            return error == WSAEWOULDBLOCK ? 0 : noteLoss(LossCause::Failed, error);
         }
     }
 
@@ -203,11 +203,11 @@ public:
             }
             const int error = moved == SOCKET_ERROR ? ::WSAGetLastError() : 0;
             if (error != WSAEWOULDBLOCK && error != WSAEINTR) {
-                return -1;
+                return noteLoss(LossCause::Failed, error);
             }
             const int ready = selectUntil(socket_, true, deadline);
             if (ready < 0) {
-                return -1;
+                return noteLoss(LossCause::Failed, ::WSAGetLastError());
             }
             if (ready == 0) {
                 break;

@@ -25,6 +25,7 @@ public:
         return inner_.acceptPeer(config, timeoutMs);
     }
     int setBaudRate(int baud) override { return inner_.setBaudRate(baud); }
+    LinkLoss linkLoss() const override { return inner_.linkLoss(); }
 
     // True when the adapter has sent nothing since `silentCommand()` was written and a read for
     // its answer waited its budget out (a read that fails at once met a dropped link instead).

@@ -1,6 +1,7 @@
 #include "engine/failure_reason.h"
 
 #include <cstring>
+#include <variant>
 
 namespace korvane {
 
@@ -249,6 +250,29 @@ std::string trafficLogProblemText(const TrafficLogProblem& problem) {
     return std::string("the traffic log ") + problem.path +
            (problem.writing ? " cannot be written" : " cannot be opened") +
            systemWords(problem.systemCode) + "; the work goes on without it.";
+}
+
+std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating) {
+    const std::string again =
+        updating ? "then power the adapter off and on and update again." : "then try again.";
+    const std::string words = systemWords(loss.systemCode);
+    if (const auto* tcp = std::get_if<TcpPortRequest>(&port)) {
+        const std::string head = tcp->address + ":" + std::to_string(tcp->port) + ": ";
+        const std::string check =
+            "; check that the adapter is powered and that this computer is still on its Wi-Fi "
+            "network, ";
+        if (loss.cause == LossCause::ClosedByPeer) {
+            return line(head + "the adapter closed the connection" + check + again);
+        }
+        return line(head + "the connection was lost" + words + check + again);
+    }
+    const auto& serial = std::get<SerialPortRequest>(port);
+    const std::string head = (serial.name.empty() ? "(no port name)" : serial.name) + ": ";
+    const std::string check = "; check the cable, or the Bluetooth link, ";
+    if (loss.cause == LossCause::HungUp) {
+        return line(head + "the connection was lost: the port hung up" + check + again);
+    }
+    return line(head + "the connection was lost" + words + check + again);
 }
 
 std::string silenceReason(const std::string& command, int waitedMs) {

@@ -33,6 +33,10 @@ std::string unsendableLineReason(int lineNumber);
 // system's words, and that the work goes on without it.
 std::string trafficLogProblemText(const TrafficLogProblem& problem);
 
+// A link to the adapter on `port` that was lost during a run: the port, the system's words, and
+// what to check; an update ends with the advice to power the adapter off and on and update again.
+std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating);
+
 // An adapter that did not answer `command` (its final CR left out) within `waitedMs`.
 std::string silenceReason(const std::string& command, int waitedMs);
 

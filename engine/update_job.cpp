@@ -91,6 +91,7 @@ int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
     }
     slots_[free].channel = std::move(channel);
     slots_[free].path.assign(path);
+    slots_[free].port = port;
     reportText(kPortOpened);
     return free;
 }
@@ -112,6 +113,9 @@ void UpdateJob::releasePort(int slot) {
     if (slot < 0 || slot >= kSlotCount) {
         return;
     }
+    if (running_ == &slots_[slot]) {
+        running_ = nullptr;
+    }
     slots_[slot].channel.reset();
     slots_[slot].path.clear();
 }
@@ -121,8 +125,7 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     if (held == nullptr) {
         return JobOutcome{};
     }
-    firstFailure_.clear();
-    downloadMode_ = false;
+    beginRun(*held, true);
     reportProgress(1);
 
     FileFailure fileFailure;
@@ -181,8 +184,7 @@ JobOutcome UpdateJob::readVersions(int slot) {
     if (held == nullptr) {
         return JobOutcome{};
     }
-    firstFailure_.clear();
-    downloadMode_ = false;
+    beginRun(*held, false);
     AnswerWatch watch(*held->channel);
     bool reported = false;
     if (flows_.deviceVersion) {
@@ -203,18 +205,45 @@ JobOutcome UpdateJob::readVersions(int slot) {
     return outcome;
 }
 
+void UpdateJob::beginRun(PortSlot& held, bool updating) {
+    firstFailure_.clear();
+    downloadMode_ = false;
+    running_ = &held;
+    updating_ = updating;
+    lossTold_ = false;
+}
+
 void UpdateJob::reportSilence(const AnswerWatch& watch) {
+    // A lost link is the reason, whatever the adapter did before it went.
+    reportLinkLoss();
     // A stop request ends the run on purpose; the adapter's silence is then no reason.
-    if (watch.silent() && !stopRequested()) {
+    if (!lossTold_ && watch.silent() && !stopRequested()) {
         reportText(silenceReason(watch.silentCommand(), watch.silentWaitMs()).c_str());
     }
 }
 
+void UpdateJob::reportLinkLoss() {
+    if (lossTold_ || running_ == nullptr || !running_->channel || stopRequested()) {
+        return;
+    }
+    const LinkLoss loss = running_->channel->linkLoss();
+    if (!loss.lost()) {
+        return;
+    }
+    lossTold_ = true;
+    reportText(linkLossReason(running_->port, loss, updating_).c_str());
+}
+
 void UpdateJob::reportFailure(const char* text) {
-    if (firstFailure_.empty() && text != nullptr) {
+    const bool first = firstFailure_.empty() && text != nullptr;
+    if (first) {
         firstFailure_ = text;
     }
     reportText(text);
+    // A link lost before the first failure is its reason: told right after it.
+    if (first) {
+        reportLinkLoss();
+    }
 }
 
 // The outcome of a run that did not finish: stopped when the stop request was set, else a

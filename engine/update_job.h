@@ -23,6 +23,7 @@ class UpdateJob;
 struct PortSlot {
     std::unique_ptr<Channel> channel;  // free exactly when empty
     std::string path;                  // at most kMaxPathLength characters
+    PortRequest port;                  // what was opened, for the words of a lost link
 };
 
 // The steps the job hands over to: the two download flows and the two version reports. A
@@ -98,8 +99,13 @@ private:
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
     int runFamilyFlow(Channel& channel);
-    // After a failed run: the reason line of an adapter that stopped answering.
+    // After a failed run: the reason line of a lost link, else of an adapter that stopped
+    // answering.
     void reportSilence(const AnswerWatch& watch);
+    // The reason line of the run's lost link, once per run, when the link is lost.
+    void reportLinkLoss();
+    // Starts a run on `held`: no failure and no lost link told yet.
+    void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
     JobOutcome endedWithout();
 
@@ -115,6 +121,9 @@ private:
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
     bool downloadMode_ = false;
+    PortSlot* running_ = nullptr;  // the slot of the current (or last) run
+    bool updating_ = false;        // the run is an update, not a read-out
+    bool lossTold_ = false;
 };
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -101,6 +102,31 @@ int JobRecord::count(const std::string& text) const {
         n += t == text ? 1 : 0;
     }
     return n;
+}
+
+void expectLinkLossReason(const JobRecord& record, const std::string& fixed,
+                          const std::string& descriptor) {
+    const auto first = std::find(record.texts.begin(), record.texts.end(), fixed);
+    ASSERT_NE(first, record.texts.end()) << record.output();
+    ASSERT_NE(first + 1, record.texts.end()) << record.output();
+    const std::string& reason = *(first + 1);
+    const bool tcp = descriptor.starts_with("tcp|");
+    // "com|NAME:BAUD" names NAME; "tcp|ADDRESS:PORT" names ADDRESS:PORT.
+    const std::string port =
+        tcp ? descriptor.substr(4) : descriptor.substr(4, descriptor.rfind(':') - 4);
+    EXPECT_TRUE(reason.starts_with("  " + port + ": ")) << reason;
+    EXPECT_TRUE(reason.find("the connection was lost") != std::string::npos ||
+                (tcp && reason.find("the adapter closed the connection") != std::string::npos))
+        << reason;
+    EXPECT_NE(reason.find(tcp ? "Wi-Fi network" : "the Bluetooth link"), std::string::npos)
+        << reason;
+    EXPECT_TRUE(reason.ends_with(", then power the adapter off and on and update again.\r\n"))
+        << reason;
+    int reasons = 0;
+    for (const std::string& text : record.texts) {
+        reasons += text.starts_with("  ") ? 1 : 0;
+    }
+    EXPECT_EQ(reasons, 1) << record.output();
 }
 
 sim::UpdateFileRecipe recipeFor(int model, std::size_t payloadBytes) {

@@ -49,6 +49,12 @@ struct JobRecord {
     int count(const std::string& text) const;
 };
 
+// A link lost during a run: right after the first `fixed` text, and nowhere else, one reason line
+// that names the port of `descriptor`, says the connection was lost (or closed by the adapter
+// over TCP) and ends with what to do.
+void expectLinkLossReason(const JobRecord& record, const std::string& fixed,
+                          const std::string& descriptor);
+
 // An update file written to a fresh temporary path.
 struct UpdateFileOnDisk {
     sim::GeneratedUpdateFile file;

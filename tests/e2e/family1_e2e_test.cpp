@@ -105,7 +105,8 @@ TEST_F(Family1, RefusedRecordInTheBootLoader) {
 }
 
 // The adapter goes away in the middle of the download (TCP connection closed, pty hung up after
-// the switch to 2 Mbps): the update ends at once with the flow's failure texts.
+// the switch to 2 Mbps): the update ends at once with the flow's failure texts, the first of them
+// followed by the reason: the connection to the port was lost.
 TEST_F(Family1, ADroppedLinkEndsTheUpdateAtOnce) {
     for (const Link link : {Link::Tcp, Link::Pty}) {
         SCOPED_TRACE(linkName(link));
@@ -115,6 +116,8 @@ TEST_F(Family1, ADroppedLinkEndsTheUpdateAtOnce) {
         const JobRecord record = run(settings, link);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(record.count("**Failed** Sending error on 5 line!\r\n"), 1) << record.output();
+        expectLinkLossReason(record, "**Failed** Sending error on 5 line!\r\n",
+                             adapter_->descriptor());
         EXPECT_EQ(record.count(kPowerOn), 2);
         ASSERT_FALSE(record.texts.empty());
         EXPECT_EQ(record.texts.back(), kPowerOn);

@@ -89,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(Links, Family2Update, ::testing::Values(Link::Pty, Link
                          [](const auto& info) { return linkName(info.param); });
 
 // The adapter goes away in the middle of the download (TCP connection closed, pty hung up): the
-// update ends at once with the flow's failure texts, as it would after an adapter's refusals.
+// update ends at once with the flow's failure texts, as it would after an adapter's refusals; the
+// first of them is followed by the reason: the connection to the port was lost.
 TEST_P(Family2Update, ADroppedLinkEndsTheUpdateAtOnce) {
     sim::AdapterSettings settings;
     settings.model = sim::kModelZnb5411;
@@ -102,6 +103,7 @@ TEST_P(Family2Update, ADroppedLinkEndsTheUpdateAtOnce) {
     const JobRecord record = runUpdateJob(adapter.descriptor(), update.path);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(record.count("**Failed** Sending error on 6 line!\r\n"), 4) << record.output();
+    expectLinkLossReason(record, "**Failed** Sending error on 6 line!\r\n", adapter.descriptor());
     ASSERT_FALSE(record.texts.empty());
     EXPECT_EQ(record.texts.back(), kStopFailed);
     expectFailed(record);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/open_failure.h"
 #include "channel/tick.h"
 #include "channel/worker_thread.h"
 #include "engine/answer_watch.h"
@@ -298,6 +300,80 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     flows_.result = 0;  // zero counts as success
     job_.runUpdate(slot);
     EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
+}
+
+// A link lost during a run (as the channel tells it) gets one reason line: right after the first
+// failure text, or at the end of a run that reported none. It names the port as it was opened,
+// the system's words when there are any, and what to check; an update ends with powering the
+// adapter off and on, a read-out with trying again.
+TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
+    const char* kFirst = "**Failed** first!\r\n";
+    const char* kSecond = "**Failed** second!\r\n";
+    // The system's words in brackets, as far as the system has any.
+    auto words = [](int code) {
+        const std::string text = systemErrorText(code);
+        return text.empty() ? text : " (" + text + ")";
+    };
+    const std::string serialAdvice = "; check the cable, or the Bluetooth link, then ";
+    const std::string wifiAdvice =
+        "; check that the adapter is powered and that this computer is still on its Wi-Fi "
+        "network, then ";
+    const std::string update = "power the adapter off and on and update again.\r\n";
+    struct Case {
+        const char* name;
+        const char* descriptor;
+        bool read;  // a read-out, not an update
+        LinkLoss loss;
+        std::vector<const char*> failures;
+        Events expected;  // after the port opened
+    };
+    const Case cases[] = {
+        {"serial hang-up",
+         "com|COM3:115200",
+         false,
+         {LossCause::HungUp, 0},
+         {kFirst, kSecond},
+         {"%1", "%2", "flow text\r\n", kFirst,
+          "  COM3: the connection was lost: the port hung up" + serialAdvice + update, kSecond}},
+        {"TCP closed by the adapter",
+         "tcp|127.0.0.1:35000",
+         false,
+         {LossCause::ClosedByPeer, 0},
+         {kFirst},
+         {"%1", "%2", "flow text\r\n", kFirst,
+          "  127.0.0.1:35000: the adapter closed the connection" + wifiAdvice + update}},
+        {"TCP reset, told at the end of a flow without failure texts",
+         "tcp|127.0.0.1:35000",
+         false,
+         {LossCause::Failed, ECONNRESET},
+         {},
+         {"%1", "%2", "flow text\r\n",
+          "  127.0.0.1:35000: the connection was lost" + words(ECONNRESET) + wifiAdvice + update}},
+        {"read-out of a port that failed",
+         "com|COM3:115200",
+         true,
+         {LossCause::Failed, EIO},
+         {},
+         {"  COM3: the connection was lost" + words(EIO) + serialAdvice + "try again.\r\n"}},
+        {"a link that works tells nothing",
+         "com|COM3:115200",
+         false,
+         {},
+         {kFirst},
+         {"%1", "%2", "flow text\r\n", kFirst}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        flows_.result = -1;
+        flows_.failures = c.failures;
+        const int slot = job_.openPort(c.descriptor, files_.write("f.bin", soundUpdateFile(2)));
+        ASSERT_GE(slot, 0);
+        log_.take();
+        channelOf(slot).setLinkLoss(c.loss);
+        c.read ? job_.readVersions(slot) : job_.runUpdate(slot);
+        EXPECT_EQ(log_.take(), c.expected);
+        job_.releasePort(slot);
+    }
 }
 
 // The outcome comes from the job's own steps: the file, the flow's result and whether the flow

@@ -84,6 +84,16 @@ void ScriptedChannel::setBaudRateResult(int result) {
     baudRateResult_ = result;
 }
 
+void ScriptedChannel::setLinkLoss(LinkLoss loss) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    loss_ = loss;
+}
+
+LinkLoss ScriptedChannel::linkLoss() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return loss_;
+}
+
 void ScriptedChannel::setRealTime(bool on) {
     std::lock_guard<std::mutex> hold(mutex_);
     realTime_ = on;

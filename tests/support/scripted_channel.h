@@ -64,6 +64,8 @@ public:
     void failWrites(int count = kAlways);
     void setBaudRateResult(int result);
     void setRealTime(bool on);
+    // What linkLoss() tells from now on.
+    void setLinkLoss(LinkLoss loss);
     void setOnDestroy(std::function<void()> onDestroy);
 
     // Observations.
@@ -86,6 +88,7 @@ public:
     bool reopen() override;
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
+    LinkLoss linkLoss() const override;
 
 private:
     struct Rule {
@@ -110,6 +113,7 @@ private:
     int writesToFail_ = 0;
     int baudRateResult_ = 1;
     bool realTime_ = false;
+    LinkLoss loss_;
     bool open_ = true;
     std::function<void()> onDestroy_;
 
