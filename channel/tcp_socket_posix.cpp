@@ -252,16 +252,6 @@ public:
     void wake() override { wake_.wake(); }
 
 private:
-    // The error the socket holds (after POLLERR), or EBADF when it cannot be read.
-    int pendingError() const {
-        int error = 0;
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error == 0) {
-            return EBADF;
-        }
-        return error;
-    }
-
     int fd_;
     WakePipe wake_;
 };
