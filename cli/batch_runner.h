@@ -7,12 +7,14 @@
 
 #include "cli/batch_output.h"
 #include "cli/cli.h"
-#include "cli/job_runner.h"
+#include "cli/interrupt_source.h"
 #include "engine/update_job.h"
 
 namespace korvane {
 
-// One update or read-out on several adapters at once.
+enum class JobKind { Update, Read };
+
+// One update or read-out on one adapter or on several at once.
 struct BatchRequest {
     JobKind kind = JobKind::Update;
     std::vector<std::string> descriptors;
@@ -28,10 +30,12 @@ struct BatchRun {
 // Makes the job of one adapter; tests hand in jobs with their own channels.
 using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
 
-// Runs every adapter side by side, each with an UpdateJob of its own on a WorkerThread of its
-// own. The worker opens the port too (openPort may take seconds for an adapter that does not
-// answer, and the others should not wait for it), then runs the update or read-out and releases
-// the port. Each job's reports go to `output` tagged with the adapter's number.
+// The one runner of `update` and `read`, whatever the number of adapters (one adapter is a batch
+// of one; its output decides how it looks). Runs every adapter side by side, each with an UpdateJob
+// of its own on a WorkerThread of its own. The worker opens the port too (openPort may take seconds
+// for an adapter that does not answer, and the others should not wait for it), then runs the update
+// or read-out and releases the port. Each job's reports go to `output` tagged with the adapter's
+// number.
 //
 // An interrupt sets the stop request of every job: downloads end before their next pair or
 // record, and an adapter whose port was still being opened is not started. Those that did not

@@ -11,10 +11,10 @@
 #include "cli/batch_runner.h"
 #include "cli/job_commands.h"
 #include "cli/job_options.h"
-#include "cli/job_runner.h"
 #include "cli/json_batch_output.h"
 #include "cli/port_label.h"
 #include "cli/signal_interrupt.h"
+#include "cli/single_adapter_output.h"
 #include "cli/text_batch_output.h"
 #include "engine/failure_reason.h"
 
@@ -64,17 +64,15 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
         });
     }
     SignalInterrupt interrupt;
-    int status = kExitFailed;
+    // One adapter named by --port, --serial or --tcp: its texts as they come, unprefixed.
+    ProgressDisplay progress(options.progress, err);
+    SingleAdapterOutput single(out, progress);
+    std::unique_ptr<BatchOutput> several;
     if (options.batch || options.progress == ProgressMode::Json) {
-        const std::unique_ptr<BatchOutput> output = makeBatchOutput(options, out, err);
-        const BatchRequest request{kind, options.descriptors, options.file};
-        status = runBatch(request, *output, interrupt).exitStatus;
-    } else {
-        // One adapter named by --port, --serial or --tcp: its texts as they come, unprefixed.
-        UpdateJob job;
-        ProgressDisplay progress(options.progress, err);
-        status = runJob(job, kind, options, progress, out, interrupt);
+        several = makeBatchOutput(options, out, err);
     }
+    const BatchRequest request{kind, options.descriptors, options.file};
+    const int status = runBatch(request, several ? *several : single, interrupt).exitStatus;
     LogLevel = previousLogLevel;
     setTrafficLogProblemHandler(nullptr);
     return status;

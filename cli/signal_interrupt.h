@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "cli/job_runner.h"
+#include "cli/interrupt_source.h"
 
 namespace korvane {
 

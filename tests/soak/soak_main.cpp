@@ -21,10 +21,12 @@
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "tests/soak/soak_plan.h"
 #include "tests/soak/soak_run.h"
@@ -98,79 +100,87 @@ void installCrashReport() {
     }
 }
 
-int usage(const std::string& why) {
-    std::cerr << "korvane-soak: " << why << "\n"
-              << "usage: korvane-soak [--runs N] [--seed FIRST] [--jobs J] [--link tcp|pty]\n"
-              << "                    [--faults a,b,...] [--hang-margin-ms MS] [--work-dir DIR]\n"
-              << "                    [--verbose] [--trace]\nfault kinds:";
+std::string faultKindsLine() {
+    std::string line = "fault kinds:";
     for (int i = 0; i < kFaultKinds; ++i) {
-        std::cerr << " " << faultName(static_cast<FaultKind>(i));
+        line += " ";
+        line += faultName(static_cast<FaultKind>(i));
     }
-    std::cerr << "\n";
-    return 2;
+    return line;
 }
 
-bool readCount(const char* text, long long low, long long high, long long& value) {
-    char* end = nullptr;
-    value = std::strtoll(text, &end, 10);
-    return *text != '\0' && *end == '\0' && value >= low && value <= high;
-}
-
-int parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        long long n = 0;
-        if (arg == "--verbose") {
-            options.verbose = true;
-        } else if (arg == "--trace") {
-            options.soak.trace = true;
-        } else if (!hasValue) {
-            return usage("missing value or unknown option " + arg);
-        } else if (arg == "--runs") {
-            if (!readCount(argv[++i], 1, 100000000, n)) {
-                return usage("bad --runs");
-            }
-            options.runs = static_cast<int>(n);
-        } else if (arg == "--seed") {
-            if (!readCount(argv[++i], 1, INT64_MAX / 2, n)) {
-                return usage("bad --seed");
-            }
-            options.firstSeed = static_cast<std::uint64_t>(n);
-        } else if (arg == "--jobs") {
-            if (!readCount(argv[++i], 1, kMostJobs, n)) {
-                return usage("bad --jobs");
-            }
-            options.jobs = static_cast<int>(n);
-        } else if (arg == "--hang-margin-ms") {
-            if (!readCount(argv[++i], 0, 3600000, n)) {
-                return usage("bad --hang-margin-ms");
-            }
-            options.soak.hangMarginMs = static_cast<int>(n);
-        } else if (arg == "--link") {
-            const std::string link = argv[++i];
-            if (link != "tcp" && link != "pty") {
-                return usage("bad --link");
-            }
-            options.forceLink = true;
-            options.link = link == "tcp" ? LinkKind::Tcp : LinkKind::Pty;
-        } else if (arg == "--faults") {
-            std::stringstream list(argv[++i]);
-            std::string name;
-            while (std::getline(list, name, ',')) {
-                FaultKind kind{};
-                if (!parseFaultName(name, kind)) {
-                    return usage("unknown fault kind " + name);
-                }
-                options.only.push_back(kind);
-            }
-        } else if (arg == "--work-dir") {
-            options.soak.workDir = argv[++i];
-        } else {
-            return usage("unknown option " + arg);
+// Whole decimal numbers only: CLI11 alone reads "010" as octal and "0x10" as hex.
+const CLI::Validator kDecimal(
+    [](std::string& text) -> std::string {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+            return "not a whole decimal number: " + text;
         }
+        text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+        return {};
+    },
+    "N");
+
+// Nothing to go on, else the exit status: 0 after --help, 2 on a usage error.
+std::optional<int> parseOptions(int argc, char** argv, Options& options) {
+    CLI::App app("Many whole updates against the emulated adapter with random, seeded faults.",
+                 "korvane-soak");
+    app.footer(faultKindsLine());
+    app.add_option("--runs", options.runs, "How many runs, 1 to 100000000 (default 1000)")
+        ->transform(kDecimal)
+        ->check(CLI::Range(1, 100000000))
+        ->option_text("N");
+    app.add_option("--seed", options.firstSeed,
+                   "The first run's seed (default 1); run i uses FIRST + i")
+        ->transform(kDecimal)
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{INT64_MAX / 2}))
+        ->option_text("FIRST");
+    app.add_option("--jobs", options.jobs,
+                   "Runs at a time, 1 to " + std::to_string(kMostJobs) + " (default 4)")
+        ->transform(kDecimal)
+        ->check(CLI::Range(1, kMostJobs))
+        ->option_text("J");
+    std::string link;
+    app.add_option("--link", link, "Every run over this link (default: as the seed picks)")
+        ->check(CLI::IsMember({"tcp", "pty"}))
+        ->option_text("tcp|pty");
+    std::vector<std::string> faults;
+    app.add_option("--faults", faults, "Only these fault kinds")
+        ->delimiter(',')
+        ->check(CLI::Validator(
+            [](std::string& name) -> std::string {
+                FaultKind kind{};
+                return parseFaultName(name, kind) ? std::string() : "unknown fault kind " + name;
+            },
+            "KIND"))
+        ->option_text("a,b,...");
+    app.add_option("--hang-margin-ms", options.soak.hangMarginMs,
+                   "Time beyond a run's own deadlines before it counts as hung, 0 to 3600000")
+        ->transform(kDecimal)
+        ->check(CLI::Range(0, 3600000))
+        ->option_text("MS");
+    app.add_option("--work-dir", options.soak.workDir, "Where the runs keep their files")
+        ->type_name("DIR");
+    app.add_flag("--verbose", options.verbose, "A line for every run");
+    app.add_flag("--trace", options.soak.trace, "Keep the updater's traffic of broken runs");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& failure) {
+        if (failure.get_exit_code() == 0) {
+            return app.exit(failure);  // --help
+        }
+        std::cerr << "korvane-soak: " << failure.what() << "\n\n" << app.help();
+        return 2;
     }
-    return 0;
+    if (!link.empty()) {
+        options.forceLink = true;
+        options.link = link == "tcp" ? LinkKind::Tcp : LinkKind::Pty;
+    }
+    for (const std::string& name : faults) {
+        FaultKind kind{};
+        parseFaultName(name, kind);
+        options.only.push_back(kind);
+    }
+    return std::nullopt;
 }
 
 RunPlan planFor(std::uint64_t seed, const Options& options) {
@@ -251,8 +261,8 @@ void printViolation(const RunOutcome& o) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (const int status = parseOptions(argc, argv, options); status != 0) {
-        return status;
+    if (const std::optional<int> status = parseOptions(argc, argv, options)) {
+        return *status;
     }
     // A peer that goes away must show as a failed write, not end the process.
     ::signal(SIGPIPE, SIG_IGN);
