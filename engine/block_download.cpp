@@ -209,7 +209,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         return FlowResult::Failed;
     }
     job.deviceCode = adapterModelFromReply(reply);
-    job.modelCode = static_cast<ModelCode>(family1ModelCode(job.file().modelName));
+    job.modelCode = family1ModelCode(job.file().modelName);
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
         job.reportFailure(kModelMismatchText);
         return FlowResult::Failed;

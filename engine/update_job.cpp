@@ -152,9 +152,9 @@ JobOutcome UpdateJob::runUpdate(int slot) {
 
     // A line or record the download would refuse or the adapter could not take is refused now,
     // before anything is sent, rather than half way through the download.
-    if (const int unsendable = firstUnsendableLine(file_); unsendable > 0) {
+    if (const std::optional<int> unsendable = firstUnsendableLine(file_)) {
         reportFailure(unsendableFileText(file_));
-        reportText(unsendableLineReason(unsendable).c_str());
+        reportText(unsendableLineReason(*unsendable).c_str());
         releaseFileBuffer();
         return endedWithout();
     }
