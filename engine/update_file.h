@@ -42,10 +42,10 @@ inline constexpr std::size_t kMaxFamily2Digits = 136;
 inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
-// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed over) when it
-// cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or it is
-// no regular file (a folder, named pipe or device is refused without waiting on it). The cause
-// goes to `failure` when given.
+// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed over)
+// when it cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or
+// it is no regular file (a folder, named pipe or device is refused without waiting on it). The
+// cause goes to `failure` when given.
 std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                            FileFailure* failure = nullptr);
 

@@ -155,9 +155,9 @@ JobOutcome UpdateJob::runUpdate(int slot) {
 
     // A line or record the download would refuse or the adapter could not take is refused now,
     // before anything is sent, rather than half way through the download.
-    if (const int unsendable = firstUnsendableLine(file_); unsendable > 0) {
+    if (const std::optional<int> unsendable = firstUnsendableLine(file_)) {
         reportFailure(unsendableFileText(file_));
-        reportText(unsendableLineReason(unsendable).c_str());
+        reportText(unsendableLineReason(*unsendable).c_str());
         releaseFileBuffer();
         return endedWithout();
     }
@@ -168,9 +168,9 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
 
-    const int result = runFamilyFlow(watch);
+    const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
-    if (result < 0) {
+    if (result != FlowResult::Completed) {
         reportSilence(watch);
         return endedWithout();
     }
@@ -189,10 +189,13 @@ JobOutcome UpdateJob::readVersions(int slot) {
     AnswerWatch watch(*held->channel);
     bool reported = false;
     if (flows_.deviceVersion) {
-        reported = flows_.deviceVersion(*this, watch, kModelAzur03) >= 1;
+        reported =
+            flows_.deviceVersion(*this, watch, kModelAzur03) == VersionReportResult::Reported;
     }
     if (flows_.adapterVersion) {
-        reported = flows_.adapterVersion(*this, watch, kModelAzur03) >= 1 || reported;
+        reported =
+            flows_.adapterVersion(*this, watch, kModelAzur03) == VersionReportResult::Reported ||
+            reported;
     }
     if (reported) {
         return JobOutcome{JobResult::Finished, {}};
@@ -261,15 +264,15 @@ PortSlot* UpdateJob::heldSlot(int slot) {
     return &slots_[slot];
 }
 
-int UpdateJob::runFamilyFlow(Channel& channel) {
+FlowResult UpdateJob::runFamilyFlow(Channel& channel) {
     // The check sets no family other than 1 and 2; anything else would be a fault, never success.
     switch (file_.family) {
         case 1:
-            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : -1;
+            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : FlowResult::Failed;
         case 2:
-            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : -1;
+            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : FlowResult::Failed;
         default:
-            return -1;
+            return FlowResult::Failed;
     }
 }
 

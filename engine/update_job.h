@@ -9,10 +9,12 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
+#include "engine/version_report_result.h"
 
 namespace korvane {
 
@@ -28,10 +30,10 @@ struct PortSlot {
 // The steps the job hands over to: the two download flows and the two version reports. A
 // default-built JobFlows holds the real ones (engine/flows.h); tests substitute their own.
 struct JobFlows {
-    std::function<int(UpdateJob&, Channel&)> lineDownload;
-    std::function<int(UpdateJob&, Channel&)> blockDownload;
-    std::function<int(UpdateJob&, Channel&, ModelCode)> deviceVersion;
-    std::function<int(UpdateJob&, Channel&, ModelCode)> adapterVersion;
+    std::function<FlowResult(UpdateJob&, Channel&)> lineDownload;
+    std::function<FlowResult(UpdateJob&, Channel&)> blockDownload;
+    std::function<VersionReportResult(UpdateJob&, Channel&, ModelCode)> deviceVersion;
+    std::function<VersionReportResult(UpdateJob&, Channel&, ModelCode)> adapterVersion;
 
     JobFlows();
 };
@@ -99,7 +101,7 @@ private:
     PortSlot* heldSlot(int slot);
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
-    int runFamilyFlow(Channel& channel);
+    FlowResult runFamilyFlow(Channel& channel);
     // After a failed run: the reason line of an adapter that stopped answering.
     void reportSilence(const AnswerWatch& watch);
     void releaseFileBuffer();

@@ -137,11 +137,17 @@ protected:
         return [this, downloads, made]() {
             JobFlows flows;
             const std::function<int(UpdateJob&)> download = downloads[(*made)++];
-            flows.lineDownload = [download](UpdateJob& job, Channel&) { return download(job); };
-            flows.deviceVersion = [download](UpdateJob& job, Channel&, ModelCode) {
-                return download(job);
+            // A download gives 0 or more when it completed; a version report, 1 when reported.
+            flows.lineDownload = [download](UpdateJob& job, Channel&) {
+                return download(job) >= 0 ? FlowResult::Completed : FlowResult::Failed;
             };
-            flows.adapterVersion = [](UpdateJob&, Channel&, ModelCode) { return -1; };
+            flows.deviceVersion = [download](UpdateJob& job, Channel&, ModelCode) {
+                return download(job) >= 1 ? VersionReportResult::Reported
+                                          : VersionReportResult::NoVersionLetter;
+            };
+            flows.adapterVersion = [](UpdateJob&, Channel&, ModelCode) {
+                return VersionReportResult::NoVersionLetter;
+            };
             return std::make_unique<UpdateJob>(channels_.factory(), flows);
         };
     }
@@ -306,7 +312,7 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     flows.lineDownload = [&flowsRun](UpdateJob& job, Channel&) {
         ++flowsRun;
         job.reportText("sent\r\n");
-        return 0;
+        return FlowResult::Completed;
     };
     const JobMaker makeJob = [&, made = 0]() mutable -> std::unique_ptr<UpdateJob> {
         std::unique_ptr<UpdateJob> job;
