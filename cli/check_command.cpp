@@ -2,6 +2,7 @@
 // what it holds.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -94,10 +95,9 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     }
     // An update refuses a file with a line it cannot send before it puts the adapter into
     // download mode; the check names that line.
-    const int unsendable = firstUnsendableLine(file);
-    if (unsendable > 0) {
+    if (const std::optional<int> unsendable = firstUnsendableLine(file)) {
         printReportText(out, unsendableFileText(file));
-        printReportText(out, unsendableLineReason(unsendable).c_str());
+        printReportText(out, unsendableLineReason(*unsendable).c_str());
         return kExitFailed;
     }
     if (hasUnsentLastLine(file)) {

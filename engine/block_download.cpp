@@ -34,10 +34,11 @@ constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 
 // The end of the download: "QXDLED", the wait, the return to 115200 and the new version.
 // `success` is the result when all of it went through.
-int closeDownload(UpdateJob& job, Channel& channel, int success, ExactlyOnce& once) {
-    if (endDownload(channel, once) < 0) {
+BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
+                          ExactlyOnce& once) {
+    if (endDownload(channel, once) != BlockResult::Accepted) {
         job.reportFailure("**Failed** Request stop download fail!\r\n");
-        return -3;
+        return BlockResult::EndNotAccepted;
     }
     sleepMs(kAfterDownloadWaitMs);
     channel.setBaudRate(kNormalLinkBaud);
@@ -53,46 +54,47 @@ bool recordIsSound(const char* text, std::size_t digits) {
     return decodeFamily1Record(text, digits, 2, bytes, dataLength);
 }
 
-int switchToFastLink(Channel& channel, int rate) {
+LinkSwitchResult switchToFastLink(Channel& channel, int rate) {
     char reply[kReplySize] = {};
-    if (exchangeCommandLine(channel, "QX DLBD 02\r", reply, sizeof(reply), kSwitchMs, kSwitchMs) <
-        0) {
-        return -1;
+    if (!exchangeCommandLine(channel, "QX DLBD 02\r", reply, sizeof(reply), kSwitchMs, kSwitchMs)
+             .answered()) {
+        return LinkSwitchResult::NoAnswer;
     }
     if (!contains(reply, "OK")) {
-        return -2;
+        return LinkSwitchResult::Declined;
     }
     if (channel.setBaudRate(rate) < 0) {
-        return -3;
+        return LinkSwitchResult::RateRefused;
     }
     // At the new rate the adapter announces itself with one line.
     reply[0] = '\0';
-    if (readReplyLine(channel, reply, sizeof(reply), kSwitchMs) < 0) {
+    if (!readReplyLine(channel, reply, sizeof(reply), kSwitchMs).answered()) {
         channel.setBaudRate(kNormalLinkBaud);
-        return -4;
+        return LinkSwitchResult::NoAnnouncement;
     }
     if (!contains(reply, kFastLinkAnnouncement)) {
         channel.setBaudRate(kNormalLinkBaud);
-        return -8;
+        return LinkSwitchResult::WrongAnnouncement;
     }
-    if (sendCommand(channel, "\r", kCommandMs) < 0) {
-        return -5;
+    if (sendCommand(channel, "\r", kCommandMs) != ExchangeResult::Sent) {
+        return LinkSwitchResult::ConfirmationNotSent;
     }
     reply[0] = '\0';
-    if (readPromptReply(channel, reply, sizeof(reply), kCommandMs) < 0) {
-        return -6;
+    if (!readPromptReply(channel, reply, sizeof(reply), kCommandMs).answered()) {
+        return LinkSwitchResult::NoConfirmation;
     }
-    return contains(reply, "OK") ? 1 : -7;
+    return contains(reply, "OK") ? LinkSwitchResult::Switched : LinkSwitchResult::NotConfirmed;
 }
 
-int sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
+BlockResult sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
     ExactlyOnce once;
     return sendRecord(job, channel, recordText, once);
 }
 
-int sendRecord(UpdateJob& job, Channel& channel, const char* recordText, ExactlyOnce& once) {
+BlockResult sendRecord(UpdateJob& job, Channel& channel, const char* recordText,
+                       ExactlyOnce& once) {
     if (std::strlen(recordText) > kMaxFamily1Digits) {
-        return -2;
+        return BlockResult::RecordTooLong;
     }
     char command[6 + kMaxFamily1Digits + 2];
     std::snprintf(command, sizeof(command), "QXDLDT%s\r", recordText);
@@ -102,50 +104,55 @@ int sendRecord(UpdateJob& job, Channel& channel, const char* recordText, Exactly
         reply[0] = '\0';
         // Only the first try waits out a late answer: one after a resend is a second copy anyway.
         once.graceMs = tries == 0 ? graceMs : 0;
-        const int result =
+        const ExchangeReply sent =
             exchangeCommand(channel, command, reply, sizeof(reply), kRecordMs, kRecordMs, once);
         once.graceMs = graceMs;
-        if (result == kExchangeStrayAnswer) {
-            return result;
+        if (sent.result == ExchangeResult::StrayAnswer) {
+            return BlockResult::StrayAnswer;
         }
         if (contains(reply, "OK\r")) {
-            return result;
+            if (sent.answered()) {
+                return BlockResult::Accepted;
+            }
+            return sent.result == ExchangeResult::TimedOut ? BlockResult::NotAccepted
+                                                           : BlockResult::AnswerBrokenOff;
         }
         if (job.appMode && contains(reply, "ERR02")) {
-            return -2;
+            return BlockResult::DataRefused;
         }
     }
-    return -1;
+    return BlockResult::NotAccepted;
 }
 
-int endDownload(Channel& channel) {
+BlockResult endDownload(Channel& channel) {
     ExactlyOnce once;
     return endDownload(channel, once);
 }
 
-int endDownload(Channel& channel, ExactlyOnce& once) {
+BlockResult endDownload(Channel& channel, ExactlyOnce& once) {
     char reply[kReplySize];
     for (int tries = 0; tries < kMostTries; ++tries) {
         reply[0] = '\0';
-        const int result = exchangeCommandLine(channel, "QXDLED\r", reply, sizeof(reply),
-                                               kCommandMs, kCommandMs, once);
-        if (result == kExchangeStrayAnswer) {
-            return -1;
+        const ExchangeReply sent = exchangeCommandLine(channel, "QXDLED\r", reply, sizeof(reply),
+                                                       kCommandMs, kCommandMs, once);
+        if (sent.result == ExchangeResult::StrayAnswer) {
+            return BlockResult::StrayAnswer;
         }
         if (contains(reply, "OK\r")) {
-            return result;
+            return sent.answered() ? BlockResult::Accepted : BlockResult::NotAccepted;
         }
     }
-    return -1;
+    return BlockResult::NotAccepted;
 }
 
-int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::int32_t size) {
+BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data,
+                       std::int32_t size) {
     int recordsSent = 0;
     std::int32_t position = 0;
     const double step = job.file().progressStep;
     job.reportProgress(4);
 
-    if (switchToFastLink(channel, kFastLinkBaud) == 1) {
+    if (switchToFastLink(channel, kFastLinkBaud) == LinkSwitchResult::Switched) {
         job.reportText("Change the baud rate to 2Mbps!\r\n");
     }
 
@@ -153,7 +160,7 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
     ExactlyOnce once;
     for (;;) {
         if (job.stopRequested()) {
-            return 0;
+            return BlockResult::Stopped;
         }
         if (position >= size) {
             break;
@@ -166,45 +173,46 @@ int sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::
         }
         if (!recordIsSound(text, digits)) {
             job.reportFailure(kFileInvalidText);
-            return -2;
+            return BlockResult::RecordDamaged;
         }
-        const int result = sendRecord(job, channel, text, once);
-        if (result >= 0) {
+        const BlockResult result = sendRecord(job, channel, text, once);
+        if (result == BlockResult::Accepted) {
             ++recordsSent;
             job.reportProgress(static_cast<int>(recordsSent * step + 5.0));
             continue;
         }
-        if (result == -1 || result == kExchangeStrayAnswer) {
+        if (result == BlockResult::NotAccepted || result == BlockResult::StrayAnswer) {
             // A stray answer: the adapter acted on a record command whose answer nobody waited
             // for, so it may hold a record twice. The download stops here.
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
             job.reportFailure(failure);
-            return -1;
+            return result;
         }
-        if (result == -2) {
+        if (result == BlockResult::DataRefused || result == BlockResult::RecordTooLong) {
             // The adapter refused the data: the download is still closed properly.
             job.reportFailure(kFileInvalidText);
-            return closeDownload(job, channel, -2, once);
+            return closeDownload(job, channel, result, once);
         }
         return result;
     }
-    return closeDownload(job, channel, 1, once);
+    return closeDownload(job, channel, BlockResult::Accepted, once);
 }
 
-int runBlockDownload(UpdateJob& job, Channel& channel) {
+FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     job.appMode = false;
     char reply[kMainReplySize] = {};
-    if (exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs) < 0) {
+    if (!exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs)
+             .answered()) {
         job.reportFailure(kPowerOnText);
-        return -1;
+        return FlowResult::Failed;
     }
     job.deviceCode = adapterModelFromReply(reply);
-    job.modelCode = static_cast<ModelCode>(family1ModelCode(job.file().modelName));
+    job.modelCode = family1ModelCode(job.file().modelName);
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
         job.reportFailure(kModelMismatchText);
-        return -1;
+        return FlowResult::Failed;
     }
     if (job.deviceCode != kModelUnknown) {
         // The adapter named its model: it runs its application firmware.
@@ -220,8 +228,9 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
             continue;
         }
         reply[0] = '\0';
-        if (exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
-                            kCommandMs) < 0) {
+        if (!exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
+                             kCommandMs)
+                 .answered()) {
             break;
         }
         if (beginsWith(reply, "OK", 2)) {
@@ -231,23 +240,23 @@ int runBlockDownload(UpdateJob& job, Channel& channel) {
     }
     if (entered == nullptr) {
         job.reportFailure(kPowerOnText);
-        return -1;
+        return FlowResult::Failed;
     }
     job.deviceCode = entered->code;
     if (job.modelCode != job.deviceCode) {
         job.reportFailure(kModelMismatchText);
-        return -1;
+        return FlowResult::Failed;
     }
     job.reportProgress(3);
 
     UpdateFile& file = job.file();
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
-    if (sendBlocks(job, channel, file.data.data(), size) > 0) {
-        return 1;
+    if (sendBlocks(job, channel, file.data.data(), size) == BlockResult::Accepted) {
+        return FlowResult::Completed;
     }
     job.reportFailure(kPowerOnText);
     job.reportFailure(kPowerOnText);
-    return -1;
+    return FlowResult::Failed;
 }
 
 }  // namespace korvane

@@ -16,7 +16,7 @@ constexpr int kAttempts = 3;
 // How much waiting input the stray check looks at before it counts the input as an answer.
 constexpr std::size_t kMostStrayBytes = 4096;
 
-// Results are ints, so a buffer never counts as larger than INT_MAX bytes.
+// Reply lengths are ints, so a buffer never counts as larger than INT_MAX bytes.
 std::size_t usableSize(std::size_t replySize) {
     return std::min<std::size_t>(replySize, static_cast<std::size_t>(INT_MAX));
 }
@@ -67,27 +67,36 @@ struct ExchangeRules {
     int graceMs = 0;
 };
 
+ExchangeReply failed(ExchangeResult result) {
+    return ExchangeReply{result, 0};
+}
+
+ExchangeReply answered(std::size_t kept) {
+    return ExchangeReply{ExchangeResult::Answered, static_cast<int>(kept)};
+}
+
 // The steps shared by exchangeCommand and exchangeCommandLine; `endChar` is ">" or CR.
-int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                  int deadlineMs, int writeTimeoutMs, char endChar, ExchangeRules rules) {
+ExchangeReply exchangeUntil(Channel& channel, const char* command, char* reply,
+                            std::size_t replySize, int deadlineMs, int writeTimeoutMs, char endChar,
+                            ExchangeRules rules) {
     const Deadline deadline(deadlineMs);
     const Deadline lateDeadline(deadlineMs + std::max(rules.graceMs, 0));
     if (reply == nullptr || replySize == 0) {
-        return kReplyTooLong;
+        return failed(ExchangeResult::ReplyTooLong);
     }
     replySize = usableSize(replySize);
     reply[0] = '\0';
 
     const std::size_t length = textLength(command);
     if (length == 0) {
-        return kExchangeTimedOut;
+        return failed(ExchangeResult::NoCommand);
     }
     if (rules.once != nullptr && takeStrayAnswer(channel)) {
-        return kExchangeStrayAnswer;
+        return failed(ExchangeResult::StrayAnswer);
     }
     channel.purge();
     if (!writeCommand(channel, command, length, writeTimeoutMs)) {
-        return kExchangeWriteFailed;
+        return failed(ExchangeResult::WriteFailed);
     }
 
     const bool echoFirst = rules.once != nullptr && rules.once->adapterEchoes;
@@ -98,7 +107,7 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
         const bool late = deadline.expired();
         if (late && lateDeadline.expired()) {
             reply[kept] = '\0';
-            return kExchangeTimedOut;
+            return failed(ExchangeResult::TimedOut);
         }
         char c = '\0';
         // Each read gets the whole deadline, not the time left; in the grace period, what is left
@@ -111,7 +120,7 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
                 continue;
             }
             reply[kept] = '\0';
-            return kExchangeNoByte;
+            return failed(ExchangeResult::NoByte);
         }
         if (c == '\0') {
             continue;
@@ -123,7 +132,7 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
                 // an answer that nobody waited for.
                 if (std::memchr(reply, '>', kept + 1 - length) != nullptr) {
                     reply[0] = '\0';
-                    return kExchangeStrayAnswer;
+                    return failed(ExchangeResult::StrayAnswer);
                 }
                 rules.once->adapterEchoes = true;
             }
@@ -133,28 +142,29 @@ int exchangeUntil(Channel& channel, const char* command, char* reply, std::size_
         }
         if (echoFirst && !echoSeen && c == '>') {
             reply[kept] = '\0';
-            return kExchangeStrayAnswer;
+            return failed(ExchangeResult::StrayAnswer);
         }
         if (kept + 1 >= replySize) {
             reply[kept] = '\0';
-            return kReplyTooLong;
+            return failed(ExchangeResult::ReplyTooLong);
         }
         reply[kept++] = c;
         if (c == endChar && (echoSeen || !echoFirst)) {
             reply[kept] = '\0';
-            return static_cast<int>(kept);
+            return answered(kept);
         }
     }
 }
 
-int retryExchange(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                  int deadlineMs, int writeTimeoutMs, ExactlyOnce* once) {
-    int result = kExchangeTimedOut;
+ExchangeReply retryExchange(Channel& channel, const char* command, char* reply,
+                            std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                            ExactlyOnce* once) {
+    ExchangeReply result;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const ExchangeRules rules{once, once != nullptr && attempt == 0 ? once->graceMs : 0};
         result = exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>',
                                rules);
-        if (result >= 0 || result == kExchangeStrayAnswer) {
+        if (result.answered() || result.result == ExchangeResult::StrayAnswer) {
             break;
         }
     }
@@ -163,50 +173,55 @@ int retryExchange(Channel& channel, const char* command, char* reply, std::size_
 
 }  // namespace
 
-int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                    int deadlineMs, int writeTimeoutMs) {
+ExchangeReply exchangeCommand(Channel& channel, const char* command, char* reply,
+                              std::size_t replySize, int deadlineMs, int writeTimeoutMs) {
     return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>', {});
 }
 
-int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                        int deadlineMs, int writeTimeoutMs) {
+ExchangeReply exchangeCommandLine(Channel& channel, const char* command, char* reply,
+                                  std::size_t replySize, int deadlineMs, int writeTimeoutMs) {
     return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '\r', {});
 }
 
-int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                      int deadlineMs, int writeTimeoutMs) {
+ExchangeReply exchangeWithRetry(Channel& channel, const char* command, char* reply,
+                                std::size_t replySize, int deadlineMs, int writeTimeoutMs) {
     return retryExchange(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, nullptr);
 }
 
-int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                    int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+ExchangeReply exchangeCommand(Channel& channel, const char* command, char* reply,
+                              std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                              ExactlyOnce& once) {
     return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '>',
                          {&once, once.graceMs});
 }
 
-int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                        int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+ExchangeReply exchangeCommandLine(Channel& channel, const char* command, char* reply,
+                                  std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                                  ExactlyOnce& once) {
     return exchangeUntil(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, '\r',
                          {&once, once.graceMs});
 }
 
-int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                      int deadlineMs, int writeTimeoutMs, ExactlyOnce& once) {
+ExchangeReply exchangeWithRetry(Channel& channel, const char* command, char* reply,
+                                std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                                ExactlyOnce& once) {
     return retryExchange(channel, command, reply, replySize, deadlineMs, writeTimeoutMs, &once);
 }
 
-int sendCommand(Channel& channel, const char* command, int writeTimeoutMs) {
+ExchangeResult sendCommand(Channel& channel, const char* command, int writeTimeoutMs) {
     const std::size_t length = textLength(command);
     if (length == 0) {
-        return -1;
+        return ExchangeResult::NoCommand;
     }
     channel.purge();
-    return writeCommand(channel, command, length, writeTimeoutMs) ? 0 : -1;
+    return writeCommand(channel, command, length, writeTimeoutMs) ? ExchangeResult::Sent
+                                                                  : ExchangeResult::WriteFailed;
 }
 
-int sendCommandAfterStrayCheck(Channel& channel, const char* command, int writeTimeoutMs) {
+ExchangeResult sendCommandAfterStrayCheck(Channel& channel, const char* command,
+                                          int writeTimeoutMs) {
     if (textLength(command) > 0 && takeStrayAnswer(channel)) {
-        return kExchangeStrayAnswer;
+        return ExchangeResult::StrayAnswer;
     }
     return sendCommand(channel, command, writeTimeoutMs);
 }
@@ -225,9 +240,10 @@ bool takeStrayAnswer(Channel& channel) {
     return true;
 }
 
-int readPromptReply(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs) {
+ExchangeReply readPromptReply(Channel& channel, char* reply, std::size_t replySize,
+                              int byteTimeoutMs) {
     if (reply == nullptr || replySize == 0) {
-        return kReplyTooLong;
+        return failed(ExchangeResult::ReplyTooLong);
     }
     replySize = usableSize(replySize);
     std::size_t kept = 0;
@@ -235,26 +251,27 @@ int readPromptReply(Channel& channel, char* reply, std::size_t replySize, int by
         char c = '\0';
         if (!readByte(channel, c, byteTimeoutMs)) {
             reply[kept] = '\0';
-            return -1;
+            return failed(ExchangeResult::NoByte);
         }
         if (c == '\r' || c == '\n' || c == '\0') {
             continue;
         }
         if (kept + 1 >= replySize) {
             reply[kept] = '\0';
-            return kReplyTooLong;
+            return failed(ExchangeResult::ReplyTooLong);
         }
         reply[kept++] = c;
         if (c == '>') {
             reply[kept] = '\0';
-            return static_cast<int>(kept);
+            return answered(kept);
         }
     }
 }
 
-int readReplyLine(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs) {
+ExchangeReply readReplyLine(Channel& channel, char* reply, std::size_t replySize,
+                            int byteTimeoutMs) {
     if (reply == nullptr || replySize == 0) {
-        return kReplyTooLong;
+        return failed(ExchangeResult::ReplyTooLong);
     }
     replySize = usableSize(replySize);
     std::size_t kept = 0;
@@ -262,7 +279,7 @@ int readReplyLine(Channel& channel, char* reply, std::size_t replySize, int byte
         char c = '\0';
         if (!readByte(channel, c, byteTimeoutMs)) {
             reply[kept] = '\0';
-            return -1;
+            return failed(ExchangeResult::NoByte);
         }
         if (c == '\n' || c == '\0') {
             continue;
@@ -272,7 +289,7 @@ int readReplyLine(Channel& channel, char* reply, std::size_t replySize, int byte
         }
         if (kept + 1 >= replySize) {
             reply[kept] = '\0';
-            return kReplyTooLong;
+            return failed(ExchangeResult::ReplyTooLong);
         }
         reply[kept++] = c;
         if (c == '>') {
@@ -280,7 +297,7 @@ int readReplyLine(Channel& channel, char* reply, std::size_t replySize, int byte
         }
     }
     reply[kept] = '\0';
-    return static_cast<int>(kept) + 1;
+    return answered(kept);
 }
 
 const char* skipPrefix(const char* text, const char* prefix, int most) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "channel/channel.h"
+#include "engine/exchange_result.h"
 
 namespace korvane {
 
@@ -14,33 +15,26 @@ namespace korvane {
 // the reply on success, on failure whatever arrived in this call and was kept (the empty text
 // when nothing was). A reply that does not fit fails: as soon as a character would have to be
 // kept with no room left for it and the terminator, the routine stops reading and gives
-// kReplyTooLong; the buffer then holds the first `replySize - 1` kept characters. Nothing is
+// ReplyTooLong; the buffer then holds the first `replySize - 1` kept characters. Nothing is
 // dropped silently, so a caller never mistakes a cut answer for a whole one. An echo is still
 // recognised when its last character arrives with the buffer full, so a command as long as
 // `replySize - 1` characters still gets its echo discarded. A `reply` of null or a `replySize` of
-// 0 gives kReplyTooLong at once, before anything is sent.
-
-inline constexpr int kExchangeTimedOut = -1;  // empty command, or the overall deadline passed
-inline constexpr int kExchangeWriteFailed = -2;
-inline constexpr int kExchangeNoByte = -3;  // one read got no byte within its timeout
-inline constexpr int kReplyTooLong = -4;    // the reply did not fit the caller's buffer
-// An answer came that no exchange waited for: the adapter may have acted on a command twice.
-inline constexpr int kExchangeStrayAnswer = -5;
+// 0 gives ReplyTooLong at once, before anything is sent.
 
 // Exactly once. A line or record that the adapter stores twice shifts every later one, and its
 // answers carry no sequence number, so the exchanges that send them follow stricter rules, given
 // by an ExactlyOnce that lives as long as the download (it learns whether the adapter echoes):
 //   - Before the command is written, input that is still waiting and holds any character but CR,
-//     LF, NUL and ">" is an answer nobody waited for: kExchangeStrayAnswer, nothing is written.
+//     LF, NUL and ">" is an answer nobody waited for: StrayAnswer, nothing is written.
 //     (The rest of a line-mode answer, "\r>", is not.)
 //   - When the deadline passes without a complete answer, reading goes on for `graceMs` more, and
 //     a complete answer then is the answer to the command already sent. A silent link costs that
 //     much more per attempt.
 //   - Every answer of an echoing adapter begins with the echo of its command, so a prompt that
 //     arrives before the echo of the command just written closes an earlier command's answer:
-//     kExchangeStrayAnswer. Once an answer came with its echo (`adapterEchoes`), an answer counts
+//     StrayAnswer. Once an answer came with its echo (`adapterEchoes`), an answer counts
 //     only after its echo; an adapter that never echoes is judged by the other two rules alone.
-// A download that meets kExchangeStrayAnswer cannot know what the adapter stored and must stop.
+// A download that meets StrayAnswer cannot know what the adapter stored and must stop.
 inline constexpr int kLateAnswerGraceMs = 3000;
 
 struct ExactlyOnce {
@@ -48,41 +42,48 @@ struct ExactlyOnce {
     bool adapterEchoes = false;
 };
 
-// 1 or more: reply length including its final ">"; -1 empty command or deadline passed; -2 write
-// failed; -3 a read got no byte in time; -4 the reply did not fit. The input is purged first; the
-// echo of the command (and anything before it) is discarded; CR and LF are kept; NUL bytes are
-// dropped. Each one-byte read is given the whole deadline as its timeout, so one exchange can last
-// up to about twice the deadline.
-int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                    int deadlineMs, int writeTimeoutMs);
+// Answered with the reply's length including its final ">"; NoCommand, TimedOut, WriteFailed,
+// NoByte or ReplyTooLong otherwise. The input is purged first; the echo of the command (and
+// anything before it) is discarded; CR and LF are kept; NUL bytes are dropped. Each one-byte read
+// is given the whole deadline as its timeout, so one exchange can last up to about twice the
+// deadline.
+ExchangeReply exchangeCommand(Channel& channel, const char* command, char* reply,
+                              std::size_t replySize, int deadlineMs, int writeTimeoutMs);
 // As exchangeCommand, but the reply ends with its first CR after the echo; ">" is ordinary text.
-int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                        int deadlineMs, int writeTimeoutMs);
-// Up to three exchangeCommand calls, no pause; the first result of 0 or more, else the third's.
-int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                      int deadlineMs, int writeTimeoutMs);
+ExchangeReply exchangeCommandLine(Channel& channel, const char* command, char* reply,
+                                  std::size_t replySize, int deadlineMs, int writeTimeoutMs);
+// Up to three exchangeCommand calls, no pause; the first Answered, else the third's result.
+ExchangeReply exchangeWithRetry(Channel& channel, const char* command, char* reply,
+                                std::size_t replySize, int deadlineMs, int writeTimeoutMs);
 // The same three under the exactly-once rules. exchangeWithRetry gives the grace period to its
 // first attempt only (a late answer after a resend would be a second copy anyway) and stops at
-// kExchangeStrayAnswer without a further attempt.
-int exchangeCommand(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                    int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
-int exchangeCommandLine(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                        int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
-int exchangeWithRetry(Channel& channel, const char* command, char* reply, std::size_t replySize,
-                      int deadlineMs, int writeTimeoutMs, ExactlyOnce& once);
-// Purges, then writes the whole command. 0 when written; -1 empty command or failed write.
-int sendCommand(Channel& channel, const char* command, int writeTimeoutMs);
-// As sendCommand, but first looks for an answer nobody waited for: kExchangeStrayAnswer then.
-int sendCommandAfterStrayCheck(Channel& channel, const char* command, int writeTimeoutMs);
+// StrayAnswer without a further attempt.
+ExchangeReply exchangeCommand(Channel& channel, const char* command, char* reply,
+                              std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                              ExactlyOnce& once);
+ExchangeReply exchangeCommandLine(Channel& channel, const char* command, char* reply,
+                                  std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                                  ExactlyOnce& once);
+ExchangeReply exchangeWithRetry(Channel& channel, const char* command, char* reply,
+                                std::size_t replySize, int deadlineMs, int writeTimeoutMs,
+                                ExactlyOnce& once);
+// Purges, then writes the whole command: Sent, NoCommand or WriteFailed.
+ExchangeResult sendCommand(Channel& channel, const char* command, int writeTimeoutMs);
+// As sendCommand, but first looks for an answer nobody waited for: StrayAnswer then.
+ExchangeResult sendCommandAfterStrayCheck(Channel& channel, const char* command,
+                                          int writeTimeoutMs);
 // Whether input already waiting holds an answer nobody waited for (a character other than CR, LF,
 // NUL and ">"). Looks without waiting; the bytes it looked at are consumed.
 bool takeStrayAnswer(Channel& channel);
-// Keeps the echo, drops CR, LF and NUL. 1 or more: length including ">"; -1 a read got no byte
-// within `byteTimeoutMs`; -4 the reply did not fit. No overall time limit.
-int readPromptReply(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs);
-// Drops LF and NUL; ends at CR (not stored) or ">" (stored). 1 or more: stored characters plus
-// one; -1 a read got no byte within `byteTimeoutMs`; -4 the reply did not fit.
-int readReplyLine(Channel& channel, char* reply, std::size_t replySize, int byteTimeoutMs);
+// Keeps the echo, drops CR, LF and NUL. Answered with the length including ">"; NoByte when a read
+// got no byte within `byteTimeoutMs`; ReplyTooLong. No overall time limit.
+ExchangeReply readPromptReply(Channel& channel, char* reply, std::size_t replySize,
+                              int byteTimeoutMs);
+// Drops LF and NUL; ends at CR (not stored) or ">" (stored). Answered with the number of stored
+// characters (0 for an empty line); NoByte when a read got no byte within `byteTimeoutMs`;
+// ReplyTooLong.
+ExchangeReply readReplyLine(Channel& channel, char* reply, std::size_t replySize,
+                            int byteTimeoutMs);
 
 // Position in `text` just after the part that matches `prefix`, comparing at most `most`
 // characters and stopping at the end of the prefix.

@@ -15,7 +15,7 @@ std::int32_t usableSize(const UpdateFile& file) {
 }
 
 // Walks the lines as sendAllLines reads them: pairs, until the data ends.
-int firstUnsendableFamily2Line(const UpdateFile& file) {
+std::optional<int> firstUnsendableFamily2Line(const UpdateFile& file) {
     const std::uint8_t* data = file.data.data();
     const std::int32_t size = usableSize(file);
     HexLine line;
@@ -24,18 +24,18 @@ int firstUnsendableFamily2Line(const UpdateFile& file) {
         const std::int32_t start = position;
         position = readHexLine(data, size, position, line.text, kLineCapacity, line.digits);
         if (number % 2 == 1 && position >= size) {
-            return 0;  // the odd last line is never sent
+            return std::nullopt;  // the odd last line is never sent
         }
         if (!lineTypeSendable(line) ||
             !family2LineIsSound(data, size, start, position, line.text, line.digits)) {
             return number;
         }
     }
-    return 0;
+    return std::nullopt;
 }
 
 // Walks the records as sendBlocks reads them: up to the information record.
-int firstUnsendableFamily1Line(const UpdateFile& file) {
+std::optional<int> firstUnsendableFamily1Line(const UpdateFile& file) {
     const std::uint8_t* data = file.data.data();
     const std::int32_t size = usableSize(file);
     char text[kMaxFamily1Digits + 1];
@@ -44,18 +44,18 @@ int firstUnsendableFamily1Line(const UpdateFile& file) {
         std::size_t digits = 0;
         position = readHexLine(data, size, position, text, sizeof text, digits);
         if (std::strncmp(text, "FFF1", 4) == 0) {
-            return 0;
+            return std::nullopt;
         }
         if (!recordIsSound(text, digits)) {
             return number;
         }
     }
-    return 0;
+    return std::nullopt;
 }
 
 }  // namespace
 
-int firstUnsendableLine(const UpdateFile& file) {
+std::optional<int> firstUnsendableLine(const UpdateFile& file) {
     switch (file.family) {
         case 1:
             return firstUnsendableFamily1Line(file);

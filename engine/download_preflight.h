@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "engine/update_file.h"
 
 namespace korvane {
@@ -13,9 +15,9 @@ namespace korvane {
 //     information line, which the file check does not look at.
 //   Family 1: every record before the information record must hold its announced data and a
 //     matching checksum.
-// 0 when every one is sound; otherwise the 1-based number of the first that is not, counting the
-// file's lines as readHexLine does.
-int firstUnsendableLine(const UpdateFile& file);
+// Nothing when every one is sound; otherwise the 1-based number of the first that is not,
+// counting the file's lines as readHexLine does.
+std::optional<int> firstUnsendableLine(const UpdateFile& file);
 
 // The text an update refuses such a file with: the format error for family 2, "File is Invalid"
 // for family 1 (the texts each download gives for a line or record it cannot send).

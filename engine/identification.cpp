@@ -34,14 +34,14 @@ bool beginsWithIdentity(const char* text, const char* identity) {
     return identity != nullptr && beginsWith(text, identity);
 }
 
-// Index of the first of `answers` whose identity `text` begins with, or -1.
-int matchingAnswer(const char* text, const VersionAnswer (&answers)[3]) {
-    for (int i = 0; i < 3; ++i) {
-        if (beginsWithIdentity(text, answers[i].identity)) {
-            return i;
+// The first of `answers` whose identity `text` begins with, or nullptr.
+const VersionAnswer* matchingAnswer(const char* text, const VersionAnswer (&answers)[3]) {
+    for (const VersionAnswer& answer : answers) {
+        if (beginsWithIdentity(text, answer.identity)) {
+            return &answer;
         }
     }
-    return -1;
+    return nullptr;
 }
 
 bool matchesIdentity(const char* text, const ModelRow& model) {
@@ -61,34 +61,35 @@ void reportTooOld(UpdateJob& job) {
 
 // Shared body of the two version read-outs: `command` asked, its echo stepped over, the answer
 // must hold `letter`; then "label", the version text and "\r\n" are reported.
-int reportVersion(UpdateJob& job, Channel& channel, ModelCode code, const char* command,
-                  const char* echo, char letter, const char* label) {
+VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode code,
+                                  const char* command, const char* echo, char letter,
+                                  const char* label) {
     if (findModel(code) == nullptr) {
-        return -1;
+        return VersionReportResult::UnknownModel;
     }
     char reply[kReplySize] = {};
     queryAdapter(channel, command, reply, sizeof(reply));
     dropEcho(reply, command);
     if (std::strchr(reply, letter) == nullptr) {
-        return -2;
+        return VersionReportResult::NoVersionLetter;
     }
     char* version = skipPrefix(reply, echo, kWholePrefix);
     removeChar(version, '>');
     job.reportText(label);
     job.reportText(version);
     job.reportText("\r\n");
-    return 1;
+    return VersionReportResult::Reported;
 }
 
 }  // namespace
 
-int identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
+GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     const ModelRow* model = findLineModel(code);
     char reply[kReplySize] = {};
     queryAdapter(channel, "QXI\r", reply, sizeof(reply));
     const char* identity = skipPrefix(reply, "QXI", kWholePrefix);
     if (model == nullptr || !matchesIdentity(identity, *model)) {
-        return -1;
+        return GateResult::ModelMismatch;
     }
     job.deviceCode = code;
 
@@ -96,25 +97,25 @@ int identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     const char* product = skipPrefix(reply, "QXPROI", kWholePrefix);
     const char* productText = job.file().productText;
     if (productText[0] == '\0') {
-        return -1;
+        return GateResult::ModelMismatch;
     }
-    return contains(product, productText) ? 0 : -1;
+    return contains(product, productText) ? GateResult::Passed : GateResult::ModelMismatch;
 }
 
-int checkElmVersion(UpdateJob& job, Channel& channel) {
+GateResult checkElmVersion(UpdateJob& job, Channel& channel) {
     char reply[kReplySize] = {};
     queryAdapter(channel, "ATI\r", reply, sizeof(reply));
     char* rest = skipPrefix(reply, "ATIELM327 v", kWholePrefix);
     const int version = parseVersionNumber(rest, '\0');
     const ModelRow* model = findLineModel(job.deviceCode);
     const int highest = model != nullptr ? model->highestElmVersion : kDefaultHighestElmVersion;
-    return version > highest ? -5 : 0;
+    return version > highest ? GateResult::ElmVersionTooNew : GateResult::Passed;
 }
 
-int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersion) {
+GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersion) {
     const ModelRow* model = findLineModel(code);
     if (model == nullptr) {
-        return -1;
+        return GateResult::Refused;
     }
     char reply[kReplySize] = {};
     queryAdapter(channel, model->versionQuery, reply, sizeof(reply));
@@ -122,14 +123,14 @@ int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersio
 
     if (beginsWithIdentity(answer, model->tooOldIdentity)) {
         reportTooOld(job);
-        return -1;
+        return GateResult::Refused;
     }
-    const int which = matchingAnswer(answer, model->versionAnswers);
-    if (which < 0) {
+    const VersionAnswer* matched = matchingAnswer(answer, model->versionAnswers);
+    if (matched == nullptr) {
         // An answer without the model's identity (garbled, or none at all) is refused with a
         // text like every other refusal, so the user is never left without an ending.
         job.reportFailure(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
-        return -1;
+        return GateResult::Refused;
     }
 
     // Echo (the query without its CR) and version prefix are stepped over together, from the
@@ -137,33 +138,33 @@ int gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersio
     char prefix[64];
     const int echoLength = static_cast<int>(std::strlen(model->versionQuery)) - 1;
     std::snprintf(prefix, sizeof(prefix), "%.*s%s", echoLength, model->versionQuery,
-                  model->versionAnswers[which].versionPrefix);
+                  matched->versionPrefix);
     char* digits = skipPrefix(reply, prefix, kWholePrefix);
     const int deviceVersion = parseVersionNumber(digits, model->finalXDigit);
 
     if (deviceVersion < model->threshold) {
         if (model->upgradeText == nullptr) {
             job.reportFailure(kNoUpgradeText);
-            return -1;
+            return GateResult::Refused;
         }
         if (fileVersion <= model->threshold) {
-            return 3;
+            return GateResult::IntermediateUpdate;
         }
         job.reportFailure(model->upgradeText);
-        return -1;
+        return GateResult::Refused;
     }
     if (fileVersion > model->threshold) {
-        return 2;
+        return GateResult::DirectUpdate;
     }
     job.reportFailure(kFirmwareNewerText);
-    return -1;
+    return GateResult::Refused;
 }
 
-int reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {
+VersionReportResult reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {
     return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V', "device version:");
 }
 
-int reportAdapterVersion(UpdateJob& job, Channel& channel, ModelCode code) {
+VersionReportResult reportAdapterVersion(UpdateJob& job, Channel& channel, ModelCode code) {
     return reportVersion(job, channel, code, "QXI\r", "QXI", 'v', "Adapter version:");
 }
 

@@ -52,13 +52,13 @@ constexpr char kStopFailedText[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
 // The line-failure text for a sendLinePair result, with the count of lines sent so far.
-void reportPairFailure(UpdateJob& job, int result, int linesSent) {
+void reportPairFailure(UpdateJob& job, LineResult result, int linesSent) {
     const char* format = "**Failed** Sending error on %d line!\r\n";
-    if (result == -2) {
+    if (result == LineResult::TypeNotSendable) {
         format = "**Failed** Device type error on %d line!\r\n";
-    } else if (result == -3) {
+    } else if (result == LineResult::UnexpectedReply) {
         format = "**Failed** Reply error on %d line!\r\n";
-    } else if (result == -4) {
+    } else if (result == LineResult::RepeatedThrice) {
         format = "**Failed** Repeat three times error on %d line!\r\n";
     }
     char text[96];
@@ -67,50 +67,54 @@ void reportPairFailure(UpdateJob& job, int result, int linesSent) {
 }
 
 // The sendLinePair result for a failed send: the stray answer stops the download.
-int sendFailure(int result) {
-    return result == kExchangeStrayAnswer ? kPairStrayAnswer : -1;
+LineResult sendFailure(ExchangeResult result) {
+    return result == ExchangeResult::StrayAnswer ? LineResult::StrayAnswer : LineResult::SendFailed;
 }
 
-// Line A of a pair: 0 when taken within its first four sends, else a sendLinePair result.
-int sendFirstLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
+LineResult takenAt(int sends) {
+    return sends <= kSendsInTime ? LineResult::Accepted : LineResult::NotTakenInTime;
+}
+
+// Line A of a pair: Accepted when taken within its first four sends, else a sendLinePair result.
+LineResult sendFirstLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
     for (int sends = 1; sends <= kMostSends; ++sends) {
         if (!lineTypeSendable(line)) {
-            return -2;
+            return LineResult::TypeNotSendable;
         }
-        const int sent = sendLine(channel, line.text, reply, kLineReplySize, once);
-        if (sent < 0) {
-            return sendFailure(sent);
+        const ExchangeReply sent = sendLine(channel, line.text, reply, kLineReplySize, once);
+        if (!sent.answered()) {
+            return sendFailure(sent.result);
         }
         if (contains(reply, "...\r")) {
-            return sends <= kSendsInTime ? 0 : -1;
+            return takenAt(sends);
         }
         if (!contains(reply, "RepPack\r")) {
-            return -3;
+            return LineResult::UnexpectedReply;
         }
     }
-    return -1;
+    return LineResult::NotTakenInTime;
 }
 
-// Line B of a pair: 0 when finished ("OK\r" or "RepBlock\r", the answer left in `reply`) within
-// its first four sends, else a sendLinePair result.
-int sendSecondLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
+// Line B of a pair: Accepted when finished ("OK\r" or "RepBlock\r", the answer left in `reply`)
+// within its first four sends, else a sendLinePair result.
+LineResult sendSecondLine(Channel& channel, const HexLine& line, char* reply, ExactlyOnce& once) {
     for (int sends = 1; sends <= kMostSends; ++sends) {
         if (!lineTypeSendable(line)) {
-            return -2;
+            return LineResult::TypeNotSendable;
         }
-        const int sent = sendLine(channel, line.text, reply, kLineReplySize, once);
-        if (sent < 0) {
-            return sendFailure(sent);
+        const ExchangeReply sent = sendLine(channel, line.text, reply, kLineReplySize, once);
+        if (!sent.answered()) {
+            return sendFailure(sent.result);
         }
         if (contains(reply, "RepPack\r")) {
             continue;
         }
         if (contains(reply, "OK\r") || contains(reply, "RepBlock\r")) {
-            return sends <= kSendsInTime ? 0 : -1;
+            return takenAt(sends);
         }
-        return -3;
+        return LineResult::UnexpectedReply;
     }
-    return -1;
+    return LineResult::NotTakenInTime;
 }
 
 // The leading number of a version text without its dots, by the atoi rule ("2.3" gives 23).
@@ -128,12 +132,12 @@ bool lineTypeSendable(const HexLine& line) {
            (line.text[1] == '0' || line.text[1] == '1' || line.text[1] == '2');
 }
 
-int requestStart(Channel& channel, char* reply, std::size_t replySize) {
+ExchangeReply requestStart(Channel& channel, char* reply, std::size_t replySize) {
     return exchangeWithRetry(channel, "QXUPDT03\r", reply, replySize, kExchangeMs, kExchangeMs);
 }
 
-int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize,
-             ExactlyOnce& once) {
+ExchangeReply sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize,
+                       ExactlyOnce& once) {
     // "QXBL", up to 253 digits after the type, CR and the terminator.
     char command[4 + kLineCapacity + 2];
     const char* body = (line[0] != '\0' && line[1] != '\0') ? line + 2 : "";
@@ -141,64 +145,64 @@ int sendLine(Channel& channel, const char* line, char* reply, std::size_t replyS
     return exchangeWithRetry(channel, command, reply, replySize, kExchangeMs, kExchangeMs, once);
 }
 
-int sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize) {
+ExchangeReply sendLine(Channel& channel, const char* line, char* reply, std::size_t replySize) {
     ExactlyOnce once;
     return sendLine(channel, line, reply, replySize, once);
 }
 
-int sendLinePair(Channel& channel, const LinePair& pair) {
+LineResult sendLinePair(Channel& channel, const LinePair& pair) {
     ExactlyOnce once;
     return sendLinePair(channel, pair, once);
 }
 
-int sendLinePair(Channel& channel, const LinePair& pair, ExactlyOnce& once) {
+LineResult sendLinePair(Channel& channel, const LinePair& pair, ExactlyOnce& once) {
     char reply[kLineReplySize] = {};
     for (int blockRepeats = 0;;) {
-        int result = sendFirstLine(channel, pair.a, reply, once);
-        if (result < 0) {
+        LineResult result = sendFirstLine(channel, pair.a, reply, once);
+        if (result != LineResult::Accepted) {
             return result;
         }
         result = sendSecondLine(channel, pair.b, reply, once);
-        if (result < 0) {
+        if (result != LineResult::Accepted) {
             return result;
         }
         if (!contains(reply, "RepBlock\r")) {
-            return 0;
+            return LineResult::Accepted;
         }
         if (++blockRepeats >= kMostBlockRepeats) {
-            return -4;
+            return LineResult::RepeatedThrice;
         }
     }
 }
 
-int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std::int32_t size,
-                 double progressStep) {
+LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data,
+                        std::int32_t size, double progressStep) {
     std::int32_t position = 0;
     int linesSent = 0;
     int failedAttempts = 0;
     bool resend = false;
     LinePair pair;
-    int failure = 0;
+    LineResult failure = LineResult::FailedFourTimes;
     ExactlyOnce once;
 
     for (;;) {
         if (job.stopRequested()) {
-            return -1;
+            return LineResult::Stopped;
         }
         if (!resend) {
             if (position >= size) {
-                return 1;
+                return LineResult::Accepted;
             }
             position = readHexLine(data, size, position, pair.a.text, kLineCapacity, pair.a.digits);
             if (position >= size) {
                 // The last line of a file with an odd number of lines is not sent.
-                return 1;
+                return LineResult::Accepted;
             }
             position = readHexLine(data, size, position, pair.b.text, kLineCapacity, pair.b.digits);
         }
 
-        const int result = sendLinePair(channel, pair, once);
-        if (result >= 0) {
+        const LineResult result = sendLinePair(channel, pair, once);
+        if (result == LineResult::Accepted) {
             linesSent += 2;
             int progress = static_cast<int>(linesSent * progressStep + 5.0);
             if (progress > kLastSendingProgress) {
@@ -210,18 +214,14 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
             continue;
         }
         reportPairFailure(job, result, linesSent);
-        if (result == kPairStrayAnswer) {
-            // The adapter acted on a line command whose answer nobody waited for: it may hold a
-            // line twice, and no resend can tell or mend that.
-            failure = kLinesStrayAnswer;
-            break;
-        }
-        if (result == -4) {
-            failure = -4;
+        if (result == LineResult::StrayAnswer || result == LineResult::RepeatedThrice) {
+            // A stray answer: the adapter acted on a line command whose answer nobody waited for,
+            // so it may hold a line twice, and no resend can tell or mend that.
+            failure = result;
             break;
         }
         if (++failedAttempts > kMostPairResends) {
-            failure = -5;
+            failure = LineResult::FailedFourTimes;
             break;
         }
         resend = true;
@@ -232,40 +232,41 @@ int sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data, std
     return failure;
 }
 
-int finishDownload(Channel& channel) {
-    const int sent = sendCommandAfterStrayCheck(channel, "QXFL\r", kExchangeMs);
-    if (sent < 0) {
-        return sent == kExchangeStrayAnswer ? kExchangeStrayAnswer : -1;
+LineResult finishDownload(Channel& channel) {
+    const ExchangeResult sent = sendCommandAfterStrayCheck(channel, "QXFL\r", kExchangeMs);
+    if (sent != ExchangeResult::Sent) {
+        return sent == ExchangeResult::StrayAnswer ? LineResult::StrayAnswer : LineResult::NoAnswer;
     }
     char reply[kLineReplySize] = {};
-    if (readPromptReply(channel, reply, sizeof(reply), kExchangeMs) < 0) {
-        return -1;
+    if (!readPromptReply(channel, reply, sizeof(reply), kExchangeMs).answered()) {
+        return LineResult::NoAnswer;
     }
     // The answer keeps its echo, so an adapter that echoes the command fails this test and the
     // download is closed by recoverFinish.
-    return std::strncmp(reply, "OK", 2) == 0 ? 0 : -2;
+    return std::strncmp(reply, "OK", 2) == 0 ? LineResult::Accepted : LineResult::Refused;
 }
 
-int recoverFinish(Channel& channel) {
+LineResult recoverFinish(Channel& channel) {
     char reply[kLineReplySize] = {};
-    const int result = exchangeCommand(channel, kClosingRecordCommand, reply, sizeof(reply),
-                                       kClosingRecordMs, kClosingRecordMs);
-    if (result < 0) {
-        return result;
+    if (!exchangeCommand(channel, kClosingRecordCommand, reply, sizeof(reply), kClosingRecordMs,
+                         kClosingRecordMs)
+             .answered()) {
+        return LineResult::NoAnswer;
     }
     if (!contains(reply, "OK")) {
-        return -1;
+        return LineResult::Refused;
     }
-    if (exchangeCommand(channel, "QXFL\r", reply, sizeof(reply), kExchangeMs, kExchangeMs) < 0) {
-        return -1;
+    if (!exchangeCommand(channel, "QXFL\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
+             .answered()) {
+        return LineResult::NoAnswer;
     }
-    return contains(reply, "OK") ? 1 : -1;
+    return contains(reply, "OK") ? LineResult::Accepted : LineResult::Refused;
 }
 
-int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
+AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     const ModelRow* model = findModel(code);
     if (model == nullptr) {
-        return -1;
+        return AtiVersionResult::UnknownModel;
     }
     const AtiVersionSetting& setting = *model->atiSetting;
 
@@ -278,12 +279,12 @@ int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     }
     char* found = std::strchr(reply, setting.letter);
     if (found == nullptr) {
-        return -2;
+        return AtiVersionResult::NoVersionLetter;
     }
     char* versionText = found + 1;
     // Up to three characters and the prompt, for example 2.3 and ">".
     if (std::strlen(versionText) > 4) {
-        return -3;
+        return AtiVersionResult::VersionTooLong;
     }
     removeChar(versionText, '>');
     char version[8];
@@ -301,23 +302,24 @@ int adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     reply[0] = '\0';
     sendCommand(channel, command, kExchangeMs);
     readPromptReply(channel, reply, sizeof(reply), kExchangeMs);
-    return contains(reply, setting.confirmation) ? 1 : -4;
+    return contains(reply, setting.confirmation) ? AtiVersionResult::Set
+                                                 : AtiVersionResult::NotConfirmed;
 }
 
-int runLineDownload(UpdateJob& job, Channel& channel) {
+FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
     const int model = lookupModelName(file.modelName);
     if (model < 0) {
         job.reportFailure(kFormatErrorText);
-        return model;
+        return FlowResult::Failed;
     }
     job.modelCode = static_cast<ModelCode>(model);
 
     char reply[kMainReplySize] = {};
-    int result = exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
-    if (result < 0) {
+    if (!exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
+             .answered()) {
         job.reportFailure(kPowerOnText);
-        return result;
+        return FlowResult::Failed;
     }
     job.reportProgress(3);
 
@@ -328,62 +330,60 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         // No ELM327 identity: the adapter runs its boot loader.
         job.appMode = false;
         job.noteDownloadMode();
-        result =
+        const ExchangeReply started =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
-        if (result < 0 || !contains(reply, "OK")) {
+        if (!started.answered() || !contains(reply, "OK")) {
             job.reportFailure("**Failed** Device connection error!\r\n");
             job.reportFailure(kPowerOnText);
-            return result < 0 ? result : -1;
+            return FlowResult::Failed;
         }
     }
     job.reportText("Device connection ok!\r\n");
     job.reportProgress(4);
 
     if (job.appMode) {
-        if (identifyModel(job, channel, job.modelCode) == -1) {
+        if (identifyModel(job, channel, job.modelCode) == GateResult::ModelMismatch) {
             job.reportFailure(kModelMismatchText);
-            return -1;
+            return FlowResult::Failed;
         }
-        result = checkElmVersion(job, channel);
-        if (result < 0) {
+        if (checkElmVersion(job, channel) == GateResult::ElmVersionTooNew) {
             job.reportFailure(
                 "This software version is too low, please download the latest software "
                 "version.!\r\n");
-            return result;
+            return FlowResult::Failed;
         }
-        result = gateVersion(job, channel, job.modelCode, file.fileVersion);
-        if (result < 0) {
-            return result;
+        if (gateVersion(job, channel, job.modelCode, file.fileVersion) == GateResult::Refused) {
+            return FlowResult::Failed;
         }
     }
 
     job.noteDownloadMode();
-    if (requestStart(channel, reply, sizeof(reply)) < 0) {
+    if (!requestStart(channel, reply, sizeof(reply)).answered()) {
         job.reportFailure("**Failed** Request start download fail!\r\n");
-        return -1;
+        return FlowResult::Failed;
     }
     job.reportProgress(5);
 
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
-    if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) != 1) {
+    if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) !=
+        LineResult::Accepted) {
         job.reportFailure(kStopFailedText);
-        return -1;
+        return FlowResult::Failed;
     }
     job.reportProgress(99);
 
-    int finished = finishDownload(channel);
-    if (finished == kExchangeStrayAnswer) {
+    const LineResult finished = finishDownload(channel);
+    if (finished == LineResult::StrayAnswer) {
         // An answer to a line came after the last one was taken: the adapter may hold it twice.
         // Closing the download would make that image its firmware.
         job.reportFailure(kStopFailedText);
-        return -1;
+        return FlowResult::Failed;
     }
-    if (finished < 0) {
+    if (finished != LineResult::Accepted) {
         sleepMs(kFinishRetryWaitMs);
-        finished = recoverFinish(channel);
-        if (finished < 0) {
+        if (recoverFinish(channel) != LineResult::Accepted) {
             job.reportFailure(kStopFailedText);
-            return -1;
+            return FlowResult::Failed;
         }
     }
 
@@ -391,7 +391,7 @@ int runLineDownload(UpdateJob& job, Channel& channel) {
         adjustAtiVersion(job, channel, job.deviceCode);
         reportDeviceVersion(job, channel, job.modelCode);
     }
-    return finished;
+    return FlowResult::Completed;
 }
 
 }  // namespace korvane

@@ -162,7 +162,7 @@ int lookupModelName(const char* name) {
     return name[0] == '\0' ? index : -1;
 }
 
-int family1ModelCode(const char* modelName) {
+ModelCode family1ModelCode(const char* modelName) {
     const char* name = modelName != nullptr ? modelName : "";
     const ModelRow* best = nullptr;
     for (const ModelRow& row : kModels) {

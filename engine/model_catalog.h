@@ -88,8 +88,8 @@ extern const char kFastLinkAnnouncement[];
 // Exact, case-sensitive comparison.
 int lookupModelName(const char* name);
 
-// The model code of a family-1 file from its model name, or 255.
-int family1ModelCode(const char* modelName);
+// The model code of a family-1 file from its model name, or kModelUnknown.
+ModelCode family1ModelCode(const char* modelName);
 
 // The adapter's family-1 model from its answer to "QXVERS\r", or kModelUnknown.
 ModelCode adapterModelFromReply(const char* reply);

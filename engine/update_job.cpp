@@ -77,36 +77,39 @@ int UpdateJob::freeSlotFor(std::string_view path) {
     return free;
 }
 
-int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
     const int free = freeSlotFor(path);
     if (free < 0) {
         return -1;
     }
     ChannelFailure failure;
-    std::unique_ptr<Channel> channel = createChannel(
-        port, factory_, [this](const char* text) { reportText(text); }, &failure);
+    std::unique_ptr<Channel> channel;
+    if (port.request) {
+        channel = createChannel(
+            *port.request, factory_, [this](const char* text) { reportText(text); }, &failure);
+    } else {
+        reportText(kPortParameterErrorText);
+        failure.descriptor = port.problem;
+    }
     if (!channel) {
         reportText(portFailureReason(failure).c_str());
         return -1;
     }
     slots_[free].channel = std::move(channel);
     slots_[free].path.assign(path);
-    slots_[free].port = port;
+    slots_[free].port = *port.request;
     reportText(kPortOpened);
     return free;
 }
 
+int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+    return openPort(PortChoice{port, {}}, path);
+}
+
 int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
-    ChannelFailure failure;
-    const std::optional<PortRequest> port = parsePortDescriptor(descriptor, &failure.descriptor);
-    if (!port) {
-        if (freeSlotFor(path) >= 0) {
-            reportText(kPortParameterErrorText);
-            reportText(portFailureReason(failure).c_str());
-        }
-        return -1;
-    }
-    return openPort(*port, path);
+    PortChoice choice;
+    choice.request = parsePortDescriptor(descriptor, &choice.problem);
+    return openPort(choice, path);
 }
 
 void UpdateJob::releasePort(int slot) {
@@ -155,9 +158,9 @@ JobOutcome UpdateJob::runUpdate(int slot) {
 
     // A line or record the download would refuse or the adapter could not take is refused now,
     // before anything is sent, rather than half way through the download.
-    if (const int unsendable = firstUnsendableLine(file_); unsendable > 0) {
+    if (const std::optional<int> unsendable = firstUnsendableLine(file_)) {
         reportFailure(unsendableFileText(file_));
-        reportText(unsendableLineReason(unsendable).c_str());
+        reportText(unsendableLineReason(*unsendable).c_str());
         releaseFileBuffer();
         return endedWithout();
     }
@@ -168,9 +171,9 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
 
-    const int result = runFamilyFlow(watch);
+    const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
-    if (result < 0) {
+    if (result != FlowResult::Completed) {
         reportSilence(watch);
         return endedWithout();
     }
@@ -188,10 +191,13 @@ JobOutcome UpdateJob::readVersions(int slot) {
     AnswerWatch watch(*held->channel);
     bool reported = false;
     if (flows_.deviceVersion) {
-        reported = flows_.deviceVersion(*this, watch, kModelAzur03) >= 1;
+        reported =
+            flows_.deviceVersion(*this, watch, kModelAzur03) == VersionReportResult::Reported;
     }
     if (flows_.adapterVersion) {
-        reported = flows_.adapterVersion(*this, watch, kModelAzur03) >= 1 || reported;
+        reported =
+            flows_.adapterVersion(*this, watch, kModelAzur03) == VersionReportResult::Reported ||
+            reported;
     }
     if (reported) {
         return JobOutcome{JobResult::Finished, {}};
@@ -287,15 +293,15 @@ PortSlot* UpdateJob::heldSlot(int slot) {
     return &slots_[slot];
 }
 
-int UpdateJob::runFamilyFlow(Channel& channel) {
+FlowResult UpdateJob::runFamilyFlow(Channel& channel) {
     // The check sets no family other than 1 and 2; anything else would be a fault, never success.
     switch (file_.family) {
         case 1:
-            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : -1;
+            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : FlowResult::Failed;
         case 2:
-            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : -1;
+            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : FlowResult::Failed;
         default:
-            return -1;
+            return FlowResult::Failed;
     }
 }
 

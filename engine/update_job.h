@@ -9,10 +9,12 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
 #include "engine/update_file.h"
+#include "engine/version_report_result.h"
 
 namespace korvane {
 
@@ -29,10 +31,10 @@ struct PortSlot {
 // The steps the job hands over to: the two download flows and the two version reports. A
 // default-built JobFlows holds the real ones (engine/flows.h); tests substitute their own.
 struct JobFlows {
-    std::function<int(UpdateJob&, Channel&)> lineDownload;
-    std::function<int(UpdateJob&, Channel&)> blockDownload;
-    std::function<int(UpdateJob&, Channel&, ModelCode)> deviceVersion;
-    std::function<int(UpdateJob&, Channel&, ModelCode)> adapterVersion;
+    std::function<FlowResult(UpdateJob&, Channel&)> lineDownload;
+    std::function<FlowResult(UpdateJob&, Channel&)> blockDownload;
+    std::function<VersionReportResult(UpdateJob&, Channel&, ModelCode)> deviceVersion;
+    std::function<VersionReportResult(UpdateJob&, Channel&, ModelCode)> adapterVersion;
 
     JobFlows();
 };
@@ -56,12 +58,14 @@ public:
     virtual void setReportSink(void* userData, ReportSink sink);
     // Slot index 0..255, or -1 after a failure text has been reported. A path longer than
     // kMaxPathLength characters, or one holding a NUL byte, is refused with "**Failed** File is
-    // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened.
-    virtual int openPort(const PortRequest& port, std::string_view path);
+    // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened. A
+    // choice without a request is refused with "**Failed** Port parameter error!\r\n" and its
+    // reason, after the slot and path checks that any port goes through.
+    virtual int openPort(const PortChoice& port, std::string_view path);
+    // The same for a request built directly (the command line's ports).
+    int openPort(const PortRequest& port, std::string_view path);
     // The same for the port's descriptor text ("com|NAME:BAUD", "tcp|IP:PORT"), parsed here once.
-    // A malformed descriptor is refused with "**Failed** Port parameter error!\r\n", after the
-    // slot and path checks that any port goes through.
-    virtual int openPort(std::string_view descriptor, std::string_view path);
+    int openPort(std::string_view descriptor, std::string_view path);
     // Destroys the slot's channel and frees the slot; nothing on a free or unknown slot.
     virtual void releasePort(int slot);
     // The whole update on the slot's channel; everything is reported, and the outcome says how
@@ -98,7 +102,7 @@ private:
     PortSlot* heldSlot(int slot);
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
-    int runFamilyFlow(Channel& channel);
+    FlowResult runFamilyFlow(Channel& channel);
     // After a failed run: the reason line of a lost link, else of an adapter that stopped
     // answering.
     void reportSilence(const AnswerWatch& watch);

@@ -5,10 +5,10 @@
 // failure mask, then the adapter's bytes. See exchange_input.h.
 //
 // Properties: no memory or undefined-behaviour fault, and the reply buffer is exactly as large as
-// the routine is told, so any write past it is caught; results are one of the documented codes;
+// the routine is told, so any write past it is caught; results are one of the documented ones;
 // the reply is always terminated inside the buffer; a success carries the documented ending and
 // length; exchangeWithRetry writes at most three times; the exactly-once variants also give
-// kExchangeStrayAnswer, and nothing else new.
+// StrayAnswer, and nothing else new.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -26,9 +26,17 @@ namespace {
 using namespace korvane;
 using namespace korvane::fuzz;
 
-bool knownFailure(int result) {
-    return result == kExchangeTimedOut || result == kExchangeWriteFailed ||
-           result == kExchangeNoByte || result == kReplyTooLong;
+bool knownFailure(ExchangeResult result) {
+    return result == ExchangeResult::NoCommand || result == ExchangeResult::TimedOut ||
+           result == ExchangeResult::WriteFailed || result == ExchangeResult::NoByte ||
+           result == ExchangeResult::ReplyTooLong;
+}
+
+// The result of a routine that reads until its reply ends: Answered with at least one character,
+// NoByte or ReplyTooLong.
+bool readResult(const ExchangeReply& got, int shortest) {
+    return (got.answered() && got.length >= shortest) || got.result == ExchangeResult::NoByte ||
+           got.result == ExchangeResult::ReplyTooLong;
 }
 
 void checkReply(const char* reply, std::size_t replySize) {
@@ -55,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ExactlyOnce once;
     once.adapterEchoes = c.knownToEcho;
-    int result = 0;
+    ExchangeReply result;
     switch (c.routine) {
         case ExchangeRoutine::kCommand:
         case ExchangeRoutine::kCommandLine: {
@@ -71,21 +79,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               : exchangeCommand(channel, command, reply, c.replySize, c.deadlineMs,
                                                 c.writeTimeoutMs);
             }
-            FUZZ_CHECK(result >= 1 || knownFailure(result) ||
-                       (c.exactlyOnce && result == kExchangeStrayAnswer));
+            FUZZ_CHECK((result.answered() && result.length >= 1) || knownFailure(result.result) ||
+                       (c.exactlyOnce && result.result == ExchangeResult::StrayAnswer));
             if (reply == nullptr) {
-                FUZZ_CHECK(result == kReplyTooLong && channel.writes().empty());
+                FUZZ_CHECK(result.result == ExchangeResult::ReplyTooLong &&
+                           channel.writes().empty());
                 break;
             }
             checkReply(reply, c.replySize);
-            if (result >= 1) {
-                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result));
-                FUZZ_CHECK(reply[result - 1] == (line ? '\r' : '>'));
+            if (result.answered()) {
+                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result.length));
+                FUZZ_CHECK(reply[result.length - 1] == (line ? '\r' : '>'));
                 // Only the last character is the end character.
-                FUZZ_CHECK(std::memchr(reply, line ? '\r' : '>', result - 1) == nullptr);
+                FUZZ_CHECK(std::memchr(reply, line ? '\r' : '>', result.length - 1) == nullptr);
             }
             if (commandLength == 0) {
-                FUZZ_CHECK(result == kExchangeTimedOut && channel.writes().empty());
+                FUZZ_CHECK(result.result == ExchangeResult::NoCommand && channel.writes().empty());
             }
             break;
         }
@@ -94,47 +103,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                        c.deadlineMs, c.writeTimeoutMs, once)
                                    : exchangeWithRetry(channel, command, reply, c.replySize,
                                                        c.deadlineMs, c.writeTimeoutMs);
-            FUZZ_CHECK(result >= 1 || knownFailure(result) ||
-                       (c.exactlyOnce && result == kExchangeStrayAnswer));
+            FUZZ_CHECK((result.answered() && result.length >= 1) || knownFailure(result.result) ||
+                       (c.exactlyOnce && result.result == ExchangeResult::StrayAnswer));
             FUZZ_CHECK(channel.writes().size() <= 3);
             if (reply != nullptr) {
                 checkReply(reply, c.replySize);
             }
-            if (result >= 1) {
-                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result));
-                FUZZ_CHECK(reply[result - 1] == '>');
+            if (result.answered()) {
+                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result.length));
+                FUZZ_CHECK(reply[result.length - 1] == '>');
             }
             break;
         }
         case ExchangeRoutine::kSendAndPrompt: {
-            const int sent = sendCommand(channel, command, c.writeTimeoutMs);
-            FUZZ_CHECK(sent == 0 || sent == -1);
-            FUZZ_CHECK(sent == -1 || commandLength > 0);
+            const ExchangeResult sent = sendCommand(channel, command, c.writeTimeoutMs);
+            FUZZ_CHECK(sent == ExchangeResult::Sent || sent == ExchangeResult::NoCommand ||
+                       sent == ExchangeResult::WriteFailed);
+            FUZZ_CHECK((sent == ExchangeResult::NoCommand) == (commandLength == 0));
             result = readPromptReply(channel, reply, c.replySize, c.byteTimeoutMs);
-            FUZZ_CHECK(result >= 1 || result == -1 || result == kReplyTooLong);
+            FUZZ_CHECK(readResult(result, 1));
             if (reply == nullptr) {
-                FUZZ_CHECK(result == kReplyTooLong);
+                FUZZ_CHECK(result.result == ExchangeResult::ReplyTooLong);
                 break;
             }
             checkReply(reply, c.replySize);
-            if (result >= 1) {
-                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result));
-                FUZZ_CHECK(reply[result - 1] == '>');
+            if (result.answered()) {
+                FUZZ_CHECK(std::strlen(reply) == static_cast<std::size_t>(result.length));
+                FUZZ_CHECK(reply[result.length - 1] == '>');
                 FUZZ_CHECK(std::strpbrk(reply, "\r\n") == nullptr);
             }
             break;
         }
         case ExchangeRoutine::kReplyLine: {
             result = readReplyLine(channel, reply, c.replySize, c.byteTimeoutMs);
-            FUZZ_CHECK(result >= 1 || result == -1 || result == kReplyTooLong);
+            FUZZ_CHECK(readResult(result, 0));
             if (reply == nullptr) {
-                FUZZ_CHECK(result == kReplyTooLong);
+                FUZZ_CHECK(result.result == ExchangeResult::ReplyTooLong);
                 break;
             }
             checkReply(reply, c.replySize);
-            if (result >= 1) {
+            if (result.answered()) {
                 const std::size_t stored = std::strlen(reply);
-                FUZZ_CHECK(stored + 1 == static_cast<std::size_t>(result));
+                FUZZ_CHECK(stored == static_cast<std::size_t>(result.length));
                 FUZZ_CHECK(std::strpbrk(reply, "\r\n") == nullptr);
                 const char* prompt = std::strchr(reply, '>');
                 FUZZ_CHECK(prompt == nullptr || prompt == reply + stored - 1);

@@ -18,9 +18,8 @@ void exchangeRoundTrip(benchmark::State& state, const std::string& command,
     char reply[2048];
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        const int result =
-            exchangeCommand(channel, command.c_str(), reply, sizeof reply, 2000, 2000);
-        if (result < 0) {
+        if (!exchangeCommand(channel, command.c_str(), reply, sizeof reply, 2000, 2000)
+                 .answered()) {
             state.SkipWithError("exchange failed");
             break;
         }

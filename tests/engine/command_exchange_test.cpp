@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,9 +11,22 @@
 #include "tests/support/scripted_channel.h"
 
 namespace korvane {
+
+void PrintTo(const ExchangeReply& reply, std::ostream* out) {
+    *out << "{result " << static_cast<int>(reply.result) << ", length " << reply.length << "}";
+}
+
 namespace {
 
 using test::ScriptedChannel;
+
+ExchangeReply answered(int length) {
+    return ExchangeReply{ExchangeResult::Answered, length};
+}
+
+ExchangeReply failedWith(ExchangeResult result) {
+    return ExchangeReply{result, 0};
+}
 
 using namespace std::string_literals;
 
@@ -23,7 +37,7 @@ TEST(ExchangeCommand, DiscardsTheEchoAndKeepsLineEnds) {
         channel.setEcho(echo);
         channel.reply("ATE1\r", "OK\r\r>");
         char reply[2048];
-        EXPECT_EQ(exchangeCommand(channel, "ATE1\r", reply, sizeof reply, 2000, 2000), 5);
+        EXPECT_EQ(exchangeCommand(channel, "ATE1\r", reply, sizeof reply, 2000, 2000), answered(5));
         EXPECT_STREQ(reply, "OK\r\r>");
         EXPECT_EQ(channel.writes(), std::vector<std::string>{"ATE1\r"});
     }
@@ -34,7 +48,7 @@ TEST(ExchangeCommand, PurgesBeforeWritingSoEarlierInputIsNeverPartOfTheAnswer) {
     channel.queueInput("stale>");
     channel.reply("QXVERS\r", "V2.2.29\r>");
     char reply[256];
-    EXPECT_EQ(exchangeCommand(channel, "QXVERS\r", reply, sizeof reply, 2000, 2000), 9);
+    EXPECT_EQ(exchangeCommand(channel, "QXVERS\r", reply, sizeof reply, 2000, 2000), answered(9));
     EXPECT_STREQ(reply, "V2.2.29\r>");
     EXPECT_EQ(channel.purgeCount(), 1);
 }
@@ -43,7 +57,7 @@ TEST(ExchangeCommand, DropsEverythingUpToAndIncludingTheEcho) {
     ScriptedChannel channel;
     channel.reply("ATI\r", "noise\rATI\rELM327 v1.5\r\r>");
     char reply[256];
-    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 2000, 2000), 14);
+    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 2000, 2000), answered(14));
     EXPECT_STREQ(reply, "ELM327 v1.5\r\r>");
 }
 
@@ -51,25 +65,27 @@ TEST(ExchangeCommand, DropsNulBytesAlsoInsideTheEcho) {
     ScriptedChannel channel;
     channel.reply("ATE1\r", "AT\0E1\r\0O\0K\r>"s);
     char reply[256];
-    EXPECT_EQ(exchangeCommand(channel, "ATE1\r", reply, sizeof reply, 2000, 2000), 4);
+    EXPECT_EQ(exchangeCommand(channel, "ATE1\r", reply, sizeof reply, 2000, 2000), answered(4));
     EXPECT_STREQ(reply, "OK\r>");
 }
 
-TEST(ExchangeCommand, SilenceGivesMinusThreeAndEachReadGetsTheWholeDeadline) {
+TEST(ExchangeCommand, SilenceGivesNoByteAndEachReadGetsTheWholeDeadline) {
     ScriptedChannel channel;
     channel.reply("ATI\r", "EL");  // two bytes, then nothing
     char reply[256];
-    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 1500, 700), -3);
+    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 1500, 700),
+              failedWith(ExchangeResult::NoByte));
     EXPECT_STREQ(reply, "EL");  // what arrived in this call, terminated
     EXPECT_EQ(channel.readTimeouts(), (std::vector<int>{1500, 1500, 1500}));
 }
 
-TEST(ExchangeCommand, EndlessStreamGivesMinusOneOnceTheDeadlinePasses) {
+TEST(ExchangeCommand, EndlessStreamTimesOutOnceTheDeadlinePasses) {
     ScriptedChannel channel;
     channel.streamForever("SEARCHING...\r", 1);
     char reply[2048];
     const std::int64_t before = tickMs();
-    EXPECT_EQ(exchangeCommand(channel, "0100\r", reply, sizeof reply, 60, 60), -1);
+    EXPECT_EQ(exchangeCommand(channel, "0100\r", reply, sizeof reply, 60, 60),
+              failedWith(ExchangeResult::TimedOut));
     EXPECT_GE(tickMs() - before, 59);
     // What arrived stays in the buffer: the start of the stream.
     std::string stream;
@@ -83,7 +99,8 @@ TEST(ExchangeCommand, DeadlineIsTestedBeforeEachRead) {
     ScriptedChannel channel;
     channel.reply("ATZ\r", "OK>");
     char reply[16];
-    EXPECT_EQ(exchangeCommand(channel, "ATZ\r", reply, sizeof reply, 0, 2000), -1);
+    EXPECT_EQ(exchangeCommand(channel, "ATZ\r", reply, sizeof reply, 0, 2000),
+              failedWith(ExchangeResult::TimedOut));
     EXPECT_STREQ(reply, "");
     EXPECT_TRUE(channel.readTimeouts().empty());
 }
@@ -91,26 +108,30 @@ TEST(ExchangeCommand, DeadlineIsTestedBeforeEachRead) {
 TEST(ExchangeCommand, EmptyCommandAndFailedWrite) {
     ScriptedChannel channel;
     char reply[16] = "old";
-    EXPECT_EQ(exchangeCommand(channel, "", reply, sizeof reply, 2000, 2000), -1);
+    EXPECT_EQ(exchangeCommand(channel, "", reply, sizeof reply, 2000, 2000),
+              failedWith(ExchangeResult::NoCommand));
     EXPECT_STREQ(reply, "");
-    EXPECT_EQ(exchangeCommand(channel, nullptr, reply, sizeof reply, 2000, 2000), -1);
+    EXPECT_EQ(exchangeCommand(channel, nullptr, reply, sizeof reply, 2000, 2000),
+              failedWith(ExchangeResult::NoCommand));
     EXPECT_EQ(channel.purgeCount(), 0);
     EXPECT_TRUE(channel.writes().empty());
 
     channel.failWrites(1);
     std::strcpy(reply, "old");
-    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 2000, 2000), -2);
+    EXPECT_EQ(exchangeCommand(channel, "ATI\r", reply, sizeof reply, 2000, 2000),
+              failedWith(ExchangeResult::WriteFailed));
     EXPECT_STREQ(reply, "");
 }
 
-// The reply buffers are bounded: a reply that does not fit fails with kReplyTooLong, the buffer
+// The reply buffers are bounded: a reply that does not fit fails with ReplyTooLong, the buffer
 // is terminated within its size and nothing beyond it is touched.
 TEST(ExchangeCommand, OverlongReplyFailsWithoutWritingPastTheBuffer) {
     struct Case {
         std::size_t textLength;  // characters before the prompt
-        int result;
+        ExchangeReply result;
     };
-    const Case cases[] = {{254, 255}, {255, kReplyTooLong}, {300, kReplyTooLong}};
+    const ExchangeReply tooLong = failedWith(ExchangeResult::ReplyTooLong);
+    const Case cases[] = {{254, answered(255)}, {255, tooLong}, {300, tooLong}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.textLength);
         ScriptedChannel channel;
@@ -121,7 +142,7 @@ TEST(ExchangeCommand, OverlongReplyFailsWithoutWritingPastTheBuffer) {
         EXPECT_EQ(exchangeCommand(channel, "QXI\r", reply, 256, 2000, 2000), c.result);
         const std::size_t kept = std::strlen(reply);
         EXPECT_LE(kept, 255u);
-        if (c.result == kReplyTooLong) {
+        if (c.result == tooLong) {
             EXPECT_EQ(kept, 255u);
             EXPECT_EQ(std::string(reply), std::string(255, 'A'));
         }
@@ -136,7 +157,7 @@ TEST(ExchangeCommand, OverlongReplyAlsoFailsInLineMode) {
     channel.reply("QX DLBD 02\r", std::string(40, 'Z') + "\r");
     std::vector<char> reply(16);  // exactly 16 bytes, so a sanitizer sees any overrun
     EXPECT_EQ(exchangeCommandLine(channel, "QX DLBD 02\r", reply.data(), reply.size(), 5000, 5000),
-              kReplyTooLong);
+              failedWith(ExchangeResult::ReplyTooLong));
     EXPECT_EQ(std::string(reply.data()), std::string(15, 'Z'));
 }
 
@@ -144,14 +165,16 @@ TEST(ExchangeCommand, EchoIsRecognisedWhenItsLastCharacterMeetsAFullBuffer) {
     ScriptedChannel channel;
     channel.reply("ABCDEF\r", "xABCDEF\rOK>");  // one stray byte, then the echo
     std::vector<char> reply(8);                 // the stray byte and the echo fill it exactly
-    EXPECT_EQ(exchangeCommand(channel, "ABCDEF\r", reply.data(), reply.size(), 2000, 2000), 3);
+    EXPECT_EQ(exchangeCommand(channel, "ABCDEF\r", reply.data(), reply.size(), 2000, 2000),
+              answered(3));
     EXPECT_STREQ(reply.data(), "OK>");
 }
 
 TEST(ExchangeCommand, NoRoomForEvenTheTerminatorFailsBeforeSending) {
     ScriptedChannel channel;
     char unused = 'u';
-    EXPECT_EQ(exchangeCommand(channel, "ATI\r", &unused, 0, 2000, 2000), kReplyTooLong);
+    EXPECT_EQ(exchangeCommand(channel, "ATI\r", &unused, 0, 2000, 2000),
+              failedWith(ExchangeResult::ReplyTooLong));
     EXPECT_EQ(unused, 'u');
     EXPECT_TRUE(channel.writes().empty());
 }
@@ -161,7 +184,8 @@ TEST(ExchangeCommandLine, DiscardsTheEchoBeforeTakingCrAsTheEnd) {
     channel.setEcho(true);
     channel.reply("QXDLED\r", "OK\r\r>");
     char reply[2048];
-    EXPECT_EQ(exchangeCommandLine(channel, "QXDLED\r", reply, sizeof reply, 2000, 2000), 3);
+    EXPECT_EQ(exchangeCommandLine(channel, "QXDLED\r", reply, sizeof reply, 2000, 2000),
+              answered(3));
     EXPECT_STREQ(reply, "OK\r");
 }
 
@@ -169,14 +193,15 @@ TEST(ExchangeCommandLine, PromptIsOrdinaryText) {
     ScriptedChannel channel;
     channel.reply("QX DLBD 02\r", ">OK\r>");
     char reply[64];
-    EXPECT_EQ(exchangeCommandLine(channel, "QX DLBD 02\r", reply, sizeof reply, 5000, 5000), 4);
+    EXPECT_EQ(exchangeCommandLine(channel, "QX DLBD 02\r", reply, sizeof reply, 5000, 5000),
+              answered(4));
     EXPECT_STREQ(reply, ">OK\r");
 }
 
 // The literal algorithm: keep every byte, search the whole collected text for the command after
 // each one. The fast echo test must behave exactly like it.
-int referenceExchange(const std::string& command, const std::string& stream, char endChar,
-                      std::string& reply) {
+ExchangeReply referenceExchange(const std::string& command, const std::string& stream, char endChar,
+                                std::string& reply) {
     std::string collected;
     for (char c : stream) {
         collected.push_back(c);
@@ -184,13 +209,13 @@ int referenceExchange(const std::string& command, const std::string& stream, cha
             collected.clear();
         } else if (c == endChar) {
             reply = collected;
-            return static_cast<int>(collected.size());
+            return answered(static_cast<int>(collected.size()));
         } else if (c == '\0') {
             collected.pop_back();
         }
     }
     reply = collected;
-    return -3;  // the stream ran dry: the next read gets nothing
+    return failedWith(ExchangeResult::NoByte);  // the stream ran dry: the next read gets nothing
 }
 
 TEST(ExchangeCommand, EchoTestMatchesTheLiteralSearchOnRandomStreams) {
@@ -209,12 +234,13 @@ TEST(ExchangeCommand, EchoTestMatchesTheLiteralSearchOnRandomStreams) {
                              << "command " << testing::PrintToString(command) << " stream "
                              << testing::PrintToString(stream) << " end " << int(endChar));
                 std::string expected;
-                const int expectedResult = referenceExchange(command, stream, endChar, expected);
+                const ExchangeReply expectedResult =
+                    referenceExchange(command, stream, endChar, expected);
 
                 ScriptedChannel channel;
                 channel.reply(command, stream);
                 char reply[256];
-                const int result =
+                const ExchangeReply result =
                     endChar == '>'
                         ? exchangeCommand(channel, command.c_str(), reply, sizeof reply, 2000, 2000)
                         : exchangeCommandLine(channel, command.c_str(), reply, sizeof reply, 2000,
@@ -230,7 +256,8 @@ TEST(ExchangeWithRetry, StopsAtTheFirstAnswer) {
     ScriptedChannel channel;
     channel.reply("QXUPDT03\r", "OK\r>");
     char reply[256];
-    EXPECT_EQ(exchangeWithRetry(channel, "QXUPDT03\r", reply, sizeof reply, 2000, 2000), 4);
+    EXPECT_EQ(exchangeWithRetry(channel, "QXUPDT03\r", reply, sizeof reply, 2000, 2000),
+              answered(4));
     EXPECT_EQ(channel.writes().size(), 1u);
 }
 
@@ -239,7 +266,7 @@ TEST(ExchangeWithRetry, TriesThreeTimesWithoutPause) {
     channel.reply("QXBL00\r", "", 2);  // the first two go unanswered
     channel.reply("QXBL00\r", "OK\r>");
     char reply[256];
-    EXPECT_EQ(exchangeWithRetry(channel, "QXBL00\r", reply, sizeof reply, 2000, 2000), 4);
+    EXPECT_EQ(exchangeWithRetry(channel, "QXBL00\r", reply, sizeof reply, 2000, 2000), answered(4));
     EXPECT_STREQ(reply, "OK\r>");
     EXPECT_EQ(channel.writes().size(), 3u);
     EXPECT_EQ(channel.purgeCount(), 3);
@@ -249,7 +276,8 @@ TEST(ExchangeWithRetry, GivesTheThirdFailure) {
     ScriptedChannel channel;
     channel.failWrites(2);
     char reply[256];
-    EXPECT_EQ(exchangeWithRetry(channel, "QXFL\r", reply, sizeof reply, 2000, 2000), -3);
+    EXPECT_EQ(exchangeWithRetry(channel, "QXFL\r", reply, sizeof reply, 2000, 2000),
+              failedWith(ExchangeResult::NoByte));
     EXPECT_EQ(channel.failedWrites(), 2);
     EXPECT_EQ(channel.writes().size(), 1u);
 }
@@ -257,12 +285,12 @@ TEST(ExchangeWithRetry, GivesTheThirdFailure) {
 TEST(SendCommand, PurgesThenWritesTheWholeCommand) {
     ScriptedChannel channel;
     channel.queueInput("stale");
-    EXPECT_EQ(sendCommand(channel, "QXI\r", 2000), 0);
+    EXPECT_EQ(sendCommand(channel, "QXI\r", 2000), ExchangeResult::Sent);
     EXPECT_EQ(channel.pendingInput(), 0u);
     EXPECT_EQ(channel.writes(), std::vector<std::string>{"QXI\r"});
-    EXPECT_EQ(sendCommand(channel, "", 2000), -1);
+    EXPECT_EQ(sendCommand(channel, "", 2000), ExchangeResult::NoCommand);
     channel.failWrites(1);
-    EXPECT_EQ(sendCommand(channel, "QXI\r", 2000), -1);
+    EXPECT_EQ(sendCommand(channel, "QXI\r", 2000), ExchangeResult::WriteFailed);
 }
 
 TEST(ReadPromptReply, KeepsTheEchoWithoutItsLineEnds) {
@@ -270,8 +298,8 @@ TEST(ReadPromptReply, KeepsTheEchoWithoutItsLineEnds) {
     channel.setEcho(true);
     channel.reply("ATE1\r", "OK\r\r>");
     char reply[256];
-    ASSERT_EQ(sendCommand(channel, "ATE1\r", 2000), 0);
-    EXPECT_EQ(readPromptReply(channel, reply, sizeof reply, 2000), 7);
+    ASSERT_EQ(sendCommand(channel, "ATE1\r", 2000), ExchangeResult::Sent);
+    EXPECT_EQ(readPromptReply(channel, reply, sizeof reply, 2000), answered(7));
     EXPECT_STREQ(reply, "ATE1OK>");
 }
 
@@ -281,7 +309,8 @@ TEST(ReadPromptReply, DropsNulAndFailsWhenOneReadGetsNothing) {
         "V\0"
         "2\n.2"s);
     char reply[256];
-    EXPECT_EQ(readPromptReply(channel, reply, sizeof reply, 2000), -1);
+    EXPECT_EQ(readPromptReply(channel, reply, sizeof reply, 2000),
+              failedWith(ExchangeResult::NoByte));
     EXPECT_STREQ(reply, "V2.2");
     EXPECT_EQ(channel.readTimeouts(), (std::vector<int>(7, 2000)));  // six bytes, then nothing
 }
@@ -290,22 +319,23 @@ TEST(ReadPromptReply, EndlessTextIsBoundedByTheBuffer) {
     ScriptedChannel channel;
     channel.streamForever("BUS BUSY\r\n");
     std::vector<char> reply(256);
-    EXPECT_EQ(readPromptReply(channel, reply.data(), reply.size(), 2000), kReplyTooLong);
+    EXPECT_EQ(readPromptReply(channel, reply.data(), reply.size(), 2000),
+              failedWith(ExchangeResult::ReplyTooLong));
     EXPECT_EQ(std::strlen(reply.data()), 255u);
 }
 
 TEST(ReadReplyLine, EndsAtCrWithoutStoringItOrAtThePromptStoringIt) {
     struct Case {
         std::string input;
-        int result;
+        ExchangeReply result;
         const char* text;
     };
     const Case cases[] = {
-        {"ZNB540 Update\r", 14, "ZNB540 Update"},
-        {"\n\0OK\r"s, 3, "OK"},
-        {"OK>", 4, "OK>"},
-        {"\r", 1, ""},
-        {"ab", -1, "ab"},
+        {"ZNB540 Update\r", answered(13), "ZNB540 Update"},
+        {"\n\0OK\r"s, answered(2), "OK"},
+        {"OK>", answered(3), "OK>"},
+        {"\r", answered(0), ""},
+        {"ab", failedWith(ExchangeResult::NoByte), "ab"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.input));
@@ -321,12 +351,13 @@ TEST(ReadReplyLine, OverlongLineFailsWithinTheBuffer) {
     ScriptedChannel channel;
     channel.queueInput(std::string(20, 'x') + "\r");
     std::vector<char> reply(10);
-    EXPECT_EQ(readReplyLine(channel, reply.data(), reply.size(), 5000), kReplyTooLong);
+    EXPECT_EQ(readReplyLine(channel, reply.data(), reply.size(), 5000),
+              failedWith(ExchangeResult::ReplyTooLong));
     EXPECT_EQ(std::string(reply.data()), std::string(9, 'x'));
     // A line that fits exactly still succeeds.
     ScriptedChannel exact;
     exact.queueInput(std::string(9, 'x') + "\r");
-    EXPECT_EQ(readReplyLine(exact, reply.data(), reply.size(), 5000), 10);
+    EXPECT_EQ(readReplyLine(exact, reply.data(), reply.size(), 5000), answered(9));
 }
 
 TEST(SkipPrefix, StepsOverTheMatchingPart) {

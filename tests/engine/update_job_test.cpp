@@ -97,10 +97,11 @@ struct FlowLog {
     std::vector<std::string> calls;
     std::vector<std::size_t> bufferSizes;    // the file buffer's size when each flow ran
     std::vector<std::string> writtenBefore;  // what the channel had been sent before each flow
-    int result = 0;
+    FlowResult result = FlowResult::Completed;
     bool downloadMode = false;          // the flow puts the adapter into download mode
     std::vector<const char*> failures;  // failure texts the flow reports after its text
-    int versionResult = -1;             // what the version reports give
+    // What the version reports give.
+    VersionReportResult versionResult = VersionReportResult::NoVersionLetter;
 };
 
 // The scripted channel a flow works on, under the job's watch for a silent adapter.
@@ -137,7 +138,7 @@ JobFlows fakeFlows(FlowLog& log) {
     };
     flows.adapterVersion = [&log](UpdateJob&, Channel&, ModelCode code) {
         log.calls.push_back("adapter " + std::to_string(code));
-        return -1;
+        return VersionReportResult::NoVersionLetter;
     };
     return flows;
 }
@@ -288,7 +289,7 @@ TEST_F(UpdateJobTest, SoundFileTurnsTheEchoOnAndRunsTheFlowOfItsFamily) {
 }
 
 TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSuccess) {
-    flows_.result = -1;
+    flows_.result = FlowResult::Failed;
     const int slot = open(files_.write("sound.bin", soundUpdateFile(2)));
     job_.runUpdate(slot);  // "ATE1" goes unanswered; its outcome does not matter
     // The scripted silence ends its reads at once, which is a dropped link rather than an adapter
@@ -297,7 +298,7 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     EXPECT_EQ(channelOf(slot).writes(), Events{"ATE1\r"});
     EXPECT_TRUE(job_.file().data.empty());
 
-    flows_.result = 0;  // zero counts as success
+    flows_.result = FlowResult::Completed;
     job_.runUpdate(slot);
     EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
 }
@@ -364,7 +365,7 @@ TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        flows_.result = -1;
+        flows_.result = FlowResult::Failed;
         flows_.failures = c.failures;
         const int slot = job_.openPort(c.descriptor, files_.write("f.bin", soundUpdateFile(2)));
         ASSERT_GE(slot, 0);
@@ -384,31 +385,55 @@ TEST_F(UpdateJobTest, OutcomeSaysHowTheRunEndedWithItsFirstFailureText) {
     struct Case {
         const char* name;
         std::string file;  // empty: a sound family-2 file
-        int flowResult;
+        FlowResult flowResult;
         bool downloadMode;
         std::vector<const char*> failures;
         JobResult expected;
         std::string text;
     };
     const Case cases[] = {
-        {"missing file", files_.missing(), 0, false, {}, JobResult::Refused, kFileInvalid},
+        {"missing file",
+         files_.missing(),
+         FlowResult::Completed,
+         false,
+         {},
+         JobResult::Refused,
+         kFileInvalid},
         {"too short",
          files_.write("s.bin", std::string(137, 'A')),
-         0,
+         FlowResult::Completed,
          false,
          {},
          JobResult::Refused,
          kFileInvalid},
         {"format error",
          files_.write("g.bin", std::string(138, 'A')),
-         0,
+         FlowResult::Completed,
          false,
          {},
          JobResult::Refused,
          kFormatError},
-        {"refused by the flow", "", -1, false, {kFirst, kSecond}, JobResult::Refused, kFirst},
-        {"failed in download mode", "", -1, true, {kFirst, kSecond}, JobResult::Failed, kFirst},
-        {"finished after a retried failure", "", 0, true, {kFirst}, JobResult::Finished, ""},
+        {"refused by the flow",
+         "",
+         FlowResult::Failed,
+         false,
+         {kFirst, kSecond},
+         JobResult::Refused,
+         kFirst},
+        {"failed in download mode",
+         "",
+         FlowResult::Failed,
+         true,
+         {kFirst, kSecond},
+         JobResult::Failed,
+         kFirst},
+        {"finished after a retried failure",
+         "",
+         FlowResult::Completed,
+         true,
+         {kFirst},
+         JobResult::Finished,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,7 +458,7 @@ TEST_F(UpdateJobTest, ReadVersionsAsksBothReportsForModelZeroWithoutAnEcho) {
     EXPECT_TRUE(log_.take().empty());
     EXPECT_EQ(nothing.result, JobResult::Failed);  // a read-out is never a refusal
 
-    flows_.versionResult = 1;
+    flows_.versionResult = VersionReportResult::Reported;
     EXPECT_TRUE(job_.readVersions(slot).finished());
 }
 
@@ -493,7 +518,7 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
         while (!deadline.expired() && !job.stopRequested()) {
             sleepMs(1);
         }
-        return job.stopRequested() ? -1 : 1;
+        return job.stopRequested() ? FlowResult::Failed : FlowResult::Completed;
     };
     UpdateJob job(channels.factory(), flows);
     job.setReportSink(&log, &ReportLog::sink);

@@ -55,7 +55,7 @@ protected:
         link.replyToPrefix("QXDLDT", "OK\r\r>");
         link.reply("QXDLED\r", "OK\r\r>");
     }
-    int sendAll() {
+    BlockResult sendAll() {
         UpdateFile& file = job.file();
         return sendBlocks(job, channel, file.data.data(), file.size);
     }
@@ -70,7 +70,7 @@ TEST_F(BlockDownloadTest, ModelCodes) {
 TEST_F(BlockDownloadTest, WholeUpdateWithTheFastLink) {
     loadRecords(9);
     serveAdapter(channel, true);
-    EXPECT_EQ(runBlockDownload(job, channel), 1);
+    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Completed);
     EXPECT_TRUE(job.appMode);
     EXPECT_EQ(job.deviceCode, kModelZnb540);
     EXPECT_EQ(channel.baudRates(), (std::vector<int>{kFastLinkBaud, kNormalLinkBaud}));
@@ -110,7 +110,7 @@ TEST_F(BlockDownloadTest, ModelMismatches) {
         loadRecords(2, c.modelName);
         ReportLog seen;
         job.setReportSink(&seen, ReportLog::sink);
-        EXPECT_EQ(runBlockDownload(job, link), -1);
+        EXPECT_EQ(runBlockDownload(job, link), FlowResult::Failed);
         EXPECT_TRUE(seen.saw("**Failed** The upgrade file does not match the device model!\r\n"));
         bool entered = false;
         for (const std::string& w : link.writes()) {
@@ -129,7 +129,7 @@ TEST_F(BlockDownloadTest, UnnamedAdapterInModel6Mode) {
     channel.reply("QXDLZNB6730\r", "OK\r\r>");
     channel.reply("QX DLBD 02\r", "?\r\r>");
     channel.replyToPrefix("QXDLDT", "OK\r\r>");
-    EXPECT_EQ(runBlockDownload(job, channel), -1);  // QXDLED unanswered
+    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Failed);  // QXDLED unanswered
     EXPECT_FALSE(job.appMode);
     EXPECT_EQ(job.deviceCode, kModelZnb6730);
     EXPECT_EQ(writesStartingWith("QXDLDT").size(), 1u);
@@ -142,44 +142,47 @@ TEST_F(BlockDownloadTest, FastLinkSwitchResults) {
     struct Case {
         const char* name;
         std::function<void(ScriptedChannel&)> script;
-        int expected;
+        LinkSwitchResult expected;
         std::vector<int> rates;
     };
     const Case cases[] = {
-        {"silent", [](ScriptedChannel&) {}, -1, {}},
-        {"refused", [](ScriptedChannel& c) { c.reply("QX DLBD 02\r", "?\r\r>"); }, -2, {}},
+        {"silent", [](ScriptedChannel&) {}, LinkSwitchResult::NoAnswer, {}},
+        {"refused",
+         [](ScriptedChannel& c) { c.reply("QX DLBD 02\r", "?\r\r>"); },
+         LinkSwitchResult::Declined,
+         {}},
         {"rate refused",
          [](ScriptedChannel& c) {
              c.reply("QX DLBD 02\r", "OK\r");
              c.setBaudRateResult(-1);
          },
-         -3,
+         LinkSwitchResult::RateRefused,
          {kFastLinkBaud}},
         {"no announcement",
          [](ScriptedChannel& c) { c.reply("QX DLBD 02\r", "OK\r"); },
-         -4,
+         LinkSwitchResult::NoAnnouncement,
          {kFastLinkBaud, kNormalLinkBaud}},
         {"other announcement",
          [](ScriptedChannel& c) { c.reply("QX DLBD 02\r", "OK\rZNB6730 Ready\r"); },
-         -8,
+         LinkSwitchResult::WrongAnnouncement,
          {kFastLinkBaud, kNormalLinkBaud}},
         {"no confirmation",
          [](ScriptedChannel& c) { c.reply("QX DLBD 02\r", "OK\rZNB540 Update\r"); },
-         -6,
+         LinkSwitchResult::NoConfirmation,
          {kFastLinkBaud}},
         {"refused confirmation",
          [](ScriptedChannel& c) {
              c.reply("QX DLBD 02\r", "OK\rZNB540 Update\r");
              c.reply("\r", "ERR\r\r>");
          },
-         -7,
+         LinkSwitchResult::NotConfirmed,
          {kFastLinkBaud}},
         {"switched",
          [](ScriptedChannel& c) {
              c.reply("QX DLBD 02\r", "OK\rZNB540 Update\r");
              c.reply("\r", "OK\r\r>");
          },
-         1,
+         LinkSwitchResult::Switched,
          {kFastLinkBaud}},
     };
     for (const Case& c : cases) {
@@ -197,14 +200,22 @@ TEST_F(BlockDownloadTest, RecordAnswers) {
         const char* name;
         bool appMode;
         std::vector<const char*> answers;
-        int expected;
+        BlockResult expected;
         int tries;
     } cases[] = {
-        {"accepted", true, {"OK\r\r>"}, 5, 1},
-        {"accepted at the third try", false, {"?\r\r>", "?\r\r>", "OK\r\r>"}, 5, 3},
-        {"refused data, application mode", true, {"ERR02\r\r>"}, -2, 1},
-        {"refused data, boot loader", false, {"ERR02\r\r>", "ERR02\r\r>", "ERR02\r\r>"}, -1, 3},
-        {"OK without a prompt", true, {"OK\r"}, -3, 1},
+        {"accepted", true, {"OK\r\r>"}, BlockResult::Accepted, 1},
+        {"accepted at the third try",
+         false,
+         {"?\r\r>", "?\r\r>", "OK\r\r>"},
+         BlockResult::Accepted,
+         3},
+        {"refused data, application mode", true, {"ERR02\r\r>"}, BlockResult::DataRefused, 1},
+        {"refused data, boot loader",
+         false,
+         {"ERR02\r\r>", "ERR02\r\r>", "ERR02\r\r>"},
+         BlockResult::NotAccepted,
+         3},
+        {"OK without a prompt", true, {"OK\r"}, BlockResult::AnswerBrokenOff, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,7 +234,7 @@ TEST_F(BlockDownloadTest, LongestRecordGetsItsEchoDropped) {
     const std::string record = family1Record(std::vector<unsigned>(130, 0x5A));
     ASSERT_EQ(record.size(), 2u * (2 + 130 + 1));
     channel.replyToPrefix("QXDLDT", "OK\r\r>");
-    EXPECT_EQ(sendRecord(job, channel, record.c_str()), 5);
+    EXPECT_EQ(sendRecord(job, channel, record.c_str()), BlockResult::Accepted);
     EXPECT_EQ(channel.writes().size(), 1u);
 }
 
@@ -239,7 +250,7 @@ TEST_F(BlockDownloadTest, RefusedRecordClosesTheDownload) {
     refusing.reply("QXDLED\r", "OK\r\r>");
     refusing.reply("QXVERS\r", "ZNB540 V1.0.1\r\r>");
     UpdateFile& file = job.file();
-    EXPECT_EQ(sendBlocks(job, refusing, file.data.data(), file.size), -2);
+    EXPECT_EQ(sendBlocks(job, refusing, file.data.data(), file.size), BlockResult::DataRefused);
     EXPECT_EQ(log.output(), "**Failed** File is Invalid!\r\ndevice version:ZNB540 V1.0.1\r\n");
     EXPECT_EQ(refusing.writes().back(), "QXVERS\r");
     EXPECT_EQ(refusing.baudRates(), (std::vector<int>{kNormalLinkBaud}));
@@ -255,7 +266,7 @@ TEST_F(BlockDownloadTest, SendingErrorNamesTheRecord) {
     channel.setEcho(true);
     channel.reply("QX DLBD 02\r", "?\r\r>");
     channel.replyToPrefix("QXDLDT", "OK\r\r>", 2);
-    EXPECT_EQ(sendAll(), -1);
+    EXPECT_EQ(sendAll(), BlockResult::NotAccepted);
     EXPECT_EQ(log.output(), "**Failed** Sending error on 3 line!\r\n");
     EXPECT_TRUE(writesStartingWith("QXDLED").empty());
 }
@@ -278,7 +289,7 @@ TEST_F(BlockDownloadTest, DamagedRecordIsNotSent) {
         link.replyToPrefix("QXDLDT", "OK\r\r>");
         ReportLog seen;
         job.setReportSink(&seen, ReportLog::sink);
-        EXPECT_EQ(sendBlocks(job, link, file.data.data(), file.size), -2);
+        EXPECT_EQ(sendBlocks(job, link, file.data.data(), file.size), BlockResult::RecordDamaged);
         EXPECT_EQ(seen.output(), "**Failed** File is Invalid!\r\n");
         int records = 0;
         for (const std::string& w : link.writes()) {
@@ -292,7 +303,7 @@ TEST_F(BlockDownloadTest, StopRequestEndsBeforeTheNextRecord) {
     loadRecords(3);
     serveAdapter(channel, true);
     job.requestStop();
-    EXPECT_EQ(sendAll(), 0);
+    EXPECT_EQ(sendAll(), BlockResult::Stopped);
     EXPECT_TRUE(writesStartingWith("QXDLDT").empty());
     EXPECT_TRUE(writesStartingWith("QXDLED").empty());
     // The link stays at the rate it has.
@@ -301,7 +312,7 @@ TEST_F(BlockDownloadTest, StopRequestEndsBeforeTheNextRecord) {
 
 TEST_F(BlockDownloadTest, SilentAdapter) {
     loadRecords(1);
-    EXPECT_EQ(runBlockDownload(job, channel), -1);
+    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Failed);
     EXPECT_EQ(log.output(), kPowerOn);
     EXPECT_EQ(channel.writes().size(), 1u);
 }

@@ -19,13 +19,17 @@ TEST_F(IdentificationTest, IdentityPrefixesOfEachModel) {
     struct Case {
         ModelCode code;
         const char* identity;
-        int expected;
+        GateResult expected;
     };
+    constexpr GateResult kPassed = GateResult::Passed;
+    constexpr GateResult kOther = GateResult::ModelMismatch;
     const Case cases[] = {
-        {0, "AzurPro v2.3", 0},       {0, "AzurXX V4.0.05", -1}, {1, "Q_Rove01 v2.2.29", 0},
-        {1, "Korvane MC v2.2.29", 0}, {1, "Korvane-MC v2.2", 0}, {1, "Korvane BM v2.2", -1},
-        {2, "Korvane BM v2.2.29", 0}, {3, "Korvane FD v2", 0},   {3, "Korvane fd v2", -1},
-        {4, "Azur01 v2.1", 0},        {4, "Azur01v2.1", -1},     {5, "ZNB540 v1.0", -1},
+        {0, "AzurPro v2.3", kPassed},       {0, "AzurXX V4.0.05", kOther},
+        {1, "Q_Rove01 v2.2.29", kPassed},   {1, "Korvane MC v2.2.29", kPassed},
+        {1, "Korvane-MC v2.2", kPassed},    {1, "Korvane BM v2.2", kOther},
+        {2, "Korvane BM v2.2.29", kPassed}, {3, "Korvane FD v2", kPassed},
+        {3, "Korvane fd v2", kOther},       {4, "Azur01 v2.1", kPassed},
+        {4, "Azur01v2.1", kOther},          {5, "ZNB540 v1.0", kOther},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.identity);
@@ -37,7 +41,7 @@ TEST_F(IdentificationTest, IdentityPrefixesOfEachModel) {
         job.deviceCode = kModelUnknown;
         EXPECT_EQ(identifyModel(job, link, c.code), c.expected);
         // The identity alone sets the adapter's model, before the product text is looked at.
-        EXPECT_EQ(job.deviceCode, c.expected == 0 ? c.code : kModelUnknown);
+        EXPECT_EQ(job.deviceCode, c.expected == kPassed ? c.code : kModelUnknown);
     }
 }
 
@@ -46,8 +50,11 @@ TEST_F(IdentificationTest, ProductTextMustBeContainedAndNotEmpty) {
     channel.reply("QXPROI\r", "OBD Korvane Pro\r\r>");
     const struct {
         const char* productText;
-        int expected;
-    } cases[] = {{"Korvane Pro", 0}, {"Korvane", 0}, {"Korvane Max", -1}, {"", -1}};
+        GateResult expected;
+    } cases[] = {{"Korvane Pro", GateResult::Passed},
+                 {"Korvane", GateResult::Passed},
+                 {"Korvane Max", GateResult::ModelMismatch},
+                 {"", GateResult::ModelMismatch}};
     for (const auto& c : cases) {
         std::snprintf(job.file().productText, 128, "%s", c.productText);
         EXPECT_EQ(identifyModel(job, channel, kModelZnb5411), c.expected) << c.productText;
@@ -56,7 +63,7 @@ TEST_F(IdentificationTest, ProductTextMustBeContainedAndNotEmpty) {
 
 TEST_F(IdentificationTest, SilentAdapterIsNotIdentified) {
     std::snprintf(job.file().productText, 128, "Korvane");
-    EXPECT_EQ(identifyModel(job, channel, kModelZnb5413), -1);
+    EXPECT_EQ(identifyModel(job, channel, kModelZnb5413), GateResult::ModelMismatch);
     EXPECT_EQ(job.deviceCode, kModelUnknown);
 }
 
@@ -64,11 +71,15 @@ TEST_F(IdentificationTest, ElmVersionLimitDependsOnTheAdapterModel) {
     const struct {
         int deviceCode;
         const char* answer;
-        int expected;
+        GateResult expected;
     } cases[] = {
-        {0, "ELM327 v2.3", 0},  {1, "ELM327 v2.3", -5}, {4, "ELM327 v2.3", -5},
-        {0, "ELM327 v2.4", -5}, {2, "ELM327 v2.2", 0},  {kModelUnknown, "ELM327 v2.2", 0},
-        {3, "OBDII v9.9", 0},  // an unknown identity parses as 0
+        {0, "ELM327 v2.3", GateResult::Passed},
+        {1, "ELM327 v2.3", GateResult::ElmVersionTooNew},
+        {4, "ELM327 v2.3", GateResult::ElmVersionTooNew},
+        {0, "ELM327 v2.4", GateResult::ElmVersionTooNew},
+        {2, "ELM327 v2.2", GateResult::Passed},
+        {kModelUnknown, "ELM327 v2.2", GateResult::Passed},
+        {3, "OBDII v9.9", GateResult::Passed},  // an unknown identity parses as 0
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -116,22 +127,19 @@ TEST_F(IdentificationTest, VersionGateMatrix) {
                 ReportLog seen;
                 job.setReportSink(&seen, ReportLog::sink);
 
-                int expected;
+                GateResult expected = GateResult::Refused;
                 std::string text;
                 if (where == 0) {
                     if (m.upgradeText == nullptr) {
-                        expected = -1;
                         text = kNoUpgrade;
                     } else if (fileVersion <= m.threshold) {
-                        expected = 3;
+                        expected = GateResult::IntermediateUpdate;
                     } else {
-                        expected = -1;
                         text = m.upgradeText;
                     }
                 } else if (fileVersion > m.threshold) {
-                    expected = 2;
+                    expected = GateResult::DirectUpdate;
                 } else {
-                    expected = -1;
                     text = kNewer;
                 }
                 EXPECT_EQ(gateVersion(job, link, m.code, fileVersion), expected);
@@ -169,19 +177,19 @@ TEST_F(IdentificationTest, VersionGateRefusals) {
         link.reply(c.query, std::string(c.answer) + "\r\r>");
         ReportLog seen;
         job.setReportSink(&seen, ReportLog::sink);
-        EXPECT_EQ(gateVersion(job, link, c.code, 9999), -1);
+        EXPECT_EQ(gateVersion(job, link, c.code, 9999), GateResult::Refused);
         EXPECT_EQ(seen.output(), c.text);
     }
     // A code outside the family-2 models is refused without a word to the adapter.
-    EXPECT_EQ(gateVersion(job, channel, kModelZnb540, 9999), -1);
+    EXPECT_EQ(gateVersion(job, channel, kModelZnb540, 9999), GateResult::Refused);
     EXPECT_TRUE(channel.writes().empty());
 }
 
 TEST_F(IdentificationTest, VersionReadOuts) {
     channel.reply("QXVERS\r", "V2.2\r\r>");
     channel.reply("QXI\r", "Korvane BM v2.2.29\r\r>");
-    EXPECT_EQ(reportDeviceVersion(job, channel, kModelAzur03), 1);
-    EXPECT_EQ(reportAdapterVersion(job, channel, kModelAzur03), 1);
+    EXPECT_EQ(reportDeviceVersion(job, channel, kModelAzur03), VersionReportResult::Reported);
+    EXPECT_EQ(reportAdapterVersion(job, channel, kModelAzur03), VersionReportResult::Reported);
     const std::vector<std::string> expected = {
         "device version:", "V2.2", "\r\n", "Adapter version:", "Korvane BM v2.2.29", "\r\n"};
     EXPECT_EQ(log.texts, expected);
@@ -189,12 +197,14 @@ TEST_F(IdentificationTest, VersionReadOuts) {
 
 TEST_F(IdentificationTest, VersionReadOutFailures) {
     channel.reply("QXVERS\r", "2.2\r\r>");  // no "V"
-    EXPECT_EQ(reportDeviceVersion(job, channel, kModelZnb6730), -2);
-    EXPECT_EQ(reportAdapterVersion(job, channel, 7), -1);
+    EXPECT_EQ(reportDeviceVersion(job, channel, kModelZnb6730),
+              VersionReportResult::NoVersionLetter);
+    EXPECT_EQ(reportAdapterVersion(job, channel, 7), VersionReportResult::UnknownModel);
     EXPECT_EQ(channel.writes().size(), 1u);  // code 7 sent nothing
     // A silent adapter: nothing reported.
     ScriptedChannel silent;
-    EXPECT_EQ(reportAdapterVersion(job, silent, kModelAzur03), -2);
+    EXPECT_EQ(reportAdapterVersion(job, silent, kModelAzur03),
+              VersionReportResult::NoVersionLetter);
     EXPECT_TRUE(log.texts.empty());
 }
 

@@ -81,7 +81,7 @@ protected:
         pair.b.digits = b.size();
         return pair;
     }
-    int sendAll() {
+    LineResult sendAll() {
         UpdateFile& file = job.file();
         return sendAllLines(job, channel, file.data.data(), file.size, file.progressStep);
     }
@@ -90,7 +90,7 @@ protected:
 TEST_F(LineDownloadTest, LineCommandDropsTheTypeDigits) {
     auto adapter = serveLines(2);
     LinePair pair = pairOf(0);
-    EXPECT_EQ(sendLinePair(channel, pair), 0);
+    EXPECT_EQ(sendLinePair(channel, pair), LineResult::Accepted);
     const auto sent = writesStartingWith("QXBL");
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0], "QXBL" + family2Line("00", 0).substr(2) + "\r");
@@ -105,7 +105,7 @@ TEST_F(LineDownloadTest, LongestLinesGetTheirEchoDropped) {
     std::snprintf(pair.a.text, sizeof(pair.a.text), "%s", line.c_str());
     std::snprintf(pair.b.text, sizeof(pair.b.text), "%s", line.c_str());
     pair.a.digits = pair.b.digits = line.size();
-    EXPECT_EQ(sendLinePair(channel, pair), 0);
+    EXPECT_EQ(sendLinePair(channel, pair), LineResult::Accepted);
     EXPECT_EQ(channel.writes().size(), 2u);
 }
 
@@ -114,39 +114,54 @@ TEST_F(LineDownloadTest, RepeatRulesOfOnePair) {
         const char* name;
         std::vector<const char*> a;  // answers to line A before the default
         std::vector<const char*> b;
-        int expected;
+        LineResult expected;
         int aSends;
         int bSends;
     };
     const Case cases[] = {
-        {"A taken at its fourth send", {"RepPack\r", "RepPack\r", "RepPack\r"}, {}, 0, 4, 1},
+        {"A taken at its fourth send",
+         {"RepPack\r", "RepPack\r", "RepPack\r"},
+         {},
+         LineResult::Accepted,
+         4,
+         1},
         {"A taken at its fifth send",
          {"RepPack\r", "RepPack\r", "RepPack\r", "RepPack\r"},
          {},
-         -1,
+         LineResult::NotTakenInTime,
          5,
          0},
         {"A never taken",
          {"RepPack\r", "RepPack\r", "RepPack\r", "RepPack\r", "RepPack\r", "RepPack\r"},
          {},
-         -1,
+         LineResult::NotTakenInTime,
          6,
          0},
-        {"A answered otherwise", {"ERROR\r"}, {}, -3, 1, 0},
-        {"B finished at its fourth send", {}, {"RepPack\r", "RepPack\r", "RepPack\r"}, 0, 1, 4},
+        {"A answered otherwise", {"ERROR\r"}, {}, LineResult::UnexpectedReply, 1, 0},
+        {"B finished at its fourth send",
+         {},
+         {"RepPack\r", "RepPack\r", "RepPack\r"},
+         LineResult::Accepted,
+         1,
+         4},
         {"B finished at its fifth send",
          {},
          {"RepPack\r", "RepPack\r", "RepPack\r", "RepPack\r"},
-         -1,
+         LineResult::NotTakenInTime,
          1,
          5},
-        {"B answered otherwise", {}, {"...\r"}, -3, 1, 1},
-        {"pair repeated twice", {}, {"RepBlock\r", "RepBlock\r"}, 0, 3, 3},
-        {"pair repeated three times", {}, {"RepBlock\r", "RepBlock\r", "RepBlock\r"}, -4, 3, 3},
+        {"B answered otherwise", {}, {"...\r"}, LineResult::UnexpectedReply, 1, 1},
+        {"pair repeated twice", {}, {"RepBlock\r", "RepBlock\r"}, LineResult::Accepted, 3, 3},
+        {"pair repeated three times",
+         {},
+         {"RepBlock\r", "RepBlock\r", "RepBlock\r"},
+         LineResult::RepeatedThrice,
+         3,
+         3},
         {"RepBlock wins over OK",
          {},
          {"OK\rRepBlock\r", "OK\rRepBlock\r", "OK\rRepBlock\r"},
-         -4,
+         LineResult::RepeatedThrice,
          3,
          3},
     };
@@ -170,7 +185,7 @@ TEST_F(LineDownloadTest, RepeatRulesOfOnePair) {
 }
 
 TEST_F(LineDownloadTest, SilentAdapterFailsTheSend) {
-    EXPECT_EQ(sendLinePair(channel, pairOf(0)), -1);
+    EXPECT_EQ(sendLinePair(channel, pairOf(0)), LineResult::SendFailed);
     EXPECT_EQ(writesStartingWith("QXBL").size(), 3u);  // exchangeWithRetry's three tries
 }
 
@@ -191,26 +206,26 @@ TEST_F(LineDownloadTest, UnsendableLinesNeverReachTheAdapter) {
             std::memcpy(pair.b.text, c.b, 2);
         }
         adapter->sent.clear();
-        EXPECT_EQ(sendLinePair(channel, pair), -2) << c.a << " " << c.b;
+        EXPECT_EQ(sendLinePair(channel, pair), LineResult::TypeNotSendable) << c.a << " " << c.b;
         EXPECT_EQ(adapter->sends(1), 0);
         EXPECT_EQ(static_cast<int>(adapter->sent.size()), c.aSends);
     }
     // A line longer than a line buffer holds is not cut and sent.
     LinePair pair = pairOf(0);
     pair.a.digits = 300;
-    EXPECT_EQ(sendLinePair(channel, pair), -2);
+    EXPECT_EQ(sendLinePair(channel, pair), LineResult::TypeNotSendable);
 }
 
 TEST_F(LineDownloadTest, OddLastLineIsNotSent) {
     auto adapter = serveLines(5);
-    EXPECT_EQ(sendAll(), 1);
+    EXPECT_EQ(sendAll(), LineResult::Accepted);
     EXPECT_EQ(adapter->sent, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(log.progress, (std::vector<int>{5 + 36, 5 + 72}));
 }
 
 TEST_F(LineDownloadTest, ProgressRunsFromFiveTowardsNinetyFive) {
     serveLines(100);
-    EXPECT_EQ(sendAll(), 1);
+    EXPECT_EQ(sendAll(), LineResult::Accepted);
     ASSERT_EQ(log.progress.size(), 50u);
     EXPECT_EQ(log.progress.front(), 6);
     EXPECT_EQ(log.progress.back(), 95);
@@ -222,7 +237,7 @@ TEST_F(LineDownloadTest, ProgressRunsFromFiveTowardsNinetyFive) {
 TEST_F(LineDownloadTest, MiddlePairFailingFourTimesStopsTheDownload) {
     auto adapter = serveLines(6);
     adapter->script(2, {"ERROR\r", "ERROR\r", "ERROR\r", "ERROR\r"});
-    EXPECT_EQ(sendAll(), -5);
+    EXPECT_EQ(sendAll(), LineResult::FailedFourTimes);
     EXPECT_EQ(log.count("**Failed** Reply error on 2 line!\r\n"), 4);
     EXPECT_EQ(adapter->sends(4), 0);
 }
@@ -230,14 +245,14 @@ TEST_F(LineDownloadTest, MiddlePairFailingFourTimesStopsTheDownload) {
 TEST_F(LineDownloadTest, PairRecoversAtItsFourthAttempt) {
     auto adapter = serveLines(6);
     adapter->script(3, {"?\r", "?\r", "?\r"});
-    EXPECT_EQ(sendAll(), 1);
+    EXPECT_EQ(sendAll(), LineResult::Accepted);
     EXPECT_EQ(log.count("**Failed** Reply error on 2 line!\r\n"), 3);
     EXPECT_EQ(adapter->sends(5), 1);
 }
 
 TEST_F(LineDownloadTest, TypeErrorLineIsReportedFourTimes) {
     auto adapter = serveLines(6, {{2, "03"}});
-    EXPECT_EQ(sendAll(), -5);
+    EXPECT_EQ(sendAll(), LineResult::FailedFourTimes);
     EXPECT_EQ(log.count("**Failed** Device type error on 2 line!\r\n"), 4);
     EXPECT_EQ(adapter->sends(2), 0);
 }
@@ -246,7 +261,7 @@ TEST_F(LineDownloadTest, RepeatedPairInTheMiddleAndAtTheEnd) {
     {
         auto adapter = serveLines(6);
         adapter->script(3, {"RepBlock\r", "RepBlock\r", "RepBlock\r"});
-        EXPECT_EQ(sendAll(), -4);
+        EXPECT_EQ(sendAll(), LineResult::RepeatedThrice);
         EXPECT_EQ(log.count("**Failed** Repeat three times error on 2 line!\r\n"), 1);
         EXPECT_EQ(adapter->sends(4), 0);
     }
@@ -261,35 +276,36 @@ TEST_F(LineDownloadTest, RepeatedPairInTheMiddleAndAtTheEnd) {
     adapter->script(5, {"RepBlock\r", "RepBlock\r", "RepBlock\r"});
     fresh.respond([adapter](std::string_view w) { return adapter->answer(w); });
     UpdateFile& file = job.file();
-    EXPECT_EQ(sendAllLines(job, fresh, file.data.data(), file.size, file.progressStep), -4);
+    EXPECT_EQ(sendAllLines(job, fresh, file.data.data(), file.size, file.progressStep),
+              LineResult::RepeatedThrice);
     EXPECT_EQ(log.count("**Failed** Repeat three times error on 4 line!\r\n"), 1);
 }
 
 TEST_F(LineDownloadTest, StopRequestEndsBeforeTheNextPair) {
     auto adapter = serveLines(4);
     job.requestStop();
-    EXPECT_EQ(sendAll(), -1);
+    EXPECT_EQ(sendAll(), LineResult::Stopped);
     EXPECT_TRUE(adapter->sent.empty());
 }
 
 TEST_F(LineDownloadTest, FinishAndItsRecovery) {
     // With the echo on, the answer to "QXFL\r" starts with the echo and fails the test.
     channel.reply("QXFL\r", "OK\r\r>");
-    EXPECT_EQ(finishDownload(channel), -2);
+    EXPECT_EQ(finishDownload(channel), LineResult::Refused);
     ScriptedChannel quiet;  // echo off
     quiet.reply("QXFL\r", "OK\r\r>");
-    EXPECT_EQ(finishDownload(quiet), 0);
+    EXPECT_EQ(finishDownload(quiet), LineResult::Accepted);
     ScriptedChannel silent;
-    EXPECT_EQ(finishDownload(silent), -1);
+    EXPECT_EQ(finishDownload(silent), LineResult::NoAnswer);
 
     channel.reply(kClosingRecordCommand, "OK\r\r>");
-    EXPECT_EQ(recoverFinish(channel), 1);
+    EXPECT_EQ(recoverFinish(channel), LineResult::Accepted);
     ScriptedChannel refusing;
     refusing.setEcho(true);
     refusing.reply(kClosingRecordCommand, "OK\r\r>");
     refusing.reply("QXFL\r", "ERROR\r\r>");
-    EXPECT_EQ(recoverFinish(refusing), -1);
-    EXPECT_EQ(recoverFinish(silent), -3);
+    EXPECT_EQ(recoverFinish(refusing), LineResult::Refused);
+    EXPECT_EQ(recoverFinish(silent), LineResult::NoAnswer);
 }
 
 TEST_F(LineDownloadTest, AtiVersionAdjustment) {
@@ -298,15 +314,15 @@ TEST_F(LineDownloadTest, AtiVersionAdjustment) {
         const char* query;
         const char* answer;
         const char* expectedCommand;  // nullptr: nothing set
-        int expected;
+        AtiVersionResult expected;
     } cases[] = {
-        {1, "QXVERS\r", "V2.1", "QX UCS_ATI ELM327 v2.2\r", 1},
-        {2, "QXVERS\r", "V2.3", "QX UCS_ATI ELM327 v2.3\r", 1},
-        {4, "QXI\r", "Azur01 v2.0", "QXVADJ v2.1\r", 1},
-        {4, "QXI\r", "Azur01 v2.1", "QXVADJ v2.1\r", 1},
-        {0, "QXI\r", "AzurPro v1.9", "QXVADJ v2.2\r", 1},
-        {3, "QXVERS\r", "2.2", nullptr, -2},
-        {3, "QXVERS\r", "V2.2.29", nullptr, -3},
+        {1, "QXVERS\r", "V2.1", "QX UCS_ATI ELM327 v2.2\r", AtiVersionResult::Set},
+        {2, "QXVERS\r", "V2.3", "QX UCS_ATI ELM327 v2.3\r", AtiVersionResult::Set},
+        {4, "QXI\r", "Azur01 v2.0", "QXVADJ v2.1\r", AtiVersionResult::Set},
+        {4, "QXI\r", "Azur01 v2.1", "QXVADJ v2.1\r", AtiVersionResult::Set},
+        {0, "QXI\r", "AzurPro v1.9", "QXVADJ v2.2\r", AtiVersionResult::Set},
+        {3, "QXVERS\r", "2.2", nullptr, AtiVersionResult::NoVersionLetter},
+        {3, "QXVERS\r", "V2.2.29", nullptr, AtiVersionResult::VersionTooLong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -324,7 +340,7 @@ TEST_F(LineDownloadTest, AtiVersionAdjustment) {
             EXPECT_EQ(writes.size(), 1u);
         }
     }
-    EXPECT_EQ(adjustAtiVersion(job, channel, kModelUnknown), -1);
+    EXPECT_EQ(adjustAtiVersion(job, channel, kModelUnknown), AtiVersionResult::UnknownModel);
     EXPECT_TRUE(channel.writes().empty());
 }
 
@@ -333,7 +349,7 @@ TEST_F(LineDownloadTest, AtiVersionAnswerNamingElmIsAskedAgain) {
     channel.reply("QXVERS\r", "V2.0\r\r>");
     channel.replyToPrefix("QX UCS_ATI ELM327 v", "?\r\r>");
     job.deviceCode = 1;
-    EXPECT_EQ(adjustAtiVersion(job, channel, 1), -4);
+    EXPECT_EQ(adjustAtiVersion(job, channel, 1), AtiVersionResult::NotConfirmed);
     EXPECT_EQ(writesStartingWith("QXVERS").size(), 2u);
     EXPECT_EQ(channel.writes().back(), "QX UCS_ATI ELM327 v2.2\r");
 }
@@ -356,7 +372,8 @@ protected:
 TEST_F(LineFlowTest, ApplicationModeUpdate) {
     auto adapter = serveLines(10);
     serveAdapter(true);
-    EXPECT_EQ(runLineDownload(job, channel), 1);  // closed by the recovery (echo on)
+    EXPECT_EQ(runLineDownload(job, channel),
+              FlowResult::Completed);  // closed by the recovery (echo on)
     EXPECT_TRUE(job.appMode);
     EXPECT_EQ(job.modelCode, kModelZnb5411);
     EXPECT_EQ(job.deviceCode, kModelZnb5411);
@@ -371,7 +388,7 @@ TEST_F(LineFlowTest, ApplicationModeUpdate) {
 TEST_F(LineFlowTest, BootLoaderUpdateSkipsIdentification) {
     auto adapter = serveLines(4);
     serveAdapter(false);
-    EXPECT_EQ(runLineDownload(job, channel), 1);
+    EXPECT_EQ(runLineDownload(job, channel), FlowResult::Completed);
     EXPECT_FALSE(job.appMode);
     EXPECT_EQ(log.output(), "Device connection ok!\r\n");
     EXPECT_TRUE(writesStartingWith("QXI").empty());
@@ -440,7 +457,7 @@ TEST_F(LineFlowTest, Failures) {
         loadFile(family2Text(2), c.modelName);
         ReportLog seen;
         job.setReportSink(&seen, ReportLog::sink);
-        EXPECT_LT(runLineDownload(job, link), 0);
+        EXPECT_EQ(runLineDownload(job, link), FlowResult::Failed);
         EXPECT_EQ(seen.output(), c.text);
     }
 }
