@@ -54,22 +54,20 @@ std::string crlfLines(const std::vector<std::string>& lines) {
     return out;
 }
 
-struct Recorded {
+struct Recorded : JobReports {
     std::vector<std::string> texts;
     std::vector<int> progress;
     std::vector<char> order;  // 't' or 'p' per report
-};
 
-void record(void* userData, int kind, std::intptr_t value) {
-    auto* r = static_cast<Recorded*>(userData);
-    if (kind == kReportText) {
-        r->texts.emplace_back(reinterpret_cast<const char*>(value));
-        r->order.push_back('t');
-    } else if (kind == kReportProgress) {
-        r->progress.push_back(static_cast<int>(value));
-        r->order.push_back('p');
+    void onText(const char* text) override {
+        texts.emplace_back(text);
+        order.push_back('t');
     }
-}
+    void onProgress(int percent) override {
+        progress.push_back(percent);
+        order.push_back('p');
+    }
+};
 
 // --- Both families on the writer's sound and broken files, in every line-end style -----------
 
@@ -125,7 +123,7 @@ TEST(UpdateFileCheck, WriterFilesOfEveryDefectAndLineEnd) {
 
             UpdateFile file = loaded(written.bytes);
             Recorded reports;
-            const FileCheck result = checkUpdateFile(file, Reporter(&reports, record));
+            const FileCheck result = checkUpdateFile(file, Reporter(&reports));
             if (c.fault != kSound) {
                 // The refusal of the file's own family, on its line, told right after the text.
                 const auto line =
@@ -250,7 +248,7 @@ TEST(UpdateFileCheck, TheReasonNamesTheFirstBadLineAndWhatIsWrong) {
         SCOPED_TRACE(c.what);
         UpdateFile file = loaded(c.bytes);
         Recorded reports;
-        const FileCheck result = checkUpdateFile(file, Reporter(&reports, record));
+        const FileCheck result = checkUpdateFile(file, Reporter(&reports));
         EXPECT_EQ(result.fault, c.fault);
         EXPECT_EQ(result.family, c.family);
         EXPECT_EQ(result.line, c.line);
@@ -512,7 +510,7 @@ TEST(CheckUpdateFile, RefusedFileGivesTheTextAndItsReasonThenProgress2AndRelease
     for (const auto& [bytes, words] : bad) {
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_FALSE(checkUpdateFile(file, Reporter(&reports, record)).sound());
+        EXPECT_FALSE(checkUpdateFile(file, Reporter(&reports)).sound());
         ASSERT_EQ(reports.texts.size(), 2u);
         EXPECT_EQ(reports.texts[0], "**Failed** update file format error!\r\n");
         EXPECT_NE(reports.texts[1].find(words), std::string::npos) << reports.texts[1];
@@ -530,7 +528,7 @@ TEST(CheckUpdateFile, SoundFileGivesOnlyProgress2AndKeepsTheBuffer) {
         const std::string bytes = make(recipe(family)).bytes;
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_TRUE(checkUpdateFile(file, Reporter(&reports, record)).sound());
+        EXPECT_TRUE(checkUpdateFile(file, Reporter(&reports)).sound());
         EXPECT_TRUE(reports.texts.empty());
         EXPECT_EQ(reports.progress, std::vector<int>{2});
         EXPECT_EQ(std::string(file.data.begin(), file.data.end()), bytes);
