@@ -84,6 +84,38 @@ std::string portDescriptorText(const PortRequest& request) {
     return "tcp|" + tcp.address + ":" + std::to_string(tcp.port);
 }
 
+PortChoice serialPortChoice(std::string_view name, std::string_view baud) {
+    PortChoice choice;
+    const std::string text = "com|" + std::string(name) + ":" + std::string(baud);
+    int rate = 0;
+    if (name.find(':') != std::string_view::npos) {
+        refuse(&choice.problem, text, DescriptorPart::Separator);
+    } else if (!parseDecimalInRange(baud, kLowestBaud, kHighestBaud, rate)) {
+        refuse(&choice.problem, text, DescriptorPart::Baud, std::string(baud));
+    } else {
+        choice.request = SerialPortRequest{std::string(name), rate};
+    }
+    return choice;
+}
+
+PortChoice tcpPortChoice(std::string_view address, std::string_view port) {
+    PortChoice choice;
+    const std::string text = "tcp|" + std::string(address) + ":" + std::string(port);
+    int number = 0;
+    if (address.find(':') != std::string_view::npos) {
+        refuse(&choice.problem, text, DescriptorPart::TcpPort, std::string(port), true);
+    } else if (!parseDecimalInRange(port, 1, 65535, number)) {
+        refuse(&choice.problem, text, DescriptorPart::TcpPort, std::string(port));
+    } else {
+        choice.request = TcpPortRequest{std::string(address), number};
+    }
+    return choice;
+}
+
+std::string portChoiceText(const PortChoice& choice) {
+    return choice.request ? portDescriptorText(*choice.request) : choice.problem.descriptor;
+}
+
 bool fitsDescriptor(const PortRequest& request) {
     const std::string& name = std::holds_alternative<SerialPortRequest>(request)
                                   ? std::get<SerialPortRequest>(request).name

@@ -62,6 +62,23 @@ std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor,
 // The descriptor text of a request: "com|NAME:BAUD" or "tcp|IP:PORT".
 std::string portDescriptorText(const PortRequest& request);
 
+// The port as the window's boxes give it, in parts: a request, or the problem that keeps the parts
+// from being one, told as it is for the descriptor text the parts stand for ("com|NAME:BAUD",
+// "tcp|ADDRESS:PORT"), which `problem.descriptor` holds.
+struct PortChoice {
+    std::optional<PortRequest> request;
+    DescriptorProblem problem;  // when there is no request
+};
+
+// A serial port's name and the baud-rate text: the rate is a whole decimal number from
+// kLowestBaud to kHighestBaud, and the name holds no ":".
+PortChoice serialPortChoice(std::string_view name, std::string_view baud);
+// A TCP address and the port text: the port is a whole decimal number from 1 to 65535, and an
+// address that holds ":" is refused as an IPv6 address.
+PortChoice tcpPortChoice(std::string_view address, std::string_view port);
+// The descriptor text of a choice: its request's, or the malformed text its problem names.
+std::string portChoiceText(const PortChoice& choice);
+
 // Whether the request has a descriptor text: its name or address holds no "|". A request built
 // directly that does not is refused as malformed, as its descriptor always was.
 bool fitsDescriptor(const PortRequest& request);

@@ -5,6 +5,7 @@
 
 #include "channel/open_failure.h"
 #include "channel/pump_link.h"
+#include "channel/tcp_target.h"
 #include "channel/tick.h"
 
 namespace korvane {
@@ -44,9 +45,6 @@ protected:
 // set-up succeed and do nothing.
 bool startSocketLayer();
 void stopSocketLayer();
-
-// Parses a dotted IPv4 address ("a.b.c.d", decimal parts 0..255); no host names. False otherwise.
-bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]);
 
 // Connects to `ip`:`port` within `timeoutMs`; nullptr when the address is not dotted IPv4, the
 // port is outside 1..65535, the peer refuses or does not answer in time, with the cause in

@@ -11,6 +11,7 @@
 
 #include "channel/deadline_wait.h"
 #include "channel/tcp_socket.h"
+#include "channel/tcp_target.h"
 #include "channel/wake_pipe_posix.h"
 
 namespace korvane {
@@ -246,15 +247,6 @@ bool startSocketLayer() {
 
 void stopSocketLayer() {}
 
-bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]) {
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1) {
-        return false;
-    }
-    std::memcpy(address, &parsed, 4);
-    return true;
-}
-
 namespace {
 
 // The cause a connect() error number stands for.
@@ -281,16 +273,9 @@ OpenCause connectErrorCause(int error) {
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
                                       OpenFailure& failure) {
-    failure = OpenFailure{};
-    failure.port = ip + ":" + std::to_string(port);
     unsigned char parts[4];
-    if (!parseDottedIpv4(ip, parts)) {
-        failure.record(OpenCause::BadAddress, 0);
-        return nullptr;
-    }
     sockaddr_in address{};
-    if (port <= 0 || !socketAddress(ip, port, address)) {
-        failure.record(OpenCause::BadPortNumber, 0);
+    if (!checkTcpTarget(ip, port, parts, failure) || !socketAddress(ip, port, address)) {
         return nullptr;
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

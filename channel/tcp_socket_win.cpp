@@ -9,6 +9,7 @@
 
 #include "channel/deadline_wait.h"
 #include "channel/tcp_socket.h"
+#include "channel/tcp_target.h"
 
 namespace korvane {
 namespace {
@@ -312,31 +313,6 @@ void stopSocketLayer() {
     ::WSACleanup();
 }
 
-bool parseDottedIpv4(const std::string& text, unsigned char (&address)[4]) {
-    // Four decimal parts 0..255 separated by points, no leading zeros, nothing else.
-    std::size_t at = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (at >= text.size() || text[at] != '.') {
-                return false;
-            }
-            ++at;
-        }
-        const std::size_t start = at;
-        int value = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 3) {
-            value = value * 10 + (text[at] - '0');
-            ++at;
-        }
-        const std::size_t digits = at - start;
-        if (digits == 0 || value > 255 || (digits > 1 && text[start] == '0')) {
-            return false;
-        }
-        address[part] = static_cast<unsigned char>(value);
-    }
-    return at == text.size();
-}
-
 namespace {
 
 // The cause a Winsock error number stands for.
@@ -362,16 +338,9 @@ OpenCause connectErrorCause(int error) {
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
                                       OpenFailure& failure) {
-    failure = OpenFailure{};
-    failure.port = ip + ":" + std::to_string(port);
     unsigned char parts[4];
-    if (!parseDottedIpv4(ip, parts)) {
-        failure.record(OpenCause::BadAddress, 0);
-        return nullptr;
-    }
     sockaddr_in address{};
-    if (port <= 0 || !socketAddress(ip, port, address)) {
-        failure.record(OpenCause::BadPortNumber, 0);
+    if (!checkTcpTarget(ip, port, parts, failure) || !socketAddress(ip, port, address)) {
         return nullptr;
     }
     const SOCKET raw = newStreamSocket();

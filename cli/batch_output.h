@@ -18,7 +18,7 @@ enum class AdapterOutcome {
 
 struct AdapterResult {
     std::string descriptor;  // as given on the command line
-    std::string label;       // portLabel(descriptor)
+    std::string label;       // portLabel of the port
     AdapterOutcome outcome = AdapterOutcome::Failed;
     // The job's own outcome. A port that could not be opened counts as refused (update) or
     // failed (read): nothing reached the adapter.

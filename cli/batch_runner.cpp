@@ -94,7 +94,7 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
     const bool update = request.kind == JobKind::Update;
     const std::string path = update ? request.file : std::string();
     AdapterResult& result = run.result;
-    const int slot = job.openPort(result.descriptor, path);
+    const int slot = job.openPort(request.ports[run.index].request, path);
     if (slot < 0) {
         // Nothing reached the adapter. The port's own failure text says why.
         run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
@@ -152,7 +152,7 @@ int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted,
 
 BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
                   const JobMaker& makeJob) {
-    const std::size_t count = request.descriptors.size();
+    const std::size_t count = request.ports.size();
     std::vector<std::unique_ptr<AdapterRun>> runs;
     runs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -160,8 +160,8 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
         run->index = i;
         run->output = &output;
         run->job = makeJob ? makeJob() : std::make_unique<UpdateJob>();
-        run->result.descriptor = request.descriptors[i];
-        run->result.label = portLabel(request.descriptors[i]);
+        run->result.descriptor = request.ports[i].descriptor;
+        run->result.label = portLabel(request.ports[i]);
         // Before any worker starts: setReportSink clears the stop request.
         run->job->setReportSink(run.get(), onReport);
         runs.push_back(std::move(run));

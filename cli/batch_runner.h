@@ -8,6 +8,7 @@
 #include "cli/batch_output.h"
 #include "cli/cli.h"
 #include "cli/interrupt_source.h"
+#include "cli/port_label.h"
 #include "engine/update_job.h"
 
 namespace korvane {
@@ -17,12 +18,12 @@ enum class JobKind { Update, Read };
 // One update or read-out on one adapter or on several at once.
 struct BatchRequest {
     JobKind kind = JobKind::Update;
-    std::vector<std::string> descriptors;
+    std::vector<JobPort> ports;
     std::string file;  // update only
 };
 
 struct BatchRun {
-    std::vector<AdapterResult> results;  // in the order of the descriptors
+    std::vector<AdapterResult> results;  // in the order of the ports
     bool interrupted = false;
     int exitStatus = kExitFailed;
 };

@@ -24,12 +24,14 @@ namespace {
 
 std::unique_ptr<BatchOutput> makeBatchOutput(const JobOptions& options, std::ostream& out,
                                              std::ostream& err) {
-    if (options.progress == ProgressMode::Json) {
-        return std::make_unique<JsonBatchOutput>(options.descriptors, out);
-    }
+    std::vector<std::string> descriptors;
     std::vector<std::string> labels;
-    for (const std::string& descriptor : options.descriptors) {
-        labels.push_back(portLabel(descriptor));
+    for (const JobPort& port : options.ports) {
+        descriptors.push_back(port.descriptor);
+        labels.push_back(portLabel(port));
+    }
+    if (options.progress == ProgressMode::Json) {
+        return std::make_unique<JsonBatchOutput>(descriptors, out);
     }
     TerminalSize size;
     ProgressMode mode = options.progress;
@@ -71,7 +73,7 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     if (options.batch || options.progress == ProgressMode::Json) {
         several = makeBatchOutput(options, out, err);
     }
-    const BatchRequest request{kind, options.descriptors, options.file};
+    const BatchRequest request{kind, options.ports, options.file};
     const int status = runBatch(request, several ? *several : single, interrupt).exitStatus;
     LogLevel = previousLogLevel;
     setTrafficLogProblemHandler(nullptr);

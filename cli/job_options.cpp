@@ -20,7 +20,7 @@ bool fitsDescriptor(const std::string& text) {
     return text.find_first_of("|:") == std::string::npos;
 }
 
-bool parseTcpTarget(const std::string& text, std::string& descriptor, std::string& error) {
+bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error) {
     std::string address = text;
     int port = kDefaultTcpPort;
     const std::size_t colon = text.find(':');
@@ -39,20 +39,20 @@ bool parseTcpTarget(const std::string& text, std::string& descriptor, std::strin
         error = "--tcp: the address may not contain \"|\" or \":\"";
         return false;
     }
-    descriptor = tcpDescriptor(address, port);
+    request = TcpPortRequest{address, port};
     return true;
 }
 
 // Every port once, and not more of them than one run drives.
-bool checkPortList(const std::vector<std::string>& descriptors, std::string& error) {
-    if (descriptors.size() > kMostAdapters) {
+bool checkPortList(const std::vector<JobPort>& ports, std::string& error) {
+    if (ports.size() > kMostAdapters) {
         error = "at most " + std::to_string(kMostAdapters) + " ports at once";
         return false;
     }
     std::set<std::string> seen;
-    for (const std::string& descriptor : descriptors) {
-        if (!seen.insert(portKey(descriptor)).second) {
-            error = "the port \"" + portLabel(descriptor) + "\" is named more than once";
+    for (const JobPort& port : ports) {
+        if (!seen.insert(portKey(port.request)).second) {
+            error = "the port \"" + portLabel(port) + "\" is named more than once";
             return false;
         }
     }
@@ -60,17 +60,6 @@ bool checkPortList(const std::vector<std::string>& descriptors, std::string& err
 }
 
 }  // namespace
-
-bool checkDescriptor(const std::string& descriptor, std::string& error) {
-    DescriptorProblem problem;
-    if (parsePortDescriptor(descriptor, &problem)) {
-        return true;
-    }
-    ChannelFailure failure;
-    failure.descriptor = problem;
-    error = reasonWords(portFailureReason(failure));
-    return false;
-}
 
 std::string jobCommandFooter(bool update) {
     std::string text =
@@ -93,14 +82,6 @@ std::string jobCommandFooter(bool update) {
         "\nExit status: 0 when every adapter finished, 1 when one failed, 2 on a usage error, 130 "
         "after Ctrl-C.";
     return text;
-}
-
-std::string serialDescriptor(const std::string& name, int baud) {
-    return "com|" + name + ":" + std::to_string(baud);
-}
-
-std::string tcpDescriptor(const std::string& address, int port) {
-    return "tcp|" + address + ":" + std::to_string(port);
 }
 
 namespace {
@@ -176,13 +157,18 @@ bool collectPorts(const CLI::App& app, const RawJobOptions& raw, JobOptions& opt
     std::size_t nextFile = 0;
     for (const CLI::Option* option : app.parse_order()) {
         if (option == raw.portOption && nextPort < raw.ports.size()) {
-            options.descriptors.push_back(raw.ports[nextPort++]);
+            JobPort port;
+            if (!parseJobPort(raw.ports[nextPort++], port, error)) {
+                error = "--port " + error;
+                return false;
+            }
+            options.ports.push_back(std::move(port));
         } else if (option == raw.portsFileOption && nextFile < raw.portsFiles.size()) {
-            std::vector<std::string> listed;
+            std::vector<JobPort> listed;
             if (!readPortsFile(raw.portsFiles[nextFile++], listed, error)) {
                 return false;
             }
-            options.descriptors.insert(options.descriptors.end(), listed.begin(), listed.end());
+            options.ports.insert(options.ports.end(), listed.begin(), listed.end());
         }
     }
     return true;
@@ -211,12 +197,6 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         error = "--baud goes with --serial";
         return false;
     }
-    for (const std::string& port : raw.ports) {
-        if (!checkDescriptor(port, error)) {
-            error = "--port " + error;
-            return false;
-        }
-    }
     if (!collectPorts(app, raw, options, error)) {
         return false;
     }
@@ -232,14 +212,14 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
                     std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud);
             return false;
         }
-        options.descriptors.push_back(serialDescriptor(raw.serial[0], baud));
+        options.ports.push_back(jobPortOf(SerialPortRequest{raw.serial[0], baud}));
     }
     if (tcpGiven) {
-        std::string descriptor;
-        if (!parseTcpTarget(raw.tcp.empty() ? std::string() : raw.tcp[0], descriptor, error)) {
+        PortRequest request;
+        if (!parseTcpTarget(raw.tcp.empty() ? std::string() : raw.tcp[0], request, error)) {
             return false;
         }
-        options.descriptors.push_back(descriptor);
+        options.ports.push_back(jobPortOf(request));
     }
     if (!raw.progress.empty()) {
         if (!parseProgressMode(raw.progress[0].c_str(), options.progress)) {
@@ -249,15 +229,14 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         options.progressGiven = true;
     }
     options.log = raw.log;
-    if (options.descriptors.empty()) {
+    if (options.ports.empty()) {
         error = "--ports-file: no ports listed";
         return false;
     }
-    if (!checkPortList(options.descriptors, error)) {
+    if (!checkPortList(options.ports, error)) {
         return false;
     }
-    options.descriptor = options.descriptors.front();
-    options.batch = options.descriptors.size() > 1 || portsFileGiven;
+    options.batch = options.ports.size() > 1 || portsFileGiven;
     if (needFile) {
         if (raw.file.empty() || raw.file[0].empty()) {
             error = "--file PATH is needed";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/port_label.h"
 #include "cli/progress_display.h"
 
 namespace korvane {
@@ -16,9 +17,7 @@ inline constexpr std::size_t kMostAdapters = 256;
 
 // What `update` and `read` are told on their command lines.
 struct JobOptions {
-    std::string
-        descriptor;  // the first (or only) port descriptor, "com|NAME:BAUD" or "tcp|IP:PORT"
-    std::vector<std::string> descriptors;  // every port, in the order given
+    std::vector<JobPort> ports;  // every port, in the order given
     // Several adapters at once (more than one port, or a ports file): texts are prefixed with the
     // port, and a summary table ends the run.
     bool batch = false;
@@ -40,15 +39,7 @@ ParsedLine parseJobCommandLine(const char* name, const CliArgs& args, bool needF
 bool parseJobOptions(const std::vector<std::string>& args, bool needFile, JobOptions& options,
                      std::string& error);
 
-// True when `descriptor` is well formed; otherwise false with `error` naming the malformed part
-// and the accepted form.
-bool checkDescriptor(const std::string& descriptor, std::string& error);
-
 // The notes and examples under the help of update (true) or read.
 std::string jobCommandFooter(bool update);
-
-// The descriptor that --serial and --tcp stand for.
-std::string serialDescriptor(const std::string& name, int baud);
-std::string tcpDescriptor(const std::string& address, int port);
 
 }  // namespace korvane

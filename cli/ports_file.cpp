@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "channel/regular_file.h"
-#include "cli/job_options.h"
 #include "engine/failure_reason.h"
 
 namespace korvane {
@@ -52,8 +51,7 @@ std::vector<std::string> parsePortsText(std::string_view text) {
     return descriptors;
 }
 
-bool parsePortsFileText(std::string_view text, std::vector<std::string>& descriptors,
-                        std::string& error) {
+bool parsePortsFileText(std::string_view text, std::vector<JobPort>& ports, std::string& error) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         error = "it starts with a byte-order mark; save it as plain text without one";
         return false;
@@ -65,26 +63,26 @@ bool parsePortsFileText(std::string_view text, std::vector<std::string>& descrip
         error = "line " + std::to_string(line) + " holds a NUL byte; it is not a text file";
         return false;
     }
-    std::vector<std::string> found;
+    std::vector<JobPort> found;
     bool ok = true;
     forEachPortsLine(text, [&](std::size_t number, std::string_view line) {
         std::string problem;
-        if (!checkDescriptor(std::string(line), problem)) {
+        JobPort port;
+        if (!parseJobPort(line, port, problem)) {
             error = "line " + std::to_string(number) + ": " + problem;
             ok = false;
             return false;
         }
-        found.emplace_back(line);
+        found.push_back(std::move(port));
         return true;
     });
     if (ok) {
-        descriptors = std::move(found);
+        ports = std::move(found);
     }
     return ok;
 }
 
-bool readPortsFile(const std::string& path, std::vector<std::string>& descriptors,
-                   std::string& error) {
+bool readPortsFile(const std::string& path, std::vector<JobPort>& ports, std::string& error) {
     std::vector<std::uint8_t> bytes;
     FileFailure failure;
     if (!readRegularFile(path, kMaxPortsFileBytes, bytes, failure)) {
@@ -98,7 +96,7 @@ bool readPortsFile(const std::string& path, std::vector<std::string>& descriptor
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string problem;
-    if (!parsePortsFileText(text, descriptors, problem)) {
+    if (!parsePortsFileText(text, ports, problem)) {
         error = "--ports-file: \"" + path + "\" " + problem;
         return false;
     }

@@ -77,14 +77,20 @@ int UpdateJob::freeSlotFor(std::string_view path) {
     return free;
 }
 
-int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
     const int free = freeSlotFor(path);
     if (free < 0) {
         return -1;
     }
     ChannelFailure failure;
-    std::unique_ptr<Channel> channel = createChannel(
-        port, factory_, [this](const char* text) { reportText(text); }, &failure);
+    std::unique_ptr<Channel> channel;
+    if (port.request) {
+        channel = createChannel(
+            *port.request, factory_, [this](const char* text) { reportText(text); }, &failure);
+    } else {
+        reportText(kPortParameterErrorText);
+        failure.descriptor = port.problem;
+    }
     if (!channel) {
         reportText(portFailureReason(failure).c_str());
         return -1;
@@ -95,17 +101,14 @@ int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
     return free;
 }
 
+int UpdateJob::openPort(const PortRequest& port, std::string_view path) {
+    return openPort(PortChoice{port, {}}, path);
+}
+
 int UpdateJob::openPort(std::string_view descriptor, std::string_view path) {
-    ChannelFailure failure;
-    const std::optional<PortRequest> port = parsePortDescriptor(descriptor, &failure.descriptor);
-    if (!port) {
-        if (freeSlotFor(path) >= 0) {
-            reportText(kPortParameterErrorText);
-            reportText(portFailureReason(failure).c_str());
-        }
-        return -1;
-    }
-    return openPort(*port, path);
+    PortChoice choice;
+    choice.request = parsePortDescriptor(descriptor, &choice.problem);
+    return openPort(choice, path);
 }
 
 void UpdateJob::releasePort(int slot) {

@@ -57,12 +57,14 @@ public:
     virtual void setReportSink(void* userData, ReportSink sink);
     // Slot index 0..255, or -1 after a failure text has been reported. A path longer than
     // kMaxPathLength characters, or one holding a NUL byte, is refused with "**Failed** File is
-    // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened.
-    virtual int openPort(const PortRequest& port, std::string_view path);
+    // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened. A
+    // choice without a request is refused with "**Failed** Port parameter error!\r\n" and its
+    // reason, after the slot and path checks that any port goes through.
+    virtual int openPort(const PortChoice& port, std::string_view path);
+    // The same for a request built directly (the command line's ports).
+    int openPort(const PortRequest& port, std::string_view path);
     // The same for the port's descriptor text ("com|NAME:BAUD", "tcp|IP:PORT"), parsed here once.
-    // A malformed descriptor is refused with "**Failed** Port parameter error!\r\n", after the
-    // slot and path checks that any port goes through.
-    virtual int openPort(std::string_view descriptor, std::string_view path);
+    int openPort(std::string_view descriptor, std::string_view path);
     // Destroys the slot's channel and frees the slot; nothing on a free or unknown slot.
     virtual void releasePort(int slot);
     // The whole update on the slot's channel; everything is reported, and the outcome says how

@@ -59,8 +59,16 @@ bool timeBatch(const std::vector<std::string>& descriptors, const std::string& p
                double& seconds) {
     QuietOutput output;
     NoInterrupt interrupt;
+    BatchRequest request{JobKind::Update, {}, path};
+    for (const std::string& descriptor : descriptors) {
+        std::string error;
+        request.ports.emplace_back();
+        if (!parseJobPort(descriptor, request.ports.back(), error)) {
+            return false;
+        }
+    }
     const Clock::time_point start = Clock::now();
-    const BatchRun run = runBatch({JobKind::Update, descriptors, path}, output, interrupt);
+    const BatchRun run = runBatch(request, output, interrupt);
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return run.exitStatus == kExitOk;
 }

@@ -110,5 +110,54 @@ TEST(PortDescriptor, MalformedPartsAreNamed) {
     }
 }
 
+// The window's boxes make a request by the descriptor's rules, or the problem the descriptor text
+// they stand for would have.
+TEST(PortChoice, PartsMakeARequestOrTheDescriptorsProblem) {
+    struct Case {
+        PortChoice choice;
+        std::optional<PortRequest> request;
+        const char* text;
+        DescriptorPart part;
+        const char* value;
+        bool ipv6;
+    };
+    const Case cases[] = {
+        {serialPortChoice("COM3", "115200"), SerialPortRequest{"COM3", 115200}, "com|COM3:115200",
+         DescriptorPart::None, "", false},
+        {serialPortChoice("/dev/ttyUSB0", "50"), SerialPortRequest{"/dev/ttyUSB0", 50},
+         "com|/dev/ttyUSB0:50", DescriptorPart::None, "", false},
+        {serialPortChoice("COM3", "49"), std::nullopt, "com|COM3:49", DescriptorPart::Baud, "49",
+         false},
+        {serialPortChoice("COM3", "9600x"), std::nullopt, "com|COM3:9600x", DescriptorPart::Baud,
+         "9600x", false},
+        {serialPortChoice("a:9600", "115200"), std::nullopt, "com|a:9600:115200",
+         DescriptorPart::Separator, "", false},
+        {tcpPortChoice("10.0.0.5", "23"), TcpPortRequest{"10.0.0.5", 23}, "tcp|10.0.0.5:23",
+         DescriptorPart::None, "", false},
+        {tcpPortChoice("10.0.0.5", "035000"), TcpPortRequest{"10.0.0.5", 35000},
+         "tcp|10.0.0.5:35000", DescriptorPart::None, "", false},
+        {tcpPortChoice("", ""), std::nullopt, "tcp|:", DescriptorPart::TcpPort, "", false},
+        {tcpPortChoice("127.0.0.1", "not a port"), std::nullopt, "tcp|127.0.0.1:not a port",
+         DescriptorPart::TcpPort, "not a port", false},
+        {tcpPortChoice("127.0.0.1", "65536"), std::nullopt, "tcp|127.0.0.1:65536",
+         DescriptorPart::TcpPort, "65536", false},
+        // An address with a port of its own is not taken with a port the port box does not hold.
+        {tcpPortChoice("1.2.3.4:80", "23"), std::nullopt, "tcp|1.2.3.4:80:23",
+         DescriptorPart::TcpPort, "23", true},
+        {tcpPortChoice("::1", "35000"), std::nullopt, "tcp|::1:35000", DescriptorPart::TcpPort,
+         "35000", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.choice.request, c.request) << c.text;
+        EXPECT_EQ(portChoiceText(c.choice), c.text);
+        EXPECT_EQ(c.choice.problem.part, c.part) << c.text;
+        EXPECT_EQ(c.choice.problem.value, c.value) << c.text;
+        EXPECT_EQ(c.choice.problem.ipv6Address, c.ipv6) << c.text;
+        if (!c.request) {
+            EXPECT_EQ(c.choice.problem.descriptor, c.text);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace korvane

@@ -73,6 +73,17 @@ private:
     int batchExit_ = -1;
 };
 
+// Well-formed descriptors, as the command line reads them.
+std::vector<JobPort> portsOf(std::initializer_list<const char*> descriptors) {
+    std::vector<JobPort> ports;
+    for (const char* descriptor : descriptors) {
+        std::string error;
+        ports.emplace_back();
+        EXPECT_TRUE(parseJobPort(descriptor, ports.back(), error)) << error;
+    }
+    return ports;
+}
+
 class NeverInterrupted : public InterruptSource {
 public:
     bool pending() override { return false; }
@@ -176,8 +187,8 @@ TEST_F(BatchRunnerTest, EachAdapterEndsWithItsOwnResult) {
     RecordingOutput output;
     NeverInterrupted interrupt;
     const BatchRequest request{JobKind::Update,
-                               {"com|COM1:115200", "com|COM2:115200", "com|COM3:115200",
-                                "com|COMX:115200", "com|COM5:115200"},
+                               portsOf({"com|COM1:115200", "com|COM2:115200", "com|COM3:115200",
+                                        "com|COMX:115200", "com|COM5:115200"}),
                                path_};
     // The fifth adapter's texts hold the words of success, but its job did not finish.
     const BatchRun run = runBatch(
@@ -224,7 +235,8 @@ TEST_F(BatchRunnerTest, EachAdapterEndsWithItsOwnResult) {
 TEST_F(BatchRunnerTest, AllFinishedExitsWithZero) {
     RecordingOutput output;
     NeverInterrupted interrupt;
-    const BatchRequest request{JobKind::Update, {"com|COM1:115200", "tcp|127.0.0.1:9"}, path_};
+    const BatchRequest request{JobKind::Update, portsOf({"com|COM1:115200", "tcp|127.0.0.1:9"}),
+                               path_};
     const BatchRun run =
         runBatch(request, output, interrupt, jobsWith({reports({}, 0), reports({}, 1)}));
     EXPECT_EQ(run.exitStatus, kExitOk);
@@ -234,7 +246,7 @@ TEST_F(BatchRunnerTest, AllFinishedExitsWithZero) {
 TEST_F(BatchRunnerTest, ReadFinishesWhenTheAdapterToldSomething) {
     RecordingOutput output;
     NeverInterrupted interrupt;
-    const BatchRequest request{JobKind::Read, {"com|COM1:115200", "com|COM2:115200"}, ""};
+    const BatchRequest request{JobKind::Read, portsOf({"com|COM1:115200", "com|COM2:115200"}), ""};
     const BatchRun run =
         runBatch(request, output, interrupt,
                  jobsWith({reports({"device version:", "V2.2", "\r\n"}, 1), reports({}, -1)}));
@@ -251,10 +263,10 @@ public:
     HeldOpenJob(ChannelFactory factory, JobFlows flows, Gate& entered, Gate& release)
         : UpdateJob(std::move(factory), std::move(flows)), entered_(entered), release_(release) {}
     using UpdateJob::openPort;
-    int openPort(std::string_view descriptor, std::string_view path) override {
+    int openPort(const PortChoice& port, std::string_view path) override {
         entered_.open();
         release_.waitOpen(10000);
-        return UpdateJob::openPort(descriptor, path);
+        return UpdateJob::openPort(port, path);
     }
 
 private:
@@ -312,7 +324,8 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
         jobs.push_back(job.get());
         return job;
     };
-    const BatchRequest request{JobKind::Update, {"com|COM1:115200", "com|COM2:115200"}, path_};
+    const BatchRequest request{JobKind::Update, portsOf({"com|COM1:115200", "com|COM2:115200"}),
+                               path_};
     const BatchRun run = runBatch(request, output, interrupt, makeJob);
 
     EXPECT_TRUE(run.interrupted);

@@ -37,6 +37,14 @@ TEST(PortsFile, OneDescriptorALineWithoutBlanksCommentsOrEmptyLines) {
     }
 }
 
+std::vector<std::string> descriptorsOf(const std::vector<JobPort>& ports) {
+    std::vector<std::string> descriptors;
+    for (const JobPort& port : ports) {
+        descriptors.push_back(port.descriptor);
+    }
+    return descriptors;
+}
+
 class PortsFileOnDisk : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,10 +63,11 @@ protected:
 };
 
 TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
-    std::vector<std::string> ports;
+    std::vector<JobPort> ports;
     std::string error;
     ASSERT_TRUE(readPortsFile(write("ok.txt", "# tray 1\ntcp|127.0.0.1:1\n"), ports, error));
-    EXPECT_EQ(ports, std::vector<std::string>{"tcp|127.0.0.1:1"});
+    ASSERT_EQ(descriptorsOf(ports), std::vector<std::string>{"tcp|127.0.0.1:1"});
+    EXPECT_EQ(ports[0].request, PortRequest(TcpPortRequest{"127.0.0.1", 1}));
 
     EXPECT_FALSE(readPortsFile((dir_ / "missing.txt").string(), ports, error));
     EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
@@ -76,7 +85,8 @@ TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
     std::vector<Case> refused = {
         {dir_.string(), "a folder"},
         {write("bom.txt", "\xEF\xBB\xBFtcp|127.0.0.1:1\n"), "byte-order mark"},
-        {write("zero-byte.txt", std::string("tcp|127.0.0.1:1\n# x\0y\n", 22)), "line 2 holds a NUL"},
+        {write("zero-byte.txt", std::string("tcp|127.0.0.1:1\n# x\0y\n", 22)),
+         "line 2 holds a NUL"},
         {write("bad.txt", "# tray\n\ntcp|127.0.0.1:1\n  com|/dev/ttyUSB0:115200x\n"),
          "line 4: \"com|/dev/ttyUSB0:115200x\": the baud rate"},
         {write("port.txt", "tcp|127.0.0.1:70000\n"),
@@ -91,10 +101,10 @@ TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
 #endif
     for (const Case& c : refused) {
         error.clear();
-        ports = {"kept"};
+        ports = {JobPort{"kept", SerialPortRequest{"kept", 9600}}};
         EXPECT_FALSE(readPortsFile(c.path, ports, error)) << c.path;
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
-        EXPECT_EQ(ports, std::vector<std::string>{"kept"});
+        EXPECT_EQ(descriptorsOf(ports), std::vector<std::string>{"kept"});
     }
 }
 
@@ -122,8 +132,7 @@ TEST_F(PortsFileOnDisk, PortsFromOptionsAndFileInOrder) {
         JobOptions options;
         std::string error;
         ASSERT_TRUE(parseJobOptions(c.args, false, options, error)) << error;
-        EXPECT_EQ(options.descriptors, c.descriptors);
-        EXPECT_EQ(options.descriptor, c.descriptors.front());
+        EXPECT_EQ(descriptorsOf(options.ports), c.descriptors);
         EXPECT_EQ(options.batch, c.batch);
     }
 }
@@ -173,7 +182,7 @@ TEST(PortsFile, MoreAdaptersThanOneRunDrivesAreRefused) {
     args.resize(args.size() - 2);
     JobOptions most;
     EXPECT_TRUE(parseJobOptions(args, false, most, error)) << error;
-    EXPECT_EQ(most.descriptors.size(), kMostAdapters);
+    EXPECT_EQ(most.ports.size(), kMostAdapters);
 }
 
 TEST(PortLabel, NamesThePortAndKeysTheAdapter) {
@@ -187,13 +196,24 @@ TEST(PortLabel, NamesThePortAndKeysTheAdapter) {
         {"com|COM3:9600", "COM3", "com|COM3"},
         {"tcp|192.168.0.10:35000", "192.168.0.10:35000", "tcp|192.168.0.10:35000"},
         {"tcp|192.168.0.10:035000", "192.168.0.10:035000", "tcp|192.168.0.10:35000"},
-        {"usb|x:1", "usb|x:1", "?usb|x:1"},  // malformed: named by itself
-        {"tcp|nocolon", "tcp|nocolon", "?tcp|nocolon"},
+        {"tcp|192.168.0.10:35000|x", "192.168.0.10:35000", "tcp|192.168.0.10:35000"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(portLabel(c.descriptor), c.label);
-        EXPECT_EQ(portKey(c.descriptor), c.key);
+        JobPort port;
+        std::string error;
+        ASSERT_TRUE(parseJobPort(c.descriptor, port, error)) << error;
+        EXPECT_EQ(port.descriptor, c.descriptor);
+        EXPECT_EQ(portLabel(port), c.label);
+        EXPECT_EQ(portKey(port.request), c.key);
     }
+    // Built from --serial and --tcp: named by the request's own text.
+    EXPECT_EQ(jobPortOf(SerialPortRequest{"COM3", 9600}).descriptor, "com|COM3:9600");
+    EXPECT_EQ(portLabel(jobPortOf(TcpPortRequest{"10.0.0.1", 35000})), "10.0.0.1:35000");
+    // Malformed: refused with the part that is wrong.
+    JobPort port;
+    std::string error;
+    EXPECT_FALSE(parseJobPort("usb|x:1", port, error));
+    EXPECT_NE(error.find("the port kind \"usb\""), std::string::npos) << error;
 }
 
 }  // namespace

@@ -17,12 +17,12 @@ bool Gate::wait(int timeoutMs) {
     return opened_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return isOpen_; });
 }
 
-int FakeJob::openPort(std::string_view descriptor, std::string_view path) {
+int FakeJob::openPort(const PortChoice& port, std::string_view path) {
     ++openCount;
-    lastDescriptor = std::string(descriptor);
+    lastDescriptor = portChoiceText(port);
     lastPath = std::string(path);
     if (forwardOpen) {
-        return UpdateJob::openPort(descriptor, path);
+        return UpdateJob::openPort(port, path);
     }
     if (openResult < 0) {
         reportText(openFailureText);

@@ -40,7 +40,7 @@ public:
     Work readWork;
 
     int openCount = 0;
-    std::string lastDescriptor;
+    std::string lastDescriptor;  // the descriptor text of the port asked for
     std::string lastPath;
     int updateCount = 0;
     int readCount = 0;
@@ -48,7 +48,7 @@ public:
     int lastReleasedSlot = -1;
 
     using UpdateJob::openPort;
-    int openPort(std::string_view descriptor, std::string_view path) override;
+    int openPort(const PortChoice& port, std::string_view path) override;
     void releasePort(int slot) override;
     // What runUpdate and readVersions give back.
     JobOutcome outcome{JobResult::Finished, {}};

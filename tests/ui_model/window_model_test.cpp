@@ -115,13 +115,13 @@ protected:
     }
 };
 
-TEST_F(WindowModelTest, BuildsTheDescriptorOfTheChosenDeviceType) {
+TEST_F(WindowModelTest, ChoosesThePortOfTheChosenDeviceType) {
     struct Case {
         DeviceType type;
         SerialChoice bt;
         std::string address;
         std::string port;
-        std::optional<std::string> descriptor;
+        std::optional<std::string> descriptor;  // the descriptor text of the choice
     };
     const SerialChoice noPort{-1, "", 4, "115200"};
     const SerialChoice noBaud{0, "COM3", -1, ""};
@@ -138,7 +138,13 @@ TEST_F(WindowModelTest, BuildsTheDescriptorOfTheChosenDeviceType) {
         view.bt = c.bt;
         view.address = c.address;
         view.port = c.port;
-        EXPECT_EQ(model.buildDescriptor(), c.descriptor);
+        const std::optional<PortChoice> choice = model.choosePort();
+        ASSERT_EQ(choice.has_value(), c.descriptor.has_value());
+        if (choice) {
+            EXPECT_EQ(portChoiceText(*choice), *c.descriptor);
+            // A well-formed choice is a request; the empty boxes are the job's to refuse.
+            EXPECT_EQ(choice->request.has_value(), c.address != "" || c.type != DeviceType::Wifi);
+        }
     }
 }
 

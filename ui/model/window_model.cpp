@@ -52,16 +52,16 @@ std::vector<std::string> WindowModel::listPorts() const {
     return lister_ ? lister_() : std::vector<std::string>{};
 }
 
-std::optional<std::string> WindowModel::buildDescriptor() const {
+std::optional<PortChoice> WindowModel::choosePort() const {
     const DeviceType type = view_.deviceType();
     if (type == DeviceType::Wifi) {
-        return "tcp|" + view_.wifiAddress() + ":" + view_.wifiPort();
+        return tcpPortChoice(view_.wifiAddress(), view_.wifiPort());
     }
     const SerialChoice choice = view_.serialChoice(type);
     if (choice.portIndex < 0 || choice.baudIndex < 0) {
         return std::nullopt;
     }
-    return "com|" + choice.port + ":" + choice.baud;
+    return serialPortChoice(choice.port, choice.baud);
 }
 
 void WindowModel::startUpdate() {
@@ -85,14 +85,14 @@ void WindowModel::startJob(JobKind kind, const std::string& path) {
     if (isBusy()) {
         return;
     }
-    const std::optional<std::string> descriptor = buildDescriptor();
-    if (!descriptor) {
+    const std::optional<PortChoice> port = choosePort();
+    if (!port) {
         return;
     }
     setBusy(kind);
     view_.setProgress(0);
 
-    const int slot = job_.openPort(*descriptor, path);
+    const int slot = job_.openPort(*port, path);
     if (slot < 0) {
         setBusy(std::nullopt);
         return;

@@ -14,8 +14,8 @@ namespace korvane {
 
 class WorkerThread;
 
-// What the main window decides, whatever toolkit draws it: Idle and Busy, the descriptor built
-// from the chosen panel, the start of an Update or a Read on the job with its worker, what a
+// What the main window decides, whatever toolkit draws it: Idle and Busy, the port chosen in
+// the panel of the device type, the start of an Update or a Read on the job with its worker, what a
 // report does to the output box and the progress bar, and the Esc, close and Enter rules. A view
 // (Qt, Win32) owns the controls and the window's thread and implements WindowView; the model
 // calls it for every read of a control and every change of one.
@@ -50,8 +50,9 @@ public:
     // that job. The window shows only the job's own texts: it adds nothing for an outcome.
     const JobOutcome& lastOutcome() const { return lastOutcome_; }
 
-    // The descriptor of the chosen device type, or nothing when a serial panel lacks a choice.
-    std::optional<std::string> buildDescriptor() const;
+    // The port of the chosen device type, or nothing when a serial panel lacks a choice. Boxes
+    // that make no port give the problem, which the job reports when it is asked to open it.
+    std::optional<PortChoice> choosePort() const;
 
     // A file chosen with Browse: its path goes into the path box when it fits whole; otherwise
     // the box keeps what it had and the output box says why. Nothing for an empty choice.
