@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "engine/model_catalog.h"
 #include "engine/update_file.h"
@@ -205,10 +206,12 @@ int checkFamily2File(UpdateFile& file) {
             return -1;
         }
         file.family = 2;
-        if (deriveFileVersion(file.versionText, lookupModelName(file.modelName),
-                              file.fileVersion) != 1) {
+        const std::optional<std::int32_t> version = deriveFileVersion(
+            file.versionText, lookupModelName(file.modelName).value_or(kModelUnknown));
+        if (!version) {
             return -1;
         }
+        file.fileVersion = *version;
         return 1;
     }
 }
