@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -44,9 +43,9 @@ private:
     std::size_t remaining_;
 };
 
-// One adapter's part of the run. Its sink fields are used only by its worker thread; the main
-// thread reads `result` after the worker has been joined.
-struct AdapterRun {
+// One adapter's part of the run, and where its job reports. Its report fields are used only by
+// its worker thread; the main thread reads `result` after the worker has been joined.
+struct AdapterRun : JobReports {
     std::size_t index = 0;
     BatchOutput* output = nullptr;
     std::unique_ptr<UpdateJob> job;
@@ -67,25 +66,16 @@ struct AdapterRun {
             openingLine = line;
         }
     }
+    void onText(const char* text) override {
+        output->text(index, text);
+        lines.add(text, [this](std::string_view line) { noteLine(line); });
+    }
+    void onProgress(int percent) override { output->progress(index, percent); }
 };
 
 // A failure text as the table shows it: its first line, without the line end.
 std::string firstLineOf(const std::string& text) {
     return text.substr(0, text.find_first_of("\r\n"));
-}
-
-void onReport(void* userData, int kind, std::intptr_t value) {
-    AdapterRun& run = *static_cast<AdapterRun*>(userData);
-    if (kind == kReportText) {
-        const char* text = reinterpret_cast<const char*>(value);
-        if (text == nullptr) {
-            return;
-        }
-        run.output->text(run.index, text);
-        run.lines.add(text, [&run](std::string_view line) { run.noteLine(line); });
-    } else if (kind == kReportProgress) {
-        run.output->progress(run.index, static_cast<int>(value));
-    }
 }
 
 void runAdapter(AdapterRun& run, const BatchRequest& request) {
@@ -162,8 +152,8 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
         run->job = makeJob ? makeJob() : std::make_unique<UpdateJob>();
         run->result.descriptor = request.ports[i].descriptor;
         run->result.label = portLabel(request.ports[i]);
-        // Before any worker starts: setReportSink clears the stop request.
-        run->job->setReportSink(run.get(), onReport);
+        // Before any worker starts: setReports clears the stop request.
+        run->job->setReports(run.get());
         runs.push_back(std::move(run));
     }
 
@@ -192,8 +182,8 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
     BatchRun batch;
     batch.interrupted = stopSent || interrupt.pending();
     for (auto& run : runs) {
-        // The sink's state goes with this frame.
-        run->job->setReportSink(nullptr, nullptr);
+        // The reports' state goes with this frame.
+        run->job->setReports(nullptr);
         batch.results.push_back(run->result);
     }
     batch.exitStatus = batchExitStatus(batch.results, batch.interrupted, interrupt.exitStatus());

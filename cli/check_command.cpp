@@ -20,11 +20,11 @@ namespace korvane {
 namespace {
 
 // Gathers the texts the check reports, in order.
-void collectTexts(void* userData, int kind, std::intptr_t value) {
-    if (kind == kReportText) {
-        static_cast<std::string*>(userData)->append(reinterpret_cast<const char*>(value));
-    }
-}
+struct CollectedTexts : JobReports {
+    std::string all;
+    void onText(const char* text) override { all += text; }
+    void onProgress(int) override {}
+};
 
 void printModel(std::ostream& out, const UpdateFile& file, int code) {
     out << "Model:        " << file.modelName << " (model code " << code;
@@ -89,9 +89,9 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     }
     const std::int32_t size = file.size;
 
-    std::string reported;
-    if (checkUpdateFile(file, Reporter(&reported, collectTexts)) != 1) {
-        printReportText(out, reported.c_str());
+    CollectedTexts reported;
+    if (checkUpdateFile(file, Reporter(&reported)) != 1) {
+        printReportText(out, reported.all.c_str());
         return kExitFailed;
     }
     // An update refuses a file with a line it cannot send before it puts the adapter into

@@ -2,13 +2,13 @@
 
 namespace korvane {
 
-void Reporter::reportText(const char* text) const {
+void SinkReports::onText(const char* text) {
     if (sink_ != nullptr) {
         sink_(userData_, kReportText, reinterpret_cast<std::intptr_t>(text));
     }
 }
 
-void Reporter::reportProgress(int percent) const {
+void SinkReports::onProgress(int percent) {
     if (sink_ != nullptr) {
         sink_(userData_, kReportProgress, static_cast<std::intptr_t>(percent));
     }

@@ -44,12 +44,17 @@ UpdateJob::~UpdateJob() {
     }
 }
 
-void UpdateJob::setReportSink(void* userData, ReportSink sink) {
+void UpdateJob::setReports(JobReports* reports) {
     {
         std::lock_guard<CriticalLock> hold(jobLock_);
         stopRequest_ = false;
     }
-    reporter_ = Reporter(userData, sink);
+    reporter_ = Reporter(reports);
+}
+
+void UpdateJob::setReportSink(void* userData, ReportSink sink) {
+    sinkReports_ = SinkReports(userData, sink);
+    setReports(sink != nullptr ? &sinkReports_ : nullptr);
 }
 
 int UpdateJob::freeSlotFor(std::string_view path) {

@@ -39,7 +39,7 @@ struct JobFlows {
 };
 
 // Runs firmware updates and version read-outs on adapters held in its 256 slots, and reports
-// everything through its ReportSink. Each job owns its slots, file area, lock and stop request,
+// everything to its JobReports. Each job owns its slots, file area, lock and stop request,
 // so several jobs can run side by side.
 class UpdateJob {
 public:
@@ -53,8 +53,10 @@ public:
     UpdateJob(const UpdateJob&) = delete;
     UpdateJob& operator=(const UpdateJob&) = delete;
 
-    // Stores the sink and its user data and clears the stop request.
-    virtual void setReportSink(void* userData, ReportSink sink);
+    // Stores where the reports go (nowhere for none) and clears the stop request.
+    virtual void setReports(JobReports* reports);
+    // The same for a report callback and its user data, handed every report through SinkReports.
+    void setReportSink(void* userData, ReportSink sink);
     // Slot index 0..255, or -1 after a failure text has been reported. A path longer than
     // kMaxPathLength characters, or one holding a NUL byte, is refused with "**Failed** File is
     // Invalid!\r\n" rather than cut (a cut path could name another file); no port is opened. A
@@ -110,10 +112,11 @@ private:
     ChannelFactory factory_;
     JobFlows flows_;
     Reporter reporter_;
+    SinkReports sinkReports_;  // what setReportSink stored
     std::array<PortSlot, kSlotCount> slots_;
     UpdateFile file_;
     // The job lock guards only the stop request. It lives as long as the job, so the stop request
-    // can be read or set at any time, also before setReportSink.
+    // can be read or set at any time, also before setReports.
     CriticalLock jobLock_;
     bool stopRequest_ = false;
     // What the current run learned about its outcome; used by the thread that runs it.

@@ -60,20 +60,13 @@ void removeFlowFiles() {
     }
 }
 
-struct Reports {
+struct Reports : JobReports {
     std::string output;
     std::vector<int> progress;
-};
 
-void collect(void* userData, int kind, std::intptr_t value) {
-    auto* reports = static_cast<Reports*>(userData);
-    if (kind == kReportText) {
-        const char* text = reinterpret_cast<const char*>(value);
-        reports->output += text;
-    } else {
-        reports->progress.push_back(static_cast<int>(value));
-    }
-}
+    void onText(const char* text) override { output += text; }
+    void onProgress(int percent) override { progress.push_back(percent); }
+};
 
 // Whether any write would have put the adapter into download mode or sent it firmware.
 bool wroteDownloadCommand(const std::vector<std::string>& writes) {
@@ -165,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     UpdateJob job(ChannelFactory{construct, construct});
     jobForStop = &job;
     Reports reports;
-    job.setReportSink(&reports, collect);
+    job.setReports(&reports);
 
     const int slot = job.openPort("tcp|127.0.0.1:35000", file.path);
     FUZZ_CHECK(slot == 0 && channel != nullptr);

@@ -17,19 +17,13 @@ namespace {
 
 using namespace korvane;
 
-struct Reports {
+struct Reports : JobReports {
     std::vector<std::string> texts;
     std::vector<int> progress;
-};
 
-void collect(void* userData, int kind, std::intptr_t value) {
-    auto* reports = static_cast<Reports*>(userData);
-    if (kind == kReportText) {
-        reports->texts.emplace_back(reinterpret_cast<const char*>(value));
-    } else {
-        reports->progress.push_back(static_cast<int>(value));
-    }
-}
+    void onText(const char* text) override { texts.emplace_back(text); }
+    void onProgress(int percent) override { progress.push_back(percent); }
+};
 
 bool terminatedField(const char (&field)[128]) {
     return std::memchr(field, '\0', sizeof field) != nullptr;
@@ -69,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.data.assign(data, data + size);
     file.size = size32;
     Reports reports;
-    const int result = checkUpdateFile(file, Reporter(&reports, collect));
+    const int result = checkUpdateFile(file, Reporter(&reports));
 
     FUZZ_CHECK(reports.progress == std::vector<int>{2});
     FUZZ_CHECK(file.lineCount >= 0);

@@ -202,13 +202,6 @@ void UpdaterWindow::showPanel(QWidget* panel) {
     }
 }
 
-void UpdaterWindow::showReport(void* window, int kind, std::intptr_t value) {
-    auto* self = static_cast<UpdaterWindow*>(window);
-    if (self != nullptr) {
-        WindowModel::showReport(&self->model_, kind, value);
-    }
-}
-
 DeviceType UpdaterWindow::deviceType() const {
     if (wifiRadio_->isChecked()) {
         return DeviceType::Wifi;

@@ -48,10 +48,6 @@ public:
     UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent = nullptr);
     ~UpdaterWindow() override;
 
-    // A report as the job's ReportSink gives it, to this window: kind 0 appends a text to the
-    // output box, kind 1 moves the progress bar. Ignored while the window is not visible.
-    static void showReport(void* window, int kind, std::intptr_t value);
-
     // Appends `text` (append set) or replaces the whole output with it, then scrolls to the last
     // line and repaints the box at once.
     void appendOutput(const QString& text, bool append);

@@ -30,13 +30,17 @@ struct Mark {
     double linkSeconds = 0.0;
 };
 
-struct Transfer {
+// Marks the timed part of the transfer by its progress reports.
+struct Transfer : JobReports {
     sim::AdapterServer* server = nullptr;
     int firstProgressReport = 0;  // the progress report that opens the timed part (1-based)
     int lastProgressReport = 0;   // ... and the one that closes it
     int reports = 0;
     Mark first;
     Mark last;
+
+    void onText(const char*) override {}
+    void onProgress(int) override;
 };
 
 Mark markNow(sim::AdapterServer& server) {
@@ -46,16 +50,12 @@ Mark markNow(sim::AdapterServer& server) {
     return mark;
 }
 
-void onReport(void* userData, int kind, std::intptr_t) {
-    auto* transfer = static_cast<Transfer*>(userData);
-    if (kind == kReportText) {
-        return;
-    }
-    ++transfer->reports;
-    if (transfer->reports == transfer->firstProgressReport) {
-        transfer->first = markNow(*transfer->server);
-    } else if (transfer->reports == transfer->lastProgressReport) {
-        transfer->last = markNow(*transfer->server);
+void Transfer::onProgress(int) {
+    ++reports;
+    if (reports == firstProgressReport) {
+        first = markNow(*server);
+    } else if (reports == lastProgressReport) {
+        last = markNow(*server);
     }
 }
 
@@ -150,7 +150,7 @@ void runScenario(benchmark::State& state, const Scenario& scenario) {
             transfer.lastProgressReport = 4 + units;
         }
         UpdateJob job;
-        job.setReportSink(&transfer, onReport);
+        job.setReports(&transfer);
         const int slot = job.openPort(descriptor, path);
         if (slot < 0) {
             state.SkipWithError("the port did not open");

@@ -80,8 +80,6 @@ private:
     std::string recorded_;
 };
 
-void ignoreReports(void*, int, std::intptr_t) {}
-
 struct Variant {
     const char* name;
     int file;  // flowFileRecipe index
@@ -119,7 +117,7 @@ std::string transcript(const Variant& v, const std::string& path) {
         return std::unique_ptr<Channel>(std::move(made));
     };
     UpdateJob job(ChannelFactory{construct, construct});
-    job.setReportSink(nullptr, ignoreReports);
+    job.setReports(nullptr);
     const int slot = job.openPort("tcp|127.0.0.1:35000", path);
     std::string stream;
     if (slot >= 0) {

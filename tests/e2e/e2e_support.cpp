@@ -15,31 +15,27 @@ namespace korvane::e2e {
 
 namespace {
 
-struct RecordingSink {
-    JobRecord* record;
-    UpdateJob* job;
-    int stopAtProgress;
-};
-
-void recordReport(void* userData, int kind, std::intptr_t value) {
-    auto* sink = static_cast<RecordingSink*>(userData);
-    if (kind == kReportText) {
-        sink->record->texts.emplace_back(reinterpret_cast<const char*>(value));
-    } else if (kind == kReportProgress) {
-        const int percent = static_cast<int>(value);
-        sink->record->progress.push_back(percent);
-        if (sink->stopAtProgress > 0 && percent >= sink->stopAtProgress) {
-            sink->job->requestStop();
+struct RecordingReports : JobReports {
+    RecordingReports(JobRecord& record, UpdateJob& job, int stopAtProgress)
+        : record(record), job(job), stopAtProgress(stopAtProgress) {}
+    void onText(const char* text) override { record.texts.emplace_back(text); }
+    void onProgress(int percent) override {
+        record.progress.push_back(percent);
+        if (stopAtProgress > 0 && percent >= stopAtProgress) {
+            job.requestStop();
         }
     }
-}
+    JobRecord& record;
+    UpdateJob& job;
+    int stopAtProgress;
+};
 
 JobRecord runJob(const std::string& descriptor, const std::string& path, bool update,
                  int stopAtProgress) {
     JobRecord record;
     UpdateJob job;
-    RecordingSink sink{&record, &job, stopAtProgress};
-    job.setReportSink(&sink, recordReport);
+    RecordingReports reports(record, job, stopAtProgress);
+    job.setReports(&reports);
     record.slot = job.openPort(descriptor, path);
     if (record.slot >= 0) {
         record.outcome = update ? job.runUpdate(record.slot) : job.readVersions(record.slot);

@@ -109,7 +109,7 @@ TEST_F(BlockDownloadTest, ModelMismatches) {
         link.reply("QXDLZNB6730\r", "OK\r\r>");
         loadRecords(2, c.modelName);
         ReportLog seen;
-        job.setReportSink(&seen, ReportLog::sink);
+        job.setReports(&seen);
         EXPECT_EQ(runBlockDownload(job, link), FlowResult::Failed);
         EXPECT_TRUE(seen.saw("**Failed** The upgrade file does not match the device model!\r\n"));
         bool entered = false;
@@ -288,7 +288,7 @@ TEST_F(BlockDownloadTest, DamagedRecordIsNotSent) {
         link.setEcho(true);
         link.replyToPrefix("QXDLDT", "OK\r\r>");
         ReportLog seen;
-        job.setReportSink(&seen, ReportLog::sink);
+        job.setReports(&seen);
         EXPECT_EQ(sendBlocks(job, link, file.data.data(), file.size), BlockResult::RecordDamaged);
         EXPECT_EQ(seen.output(), "**Failed** File is Invalid!\r\n");
         int records = 0;

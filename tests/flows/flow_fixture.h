@@ -16,7 +16,7 @@
 namespace korvane::test {
 
 // Everything a job reported, in order.
-struct ReportLog {
+struct ReportLog : JobReports {
     std::vector<std::string> texts;
     std::vector<int> progress;
 
@@ -36,14 +36,8 @@ struct ReportLog {
         return n;
     }
 
-    static void sink(void* userData, int kind, std::intptr_t value) {
-        auto* log = static_cast<ReportLog*>(userData);
-        if (kind == kReportText) {
-            log->texts.emplace_back(reinterpret_cast<const char*>(value));
-        } else if (kind == kReportProgress) {
-            log->progress.push_back(static_cast<int>(value));
-        }
-    }
+    void onText(const char* text) override { texts.emplace_back(text); }
+    void onProgress(int percent) override { progress.push_back(percent); }
 };
 
 // A data line of a family-2 file: type digits, then 134 digits that tell lines apart.
@@ -75,7 +69,7 @@ inline std::string family2Text(int count,
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        job.setReportSink(&log, ReportLog::sink);
+        job.setReports(&log);
         channel.setEcho(true);
     }
 

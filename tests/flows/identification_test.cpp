@@ -125,7 +125,7 @@ TEST_F(IdentificationTest, VersionGateMatrix) {
                 link.setEcho(true);
                 link.reply(m.query, std::string(m.answerPrefix) + versions[where] + "\r\r>");
                 ReportLog seen;
-                job.setReportSink(&seen, ReportLog::sink);
+                job.setReports(&seen);
 
                 GateResult expected = GateResult::Refused;
                 std::string text;
@@ -176,7 +176,7 @@ TEST_F(IdentificationTest, VersionGateRefusals) {
         link.setEcho(true);
         link.reply(c.query, std::string(c.answer) + "\r\r>");
         ReportLog seen;
-        job.setReportSink(&seen, ReportLog::sink);
+        job.setReports(&seen);
         EXPECT_EQ(gateVersion(job, link, c.code, 9999), GateResult::Refused);
         EXPECT_EQ(seen.output(), c.text);
     }

@@ -456,7 +456,7 @@ TEST_F(LineFlowTest, Failures) {
         c.script(link);
         loadFile(family2Text(2), c.modelName);
         ReportLog seen;
-        job.setReportSink(&seen, ReportLog::sink);
+        job.setReports(&seen);
         EXPECT_EQ(runLineDownload(job, link), FlowResult::Failed);
         EXPECT_EQ(seen.output(), c.text);
     }

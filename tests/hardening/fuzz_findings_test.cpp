@@ -20,11 +20,12 @@ using test::ScriptedChannelFactory;
 constexpr char kStopFailed[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
-void collect(void* userData, int kind, std::intptr_t value) {
-    if (kind == kReportText) {
-        *static_cast<std::string*>(userData) += reinterpret_cast<const char*>(value);
-    }
-}
+// The texts a job reports, joined.
+struct Texts : JobReports {
+    std::string all;
+    void onText(const char* text) override { all += text; }
+    void onProgress(int) override {}
+};
 
 // One update of a sound family-2 file whose lines and information line make a single pair,
 // against a boot-loader adapter that ignores "ATE1" (no echo) and is further scripted by
@@ -51,8 +52,9 @@ std::string runOnePairUpdate(const std::function<void(ScriptedChannel&)>& script
         script(channel);
     });
     UpdateJob job(factory.factory());
-    std::string output;
-    job.setReportSink(&output, collect);
+    Texts reports;
+    job.setReports(&reports);
+    std::string& output = reports.all;
     const int slot = job.openPort("tcp|127.0.0.1:35000", path);
     EXPECT_GE(slot, 0);
     job.runUpdate(slot);
@@ -118,8 +120,9 @@ TEST(FuzzFindings, GateRefusalWithoutIdentityIsReported) {
             channel.reply("QXI\r", gateAnswer);  // the gate's version query
         });
         UpdateJob job(factory.factory());
-        std::string output;
-        job.setReportSink(&output, collect);
+        Texts reports;
+        job.setReports(&reports);
+        const std::string& output = reports.all;
         const int slot = job.openPort("tcp|127.0.0.1:35000", path);
         ASSERT_GE(slot, 0);
         job.runUpdate(slot);

@@ -10,6 +10,7 @@
 #include "cli/json_batch_output.h"
 #include "cli/progress_board.h"
 #include "cli/report_lines.h"
+#include "cli/single_adapter_output.h"
 #include "cli/summary_table.h"
 #include "cli/text_batch_output.h"
 #include "tests/parallel/terminal_screen.h"
@@ -161,6 +162,49 @@ TEST(TextBatchOutput, UnfinishedLineIsWrittenWhenItsAdapterIsDoneAndTheTableEnds
               "COM3            finished             0.0 s\n"
               "1 of 2 adapters finished, 1 failed.\n");
     EXPECT_EQ(err.str(), "");
+}
+
+// One adapter's texts go out unprefixed and as they come, with the terminal's line ends; the bar
+// is wiped before a text, not drawn beside an unfinished line, and left standing at the end; no
+// table follows.
+TEST(SingleAdapterOutput, TextsAsTheyComeAndProgressBesideThem) {
+    struct Case {
+        ProgressMode mode;
+        const char* err;
+    };
+    const std::string bar5 = "\r[" + std::string(2, '#') + std::string(38, '.') + "]   5%";
+    const std::string wipe = "\r" + std::string(48, ' ') + "\r";
+    const Case cases[] = {
+        {ProgressMode::Plain, "progress 5%\nprogress 100%\n"},
+        {ProgressMode::None, ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        ProgressDisplay progress(c.mode, err);
+        SingleAdapterOutput output(out, progress);
+        output.text(0, "Port is opened!\r\n");
+        output.progress(0, 5);
+        output.text(0, "device version:");
+        output.text(0, "V2.2\r\n");
+        output.progress(0, 100);
+        output.adapterDone(0, result("COM3", AdapterOutcome::Finished, "", 30));
+        output.batchDone({result("COM3", AdapterOutcome::Finished, "", 30)}, 0);
+        EXPECT_EQ(out.str(), "Port is opened!\ndevice version:V2.2\n");
+        EXPECT_EQ(err.str(), c.err);
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    ProgressDisplay progress(ProgressMode::Bar, err);
+    SingleAdapterOutput output(out, progress);
+    output.progress(0, 5);
+    output.text(0, "device version:");
+    output.progress(0, 6);  // not beside the unfinished line
+    output.text(0, "V2.2\r\n");
+    output.batchDone({}, 0);
+    const std::string bar6 = "\r[" + std::string(2, '#') + std::string(38, '.') + "]   6%";
+    EXPECT_EQ(err.str(), bar5 + wipe + bar6 + "\n");
+    EXPECT_EQ(out.str(), "device version:V2.2\n");
 }
 
 TEST(SummaryTable, ResultsAndCounts) {

@@ -37,8 +37,14 @@ constexpr const char* kVerdictNames[kVerdicts] = {
 
 // Everything the job's thread touches, kept alive by whoever holds it last (the detached thread
 // of a hung run included).
-struct RunState {
+struct RunState : JobReports {
     explicit RunState(ChannelFactory factory) : job(std::move(factory)) {}
+
+    void onText(const char* text) override {
+        std::lock_guard<std::mutex> hold(mutex);
+        output += text;
+    }
+    void onProgress(int) override {}
 
     UpdateJob job;
     std::mutex mutex;
@@ -47,15 +53,6 @@ struct RunState {
     std::string output;
     JobOutcome outcome;  // what runUpdate gave back
 };
-
-void collect(void* userData, int kind, std::intptr_t value) {
-    auto* state = static_cast<RunState*>(userData);
-    if (kind == kReportText) {
-        std::lock_guard<std::mutex> hold(state->mutex);
-        const char* text = reinterpret_cast<const char*>(value);
-        state->output += text;
-    }
-}
 
 bool hasDuplicates(std::vector<std::string> entries) {
     std::sort(entries.begin(), entries.end());
@@ -102,7 +99,7 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     auto state = std::make_shared<RunState>(
         budgetedFactory(defaultChannelFactory(), budget, kConstructionAllowanceMs));
     budget->setTracing(options.trace);
-    state->job.setReportSink(state.get(), collect);
+    state->job.setReports(state.get());
 
     const auto start = std::chrono::steady_clock::now();
     std::thread worker([state, server, descriptor, path] {

@@ -123,7 +123,7 @@ TEST_F(WindowTest, RadioButtonsShowOnlyTheirPanel) {
 
 TEST_F(WindowTest, UpdateWithEmptyPathDoesNothingAtAll) {
     openWindow();
-    UpdaterWindow::showReport(window.get(), kReportProgress, 37);
+    job.reportProgress(37);
     window->updateButton()->click();
     EXPECT_EQ(job.openCount, 0);
     EXPECT_TRUE(output().isEmpty());
@@ -219,7 +219,7 @@ TEST_F(WindowTest, FailedOpenShowsTheJobsTextAndReturnsToIdle) {
     openWindow();
     job.openResult = -1;
     window->pathBox()->setText("fw.hex");
-    UpdaterWindow::showReport(window.get(), kReportProgress, 80);
+    job.reportProgress(80);
     window->updateButton()->click();
     // Everything happened on the window's thread, before the click returned.
     EXPECT_EQ(output(), "**Failed** Port connection error!\n");
@@ -276,7 +276,7 @@ TEST_F(WindowTest, ReadWithEmptyPathStartsWithTheEmptyPath) {
         j.reportText("device version:ZNB 3.2\r\n");
         j.reportText("adapter version:ELM327 v1.5\r\n");
     };
-    UpdaterWindow::showReport(window.get(), kReportProgress, 64);
+    job.reportProgress(64);
     ASSERT_TRUE(window->pathBox()->text().isEmpty());
     window->readButton()->click();
     ASSERT_TRUE(waitIdle());
@@ -356,10 +356,8 @@ TEST_F(WindowTest, OutputKeepsPiecesOnOneLineAndScrollsToTheEnd) {
 
 TEST_F(WindowTest, ReportsToAHiddenWindowAreDropped) {
     window = std::make_unique<UpdaterWindow>(job, [this] { return ports; });
-    UpdaterWindow::showReport(window.get(), kReportText,
-                              reinterpret_cast<std::intptr_t>("Port is opened!\r\n"));
-    UpdaterWindow::showReport(window.get(), kReportProgress, 50);
-    UpdaterWindow::showReport(window.get(), 7, 50);
+    job.reportText("Port is opened!\r\n");
+    job.reportProgress(50);
     EXPECT_TRUE(output().isEmpty());
     EXPECT_EQ(window->progressBar()->value(), 0);
 }

@@ -233,9 +233,8 @@ TEST_F(WindowModelTest, ASecondStartWhileBusyStartsNothing) {
 
 TEST_F(WindowModelTest, ReportsToAHiddenWindowAreDropped) {
     view.shown = false;
-    WindowModel::showReport(&model, kReportText,
-                            reinterpret_cast<std::intptr_t>("Port is opened!\r\n"));
-    WindowModel::showReport(&model, kReportProgress, 40);
+    job.reportText("Port is opened!\r\n");
+    job.reportProgress(40);
     EXPECT_TRUE(view.output.empty());
     EXPECT_EQ(view.progress, -1);
 }

@@ -53,22 +53,20 @@ std::string crlfLines(const std::vector<std::string>& lines) {
     return out;
 }
 
-struct Recorded {
+struct Recorded : JobReports {
     std::vector<std::string> texts;
     std::vector<int> progress;
     std::vector<char> order;  // 't' or 'p' per report
-};
 
-void record(void* userData, int kind, std::intptr_t value) {
-    auto* r = static_cast<Recorded*>(userData);
-    if (kind == kReportText) {
-        r->texts.emplace_back(reinterpret_cast<const char*>(value));
-        r->order.push_back('t');
-    } else if (kind == kReportProgress) {
-        r->progress.push_back(static_cast<int>(value));
-        r->order.push_back('p');
+    void onText(const char* text) override {
+        texts.emplace_back(text);
+        order.push_back('t');
     }
-}
+    void onProgress(int percent) override {
+        progress.push_back(percent);
+        order.push_back('p');
+    }
+};
 
 // --- Both families on the writer's sound and broken files, in every line-end style -----------
 
@@ -357,7 +355,7 @@ TEST(CheckUpdateFile, RefusedFileGivesOneTextThenProgress2AndReleasesTheBuffer) 
     for (const std::string& bytes : bad) {
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_LT(checkUpdateFile(file, Reporter(&reports, record)), 0);
+        EXPECT_LT(checkUpdateFile(file, Reporter(&reports)), 0);
         EXPECT_EQ(reports.texts,
                   std::vector<std::string>{"**Failed** update file format error!\r\n"});
         EXPECT_EQ(reports.progress, std::vector<int>{2});
@@ -374,7 +372,7 @@ TEST(CheckUpdateFile, SoundFileGivesOnlyProgress2AndKeepsTheBuffer) {
         const std::string bytes = make(recipe(family)).bytes;
         UpdateFile file = loaded(bytes);
         Recorded reports;
-        EXPECT_EQ(checkUpdateFile(file, Reporter(&reports, record)), 1);
+        EXPECT_EQ(checkUpdateFile(file, Reporter(&reports)), 1);
         EXPECT_TRUE(reports.texts.empty());
         EXPECT_EQ(reports.progress, std::vector<int>{2});
         EXPECT_EQ(std::string(file.data.begin(), file.data.end()), bytes);

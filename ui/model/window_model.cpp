@@ -45,7 +45,7 @@ WindowModel::~WindowModel() {
 }
 
 void WindowModel::attach() {
-    job_.setReportSink(this, &WindowModel::showReport);
+    job_.setReports(this);
 }
 
 std::vector<std::string> WindowModel::listPorts() const {
@@ -124,46 +124,38 @@ void WindowModel::workerDone() {
     }
 }
 
-void WindowModel::showReport(void* model, int kind, std::intptr_t value) {
-    auto* self = static_cast<WindowModel*>(model);
-    if (self == nullptr) {
-        return;
-    }
-    std::function<void()> action;
-    if (kind == kReportText) {
-        const char* text = reinterpret_cast<const char*>(value);
-        if (text == nullptr) {
-            return;
+void WindowModel::onText(const char* text) {
+    // Copied here: the job's text may live in a buffer that is reused once we return.
+    show([this, shown = shownText(text)] {
+        if (view_.isShown()) {
+            view_.appendOutput(shown, true);
         }
-        // Copied here: the job's text may live in a buffer that is reused once we return.
-        action = [self, shown = shownText(text)] {
-            if (self->view_.isShown()) {
-                self->view_.appendOutput(shown, true);
-            }
-        };
-    } else if (kind == kReportProgress) {
-        action = [self, percent = static_cast<int>(value)] {
-            if (self->view_.isShown()) {
-                self->view_.setProgress(percent);
-            }
-        };
-    } else {
-        return;
-    }
-    if (self->view_.onWindowThread()) {
+    });
+}
+
+void WindowModel::onProgress(int percent) {
+    show([this, percent] {
+        if (view_.isShown()) {
+            view_.setProgress(percent);
+        }
+    });
+}
+
+void WindowModel::show(const std::function<void()>& action) {
+    if (view_.onWindowThread()) {
         action();
         return;
     }
     // The worker waits until the window's thread has carried the report out, so reports reach
     // the controls in order. The toolkits' queues are invisible to the thread sanitizer, so the
     // hand-over in each direction is marked.
-    handOver(self);
-    self->view_.carryOut([self, &action] {
-        takeOver(self);
+    handOver(this);
+    view_.carryOut([this, &action] {
+        takeOver(this);
         action();
-        handOver(self);
+        handOver(this);
     });
-    takeOver(self);
+    takeOver(this);
 }
 
 void WindowModel::takeChosenFile(const std::string& path) {

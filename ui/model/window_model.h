@@ -20,19 +20,19 @@ class WorkerThread;
 // (Qt, Win32) owns the controls and the window's thread and implements WindowView; the model
 // calls it for every read of a control and every change of one.
 //
-// The model is the job's ReportSink. Reports made on the window's thread (during openPort) are
-// shown at once; reports from the worker are carried out on the window's thread while the worker
-// waits, and the worker's last step is posted, not waited for: once the model is Idle again the
-// worker makes no further call into the window, so joining it from the window's thread can never
-// block on that thread.
-class WindowModel {
+// The model is where the job reports (its JobReports). Reports made on the window's thread (during
+// openPort) are shown at once; reports from the worker are carried out on the window's thread while
+// the worker waits, and the worker's last step is posted, not waited for: once the model is Idle
+// again the worker makes no further call into the window, so joining it from the window's thread
+// can never block on that thread.
+class WindowModel : private JobReports {
 public:
     WindowModel(UpdateJob& job, PortLister lister, WindowView& view);
     ~WindowModel();
     WindowModel(const WindowModel&) = delete;
     WindowModel& operator=(const WindowModel&) = delete;
 
-    // Registers the model as the job's report sink. The view calls it during its initialisation.
+    // Registers the model as where the job reports. The view calls it during its initialisation.
     void attach();
 
     // The machine's serial ports, for both serial panels and for Refresh.
@@ -81,13 +81,15 @@ public:
     // Update; Enter anywhere else does nothing.
     static std::optional<WindowControl> enterRuns(WindowControl focused);
 
-    // The sink registered with the job (user data: the model).
-    static void showReport(void* model, int kind, std::intptr_t value);
-
     // Tells the view to run when Busy ends (for tests and the screenshot tour).
     void setIdleListener(std::function<void()> listener) { idleListener_ = std::move(listener); }
 
 private:
+    // A report of the job: a text goes to the output box, progress to the bar.
+    void onText(const char* text) override;
+    void onProgress(int percent) override;
+    // Carries out what a report does to the controls on the window's thread.
+    void show(const std::function<void()>& action);
     void startJob(JobKind kind, const std::string& path);
     void runWork(JobKind kind, int slot);
     void workerDone();
