@@ -75,12 +75,13 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
         return kExitFailed;
     }
     FileFailure failure;
-    file.size = loadWholeFile(path, file.data, &failure);
-    if (file.size < 0) {
+    const std::optional<std::int32_t> loaded = loadWholeFile(path, file.data, &failure);
+    if (!loaded) {
         printReportText(out, kFileInvalidText);
         printReportText(out, fileFailureReason(failure).c_str());
         return kExitFailed;
     }
+    file.size = *loaded;
     if (file.size < kMinUpdateFileSize) {
         printReportText(out, kFileInvalidText);
         printReportText(out, fileTooSmallReason(path, file.size, kMinUpdateFileSize).c_str());
@@ -108,10 +109,11 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
         printFields(out, path, file, size, family1ModelCode(file.modelName));
         return kExitOk;
     }
-    // The line download refuses a model outside the model-name table as a format error.
-    const int code = lookupModelName(file.modelName);
-    printFields(out, path, file, size, code);
-    if (code < 0) {
+    // The line download refuses a model outside the model-name table as a format error; its code
+    // is shown as -1.
+    const std::optional<ModelCode> code = lookupModelName(file.modelName);
+    printFields(out, path, file, size, code ? int{*code} : -1);
+    if (!code) {
         printReportText(out, kFormatErrorText);
         return kExitFailed;
     }

@@ -308,12 +308,12 @@ AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
 
 FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
-    const int model = lookupModelName(file.modelName);
-    if (model < 0) {
+    const std::optional<ModelCode> model = lookupModelName(file.modelName);
+    if (!model) {
         job.reportFailure(kFormatErrorText);
         return FlowResult::Failed;
     }
-    job.modelCode = static_cast<ModelCode>(model);
+    job.modelCode = *model;
 
     char reply[kMainReplySize] = {};
     if (!exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)

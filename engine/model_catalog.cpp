@@ -144,11 +144,11 @@ const ModelRow* findLineModel(int code) {
     return row != nullptr && row->family == 2 ? row : nullptr;
 }
 
-int lookupModelName(const char* name) {
+std::optional<ModelCode> lookupModelName(const char* name) {
     if (name == nullptr) {
-        return -1;
+        return std::nullopt;
     }
-    int index = 0;
+    ModelCode index = 0;
     for (const ModelRow& row : kModels) {
         if (row.family != 2) {
             continue;
@@ -159,7 +159,10 @@ int lookupModelName(const char* name) {
         ++index;
     }
     // The empty entry that ends the table.
-    return name[0] == '\0' ? index : -1;
+    if (name[0] == '\0') {
+        return index;
+    }
+    return std::nullopt;
 }
 
 ModelCode family1ModelCode(const char* modelName) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/model_code.h"
@@ -84,9 +85,9 @@ const ModelRow* findLineModel(int code);
 extern const char kFastLinkAnnouncement[];
 
 // Index of `name` in the model-name table: the family-2 file model names in code order, then an
-// empty entry that ends the table (found by an empty name). -1 when the name is not there.
+// empty entry that ends the table (found by an empty name). Nothing when the name is not there.
 // Exact, case-sensitive comparison.
-int lookupModelName(const char* name);
+std::optional<ModelCode> lookupModelName(const char* name);
 
 // The model code of a family-1 file from its model name, or kModelUnknown.
 ModelCode family1ModelCode(const char* modelName);

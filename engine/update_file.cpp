@@ -20,15 +20,15 @@ void UpdateFile::release() {
     size = 0;
 }
 
-std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
-                           FileFailure* failure) {
+std::optional<std::int32_t> loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
+                                          FileFailure* failure) {
     FileFailure why;
     std::vector<std::uint8_t> buffer;
     if (!readRegularFile(path, INT32_MAX, buffer, why)) {
         if (failure != nullptr) {
             *failure = std::move(why);
         }
-        return -1;
+        return std::nullopt;
     }
     const auto size = static_cast<std::int32_t>(buffer.size());
     out = std::move(buffer);
@@ -88,10 +88,10 @@ FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
     return result;
 }
 
-int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& fileVersion) {
+std::optional<std::int32_t> deriveFileVersion(const char* versionText, int modelCode) {
     const char* v = std::strchr(versionText, 'V');
     if (v == nullptr) {
-        return -1;
+        return std::nullopt;
     }
     char number[128];
     std::size_t n = 0;
@@ -104,8 +104,7 @@ int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& file
         const ModelRow* model = findLineModel(modelCode);
         number[n - 1] = model != nullptr ? model->finalXDigit : kDefaultFinalXDigit;
     }
-    fileVersion = atoiRule(std::string_view(number, n));
-    return 1;
+    return atoiRule(std::string_view(number, n));
 }
 
 }  // namespace korvane

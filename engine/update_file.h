@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,12 @@ inline constexpr std::size_t kMaxFamily2Digits = 136;
 inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
-// Loads the whole file (path in UTF-8) byte for byte; returns its size, or -1 (nothing handed over)
-// when it cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL character, or
-// it is no regular file (a folder, named pipe or device is refused without waiting on it). The
-// cause goes to `failure` when given.
-std::int32_t loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
-                           FileFailure* failure = nullptr);
+// Loads the whole file (path in UTF-8) byte for byte and gives its size; nothing (and nothing
+// handed over) when it cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL
+// character, or it is no regular file (a folder, named pipe or device is refused without waiting
+// on it). The cause goes to `failure` when given.
+std::optional<std::int32_t> loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
+                                          FileFailure* failure = nullptr);
 
 // Reads one line from `position`: its hex digits (upper-cased, others dropped) go into `text`
 // (terminated), at most `textCapacity - 1` of them. Returns the start of the next line (or size);
@@ -102,8 +103,7 @@ FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter);
 
 // The firmware version number of a family-2 file: the text after the first "V" of `versionText`
 // without its dots, a final "X" replaced by the digit of the model `modelCode`
-// (engine/model_catalog.h), read by the atoi rule. 1 and `fileVersion` set, or -1 when the text has
-// no "V".
-int deriveFileVersion(const char* versionText, int modelCode, std::int32_t& fileVersion);
+// (engine/model_catalog.h), read by the atoi rule. Nothing when the text has no "V".
+std::optional<std::int32_t> deriveFileVersion(const char* versionText, int modelCode);
 
 }  // namespace korvane

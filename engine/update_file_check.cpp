@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "engine/model_catalog.h"
 #include "engine/update_file.h"
@@ -285,12 +286,14 @@ FileCheck checkFamily2File(UpdateFile& file) {
             return onLine(check, 2, data, size, start);
         }
         file.family = 2;
-        if (deriveFileVersion(file.versionText, lookupModelName(file.modelName),
-                              file.fileVersion) != 1) {
+        const std::optional<std::int32_t> version = deriveFileVersion(
+            file.versionText, lookupModelName(file.modelName).value_or(kModelUnknown));
+        if (!version) {
             check.fault = FormatFault::NoVersionLetter;
             check.text = file.versionText;
             return onLine(check, 2, data, size, start);
         }
+        file.fileVersion = *version;
         check.family = 2;
         return check;
     }

@@ -137,17 +137,17 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     reportProgress(1);
 
     FileFailure fileFailure;
-    const std::int32_t size = loadWholeFile(held->path, file_.data, &fileFailure);
-    if (size < 0) {
+    const std::optional<std::int32_t> size = loadWholeFile(held->path, file_.data, &fileFailure);
+    if (!size) {
         releaseFileBuffer();
         reportFailure(kFileInvalidText);
         reportText(fileFailureReason(fileFailure).c_str());
         return endedWithout();
     }
-    file_.size = size;
-    if (size < kMinUpdateFileSize) {
+    file_.size = *size;
+    if (*size < kMinUpdateFileSize) {
         reportFailure(kFileInvalidText);
-        reportText(fileTooSmallReason(held->path, size, kMinUpdateFileSize).c_str());
+        reportText(fileTooSmallReason(held->path, *size, kMinUpdateFileSize).c_str());
         releaseFileBuffer();
         return endedWithout();
     }

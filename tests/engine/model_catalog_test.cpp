@@ -63,9 +63,7 @@ TEST(ModelCatalog, EveryRowHoldsItsFactsAndEveryMatcherLeadsBackToIt) {
             EXPECT_EQ(lookupModelName(want.fileModel), want.code);
             EXPECT_EQ(family1ModelCode(want.fileModel), kModelUnknown);
             // The file's version digit for a final "X" is the model's.
-            std::int32_t version = 0;
-            ASSERT_EQ(deriveFileVersion("V4.0.0X", want.code, version), 1);
-            EXPECT_EQ(version, 4000 + (want.finalXDigit - '0'));
+            EXPECT_EQ(deriveFileVersion("V4.0.0X", want.code), 4000 + (want.finalXDigit - '0'));
             // Identification and gate: an identity on every row, each version prefix extends
             // the identity it goes with, and the query ends with CR.
             EXPECT_NE(row.identities[0], nullptr);
@@ -81,7 +79,7 @@ TEST(ModelCatalog, EveryRowHoldsItsFactsAndEveryMatcherLeadsBackToIt) {
             EXPECT_EQ(row.adapterModel, nullptr);
         } else {
             EXPECT_EQ(findLineModel(want.code), nullptr) << "never identified or gated";
-            EXPECT_EQ(lookupModelName(want.fileModel), -1);
+            EXPECT_EQ(lookupModelName(want.fileModel), std::nullopt);
             EXPECT_EQ(family1ModelCode(want.fileModel), want.code);
             // A file model name is matched over the row's first characters only.
             const std::string head(want.fileModel, row.fileModelMatch);

@@ -483,18 +483,11 @@ TEST(Family2Check, FileVersionFollowsTheModel) {
 }
 
 TEST(DeriveFileVersion, DotsRemovedAndFinalXReplaced) {
-    std::int32_t version = 0;
-    EXPECT_EQ(deriveFileVersion("xV4.0.0X", 0, version), 1);
-    EXPECT_EQ(version, 4005);
-    EXPECT_EQ(deriveFileVersion("V4.0.0X", 255, version), 1);
-    EXPECT_EQ(version, 4009);
-    EXPECT_EQ(deriveFileVersion("V", 3, version), 1);
-    EXPECT_EQ(version, 0);
-    EXPECT_EQ(deriveFileVersion("V99999999999", 3, version), 1);
-    EXPECT_EQ(version, 2147483647);
-    version = 77;
-    EXPECT_EQ(deriveFileVersion("", 3, version), -1);
-    EXPECT_EQ(version, 77);
+    EXPECT_EQ(deriveFileVersion("xV4.0.0X", 0), 4005);
+    EXPECT_EQ(deriveFileVersion("V4.0.0X", 255), 4009);
+    EXPECT_EQ(deriveFileVersion("V", 3), 0);
+    EXPECT_EQ(deriveFileVersion("V99999999999", 3), 2147483647);
+    EXPECT_EQ(deriveFileVersion("", 3), std::nullopt);
 }
 
 // --- The whole check as the job runs it -------------------------------------------------------
@@ -549,14 +542,15 @@ TEST(CheckUpdateFile, ASizeBeyondTheBufferIsNotRead) {
 // --- Model names ------------------------------------------------------------------------------
 
 TEST(LookupModelName, ExactCaseSensitiveMatchInTableOrder) {
-    const std::pair<const char*, int> cases[] = {
-        {"Azur03", 0}, {"ZNB5413", 1},  {"ZNB5411", 2}, {"ZNB5412", 3},   {"Azur01", 4},
-        {"", 5},       {"znb5412", -1}, {"ZNB541", -1}, {"ZNB54120", -1}, {"ZNB540", -1},
+    const std::optional<ModelCode> none;
+    const std::pair<const char*, std::optional<ModelCode>> cases[] = {
+        {"Azur03", 0}, {"ZNB5413", 1},    {"ZNB5411", 2},   {"ZNB5412", 3},     {"Azur01", 4},
+        {"", 5},       {"znb5412", none}, {"ZNB541", none}, {"ZNB54120", none}, {"ZNB540", none},
     };
     for (const auto& [name, code] : cases) {
         EXPECT_EQ(lookupModelName(name), code) << '"' << name << '"';
     }
-    EXPECT_EQ(lookupModelName(nullptr), -1);
+    EXPECT_EQ(lookupModelName(nullptr), none);
 }
 
 TEST(Family1ModelCode, BluetoothPrefixFirstThenSixCharacters) {
