@@ -44,13 +44,15 @@ public:
     }
     // True when `count` bytes were moved into `buffer` before the deadline passed. False when it
     // passed first, at once when the input has ended and too few bytes are held, and at once for
-    // a count above kCapacity; nothing is taken then.
+    // a count above kCapacity; nothing is taken then. A read whose deadline has passed does not
+    // ask the socket again within kRecentlyEmptied of a receive that emptied it (as purge()).
     bool read(std::uint8_t* buffer, std::size_t count, const Deadline& deadline);
     // Drops every byte received so far, those still in the socket included (up to kCapacity).
     // A receive that found the socket empty less than kRecentlyEmptied ago stands for asking it
     // again: bytes that came in that last moment are left for the next read (a pump that takes
     // input in passes of 1 ms leaves them the same way). In a run of commands this saves a
-    // system call per command; after any pause the socket is asked.
+    // system call per command; after any pause the socket is asked. An answer left in the socket
+    // that way is still found: it comes before the echo of the next command.
     void purge();
     // The bytes a read could take now without waiting.
     std::size_t available();
