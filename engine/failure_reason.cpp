@@ -108,6 +108,7 @@ std::string openReason(const OpenFailure& failure) {
                         words + "; " + wifi);
         case OpenCause::Unreachable:
             return line(head + "the address cannot be reached from here" + words + "; " + wifi);
+        case OpenCause::Stopped:
         case OpenCause::Other:
         case OpenCause::None:
             break;
@@ -279,6 +280,18 @@ std::string silenceReason(const std::string& command, int waitedMs) {
     return line("the adapter gave no answer to " + command + " within " + std::to_string(waitedMs) +
                 " ms; check that it is powered, that the baud rate is the adapter's (115200 "
                 "unless changed), and for Bluetooth that it is paired.");
+}
+
+std::string lineNoiseReason(const std::string& command) {
+    return line("the adapter's answer to " + command +
+                " was line noise, not text: the line rate may be wrong; check that the baud rate "
+                "is the adapter's (115200 unless changed).");
+}
+
+std::string stoppedBeforeDownloadReason() {
+    return line(
+        "stopped before the adapter was put into download mode: it was left as it was, its "
+        "firmware untouched.");
 }
 
 std::string reasonWords(const std::string& reasonLine) {

@@ -40,6 +40,12 @@ std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool u
 // An adapter that did not answer `command` (its final CR left out) within `waitedMs`.
 std::string silenceReason(const std::string& command, int waitedMs);
 
+// The adapter's answer to `command` (its final CR left out) was line noise, not text.
+std::string lineNoiseReason(const std::string& command);
+
+// A run stopped before the adapter was asked into download mode.
+std::string stoppedBeforeDownloadReason();
+
 // The words of a reason line, without its indent and line end: for a message of its own.
 std::string reasonWords(const std::string& reasonLine);
 

@@ -10,6 +10,7 @@
 #include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/flows.h"
+#include "engine/stop_aware_channel.h"
 
 namespace korvane {
 
@@ -91,10 +92,18 @@ int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
     std::unique_ptr<Channel> channel;
     if (port.request) {
         channel = createChannel(
-            *port.request, factory_, [this](const char* text) { reportText(text); }, &failure);
+            *port.request, factory_, [this](const char* text) { reportText(text); }, &failure,
+            [this] { return stopRequested(); });
     } else {
         reportText(kPortParameterErrorText);
         failure.descriptor = port.problem;
+    }
+    if (!channel && failure.open.cause == OpenCause::Stopped) {
+        // Stopped while the port was being opened: nothing reached the adapter.
+        if (!path.empty()) {
+            reportText(stoppedBeforeDownloadReason().c_str());
+        }
+        return -1;
     }
     if (!channel) {
         reportText(portFailureReason(failure).c_str());
@@ -171,10 +180,15 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
-    AnswerWatch watch(*held->channel);
+    StopAwareChannel stoppable(*held->channel, *this);
+    AnswerWatch watch(stoppable);
     std::array<char, kMainReplySize> reply{};
     exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
+    if (stopRequested()) {
+        releaseFileBuffer();
+        return endedWithout();
+    }
 
     const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
@@ -193,7 +207,8 @@ JobOutcome UpdateJob::readVersions(int slot) {
         return JobOutcome{};
     }
     beginRun(*held, false);
-    AnswerWatch watch(*held->channel);
+    StopAwareChannel stoppable(*held->channel, *this);
+    AnswerWatch watch(stoppable);
     bool reported = false;
     if (flows_.deviceVersion) {
         reported =
@@ -222,13 +237,16 @@ void UpdateJob::beginRun(PortSlot& held, bool updating) {
     running_ = &held;
     updating_ = updating;
     lossTold_ = false;
+    noisyCommand_.clear();
+    noiseTold_ = false;
 }
 
 void UpdateJob::reportSilence(const AnswerWatch& watch) {
     // A lost link is the reason, whatever the adapter did before it went.
     reportLinkLoss();
+    reportLineNoise();
     // A stop request ends the run on purpose; the adapter's silence is then no reason.
-    if (!lossTold_ && watch.silent() && !stopRequested()) {
+    if (!lossTold_ && !noiseTold_ && watch.silent() && !stopRequested()) {
         reportText(silenceReason(watch.silentCommand(), watch.silentWaitMs()).c_str());
     }
 }
@@ -245,15 +263,37 @@ void UpdateJob::reportLinkLoss() {
     reportText(linkLossReason(running_->port, loss, updating_).c_str());
 }
 
+void UpdateJob::noteLineNoise(const char* command) {
+    if (noisyCommand_.empty() && command != nullptr) {
+        noisyCommand_ = command;
+        if (!noisyCommand_.empty() && noisyCommand_.back() == '\r') {
+            noisyCommand_.pop_back();
+        }
+    }
+}
+
+void UpdateJob::reportLineNoise() {
+    if (noiseTold_ || lossTold_ || noisyCommand_.empty() || stopRequested()) {
+        return;
+    }
+    noiseTold_ = true;
+    reportText(lineNoiseReason(noisyCommand_).c_str());
+}
+
 void UpdateJob::reportFailure(const char* text) {
+    if (!downloadMode_ && stopRequested()) {
+        return;
+    }
     const bool first = firstFailure_.empty() && text != nullptr;
     if (first) {
         firstFailure_ = text;
     }
     reportText(text);
-    // A link lost before the first failure is its reason: told right after it.
+    // A link lost before the first failure is its reason, else an answer that was line noise:
+    // told right after it.
     if (first) {
         reportLinkLoss();
+        reportLineNoise();
     }
 }
 
@@ -263,11 +303,22 @@ JobOutcome UpdateJob::endedWithout() {
     JobOutcome outcome;
     if (stopRequested()) {
         outcome.result = JobResult::Stopped;
+        if (updating_ && !downloadMode_) {
+            reportText(stoppedBeforeDownloadReason().c_str());
+        }
     } else {
         outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
     }
     outcome.failureText = firstFailure_;
     return outcome;
+}
+
+bool UpdateJob::enterDownloadMode() {
+    if (stopRequested()) {
+        return false;
+    }
+    downloadMode_ = true;
+    return true;
 }
 
 void UpdateJob::requestStop() {

@@ -82,11 +82,19 @@ public:
     bool stopRequested();
 
     void reportText(const char* text) const { reporter_.reportText(text); }
-    // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
+    // Reports a failure or refusal text; the first one of a run becomes its outcome's text. After
+    // a stop that came before download mode nothing is reported: the run ends because it was
+    // stopped, and what failed then failed only because of that.
     void reportFailure(const char* text);
     // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal.
-    void noteDownloadMode() { downloadMode_ = true; }
+    // mode: from then on a failure is no longer a refusal. False when a stop was requested
+    // before: the command must not go out, and the adapter is left as it was.
+    [[nodiscard]] bool enterDownloadMode();
+    // Whether the adapter has been asked into download mode in this run.
+    bool inDownloadMode() const { return downloadMode_; }
+    // Called when the answer to `command` (its CR left out of the reason) was line noise: the first
+    // one is told as the reason of the run's first failure.
+    void noteLineNoise(const char* command);
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -110,6 +118,8 @@ private:
     void reportSilence(const AnswerWatch& watch);
     // The reason line of the run's lost link, once per run, when the link is lost.
     void reportLinkLoss();
+    // The reason line of an answer that was line noise, once per run, when one came.
+    void reportLineNoise();
     // Starts a run on `held`: no failure and no lost link told yet.
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
@@ -131,6 +141,8 @@ private:
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
+    std::string noisyCommand_;  // the first command answered with line noise in this run
+    bool noiseTold_ = false;
 };
 
 }  // namespace korvane

@@ -16,6 +16,8 @@ constexpr std::size_t kMaxImageEntries = 200'000;
 constexpr std::size_t kFloodBytes = 100'000;
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr char kNoiseAlphabet[] = "#$%&*+-=@^_~{}|";
+// Bytes of one answer heard at another rate.
+constexpr int kLineNoiseBytes = 8;
 
 const std::string kLinePrefix = "QXBL";
 const std::string kRecordPrefix = "QXDLDT";
@@ -112,6 +114,10 @@ void EmulatedAdapter::receive(const std::uint8_t* bytes, std::size_t count, std:
             garbledIn_ += garbled ? 1 : 0;
             input_.clear();
             inputOverlong_ = false;
+            if (garbled && !dropQueued_ && settings_.noiseAtOtherRate && bytes[i] == '\r') {
+                // The adapter's answer to what it made of the command, heard at the host's rate.
+                output_.push(lineNoise(), arrival, hostRate_, 0);
+            }
             continue;
         }
         ++bytesIn_;
@@ -167,7 +173,10 @@ void EmulatedAdapter::handleCommand(const std::string& text, bool overlong, std:
         enqueue(floodText(), atNs);
         return;
     }
-    const Reply reply = overlong ? Reply{{"?"}} : dispatch(text);
+    Reply reply = overlong ? Reply{{"?"}} : dispatch(text);
+    if (!isLineCommand(text)) {
+        reply.delayMs = std::max(reply.delayMs, faults.answerDelayMs);
+    }
     emit(number, text, echoed, reply, atNs);
     switch (reply.after) {
         case Reply::After::Nothing:
@@ -231,6 +240,18 @@ std::string EmulatedAdapter::noise(int count) {
     for (int i = 0; i < count; ++i) {
         noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
         bytes += kNoiseAlphabet[(noiseSeed_ >> 16) % (sizeof(kNoiseAlphabet) - 1)];
+    }
+    return bytes;
+}
+
+std::string EmulatedAdapter::lineNoise() {
+    std::string bytes;
+    for (int i = 0; i < kLineNoiseBytes; ++i) {
+        noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
+        bytes += static_cast<char>(0x80 | ((noiseSeed_ >> 16) & 0x7F));
+        if (i == kLineNoiseBytes / 2) {
+            bytes += '>';
+        }
     }
     return bytes;
 }

@@ -70,6 +70,8 @@ private:
 
     void handleCommand(const std::string& text, bool overlong, std::int64_t atNs);
     Reply dispatch(const std::string& text);
+    // One answer as a host at another rate hears it.
+    std::string lineNoise();
     Reply dispatchLineModel(const std::string& text);
     Reply dispatchBlockModel(const std::string& text);
     Reply applicationCommon(const std::string& text, bool& handled);
