@@ -3,6 +3,8 @@
 #include <cstring>
 #include <variant>
 
+#include "engine/update_file.h"
+
 namespace korvane {
 
 namespace {
@@ -148,7 +150,8 @@ std::string fileFailureReason(const FileFailure& failure) {
                         "; move the file to a shorter path.");
         case FileCause::TooLarge:
             return line(head + std::to_string(failure.size) +
-                        " bytes is far larger than any update file; is it the right file?");
+                        " bytes is larger than any update file can be (at most " +
+                        std::to_string(kMaxUpdateFileSize) + "); is it the right file?");
         case FileCause::ReadFailed:
         case FileCause::None:
             break;
