@@ -16,8 +16,6 @@ constexpr std::size_t kMaxImageEntries = 200'000;
 constexpr std::size_t kFloodBytes = 100'000;
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr char kNoiseAlphabet[] = "#$%&*+-=@^_~{}|";
-// Bytes of one answer heard at another rate.
-constexpr int kLineNoiseBytes = 8;
 
 const std::string kLinePrefix = "QXBL";
 const std::string kRecordPrefix = "QXDLDT";
@@ -97,6 +95,10 @@ void EmulatedAdapter::setHostRate(int baud) {
 }
 
 void EmulatedAdapter::receive(const std::uint8_t* bytes, std::size_t count, std::int64_t nowNs) {
+    if (settings_.decoy != Decoy::None) {
+        decoyReceive(bytes, count, nowNs);
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::int64_t perByte = settings_.wireTime ? byteTimeNs(adapterRate_) : 0;
         const std::int64_t arrival =
@@ -114,9 +116,10 @@ void EmulatedAdapter::receive(const std::uint8_t* bytes, std::size_t count, std:
             garbledIn_ += garbled ? 1 : 0;
             input_.clear();
             inputOverlong_ = false;
-            if (garbled && !dropQueued_ && settings_.noiseAtOtherRate && bytes[i] == '\r') {
-                // The adapter's answer to what it made of the command, heard at the host's rate.
-                output_.push(lineNoise(), arrival, hostRate_, 0);
+            // The host's line ends here. Heard as noise, it is a line the adapter does not know:
+            // its "?" answer goes back at the adapter's rate and reaches the host as noise.
+            if (garbled && !dropQueued_ && settings_.mismatchAsNoise && bytes[i] == '\r') {
+                enqueueAtHostRate(lineNoise(4, noisyAnswers_++ % 2 == 1), arrival);
             }
             continue;
         }
@@ -235,23 +238,58 @@ void EmulatedAdapter::enqueue(std::string bytes, std::int64_t readyNs) {
                  settings_.wireTime ? byteTimeNs(adapterRate_) : 0);
 }
 
+std::string EmulatedAdapter::lineNoise(std::size_t count, bool withPrompt) {
+    std::string bytes;
+    while (bytes.size() < count) {
+        noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
+        const auto byte = static_cast<char>((noiseSeed_ >> 16) & 0xFF);
+        if (byte != '\0' && byte != '>') {
+            bytes += byte;
+        }
+    }
+    if (withPrompt) {
+        bytes.back() = '>';
+    }
+    return bytes;
+}
+
+void EmulatedAdapter::enqueueAtHostRate(std::string bytes, std::int64_t readyNs) {
+    output_.push(std::move(bytes), readyNs, hostRate_, 0);
+}
+
+void EmulatedAdapter::decoyReceive(const std::uint8_t* bytes, std::size_t count,
+                                   std::int64_t nowNs) {
+    bytesIn_ += count;
+    if (settings_.decoy == Decoy::LoopBack) {
+        enqueueAtHostRate(std::string(reinterpret_cast<const char*>(bytes), count), nowNs);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const char byte = static_cast<char>(bytes[i]);
+        if (byte != '\r') {
+            if (byte != '\n' && input_.size() < kMaxCommandLength) {
+                input_ += byte;
+            }
+            continue;
+        }
+        const int number = ++commandCount_;
+        if (commands_.size() < kMaxCommandLog) {
+            commands_.push_back(ReceivedCommand{nowNs, number, input_});
+        }
+        if (settings_.decoy == Decoy::Modem) {
+            enqueueAtHostRate(input_ + "\r\r\nOK\r\n", nowNs);
+        } else if (settings_.decoy == Decoy::Noise) {
+            enqueueAtHostRate(lineNoise(12, noisyAnswers_++ % 2 == 1), nowNs);
+        }
+        input_.clear();
+    }
+}
+
 std::string EmulatedAdapter::noise(int count) {
     std::string bytes;
     for (int i = 0; i < count; ++i) {
         noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
         bytes += kNoiseAlphabet[(noiseSeed_ >> 16) % (sizeof(kNoiseAlphabet) - 1)];
-    }
-    return bytes;
-}
-
-std::string EmulatedAdapter::lineNoise() {
-    std::string bytes;
-    for (int i = 0; i < kLineNoiseBytes; ++i) {
-        noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
-        bytes += static_cast<char>(0x80 | ((noiseSeed_ >> 16) & 0x7F));
-        if (i == kLineNoiseBytes / 2) {
-            bytes += '>';
-        }
     }
     return bytes;
 }

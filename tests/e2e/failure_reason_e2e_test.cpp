@@ -256,7 +256,7 @@ TEST(FailureReason, AnswerOfLineNoiseIsNoAnswer) {
         settings.model = c.model;
         settings.bootLoader = c.bootLoader;
         settings.baud = 38400;  // the port runs at 115200
-        settings.noiseAtOtherRate = true;
+        settings.mismatchAsNoise = true;
         EmulatedLink adapter(settings, Link::Pty);
         ASSERT_TRUE(adapter.started()) << adapter.error();
         const UpdateFileOnDisk update = writeUpdateFile(recipeFor(c.model, 640));
