@@ -13,6 +13,8 @@ constexpr CliCommand kCommands[] = {
      runReadCommand},
     {"ports", "[--json]", "List the serial ports with what the system knows of them",
      runPortsCommand},
+    {"history", "[--json] [--limit N] [--port P] [--outcome O]",
+     "Show the update history: every update and read-out, newest first", runHistoryCommand},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@ struct JobOptions {
     ProgressMode progress = ProgressMode::Bar;
     bool progressGiven = false;  // --progress was given; otherwise the caller picks by terminal
     bool log = false;            // --log: traffic log on
+    bool history = true;         // --no-history clears it: no record of the run
 };
 
 // Parses the arguments after the subcommand's name. The ports come from one or more --port

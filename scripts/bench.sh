@@ -68,6 +68,8 @@ json_field() {
 echo "== korvane-fw update: ${updates} updates of a 4,000-line family-2 file over TCP"
 work=$(mktemp -d)
 source scripts/bench_common.sh
+# The updates are recorded as a user's are, in a history of their own.
+export XDG_STATE_HOME=$work/state
 
 file=$work/bench-update.hex
 "$bin/korvane-make-update" --family 2 --product "Korvane OBD" --model ZNB5411 \
@@ -105,6 +107,9 @@ median_2m=$(json_field "$e2e" Family1PtyWireTime2Mbps median_exchange_ratio)
 check_ms=$(json_field "$out/bench_update_file.json" BM_CheckUpdateFile_Family2_1MiB real_time)
 exchange_ns=$(json_field "$out/exchange_bench.json" BM_LineCommandWithEcho real_time)
 tcp_rtt_us=$(json_field "$out/channel_bench.json" BM_TcpRoundTripChannel real_time)
+record_ms=$(json_field "$out/bench_history.json" BM_RecordOneUpdate_1MiB real_time)
+sha_ms=$(json_field "$out/bench_history.json" BM_Sha256_1MiB real_time)
+history_read_ms=$(json_field "$out/bench_history.json" BM_ReadTenThousandRecords real_time)
 
 num() { awk -v v="$1" -v f="$2" 'BEGIN { if (v == "n/a" || v == "") print "n/a"; else printf f, v }'; }
 # The share of the wire's own speed: the lower bound divided by the time taken.
@@ -144,6 +149,9 @@ cpu_name=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     echo "| Update-file check of a 1 MiB family-2 file | $(num "$check_ms" '%.2f') ms |"
     echo "| One line exchange with echo (scripted channel, no I/O) | $(num "$exchange_ns" '%.0f') ns |"
     echo "| Command round trip through the TCP channel (loopback) | $(num "$tcp_rtt_us" '%.1f') µs |"
+    echo "| Update history: recording one update (SHA-256 of a 1 MiB file, start and end lines flushed to disk; target at most 5 ms) | $(num "$record_ms" '%.2f') ms |"
+    echo "| The SHA-256 of 1 MiB alone (libcrypto) | $(num "$sha_ms" '%.2f') ms |"
+    echo "| Update history: reading 10,000 records into the table (target at most 200 ms) | $(num "$history_read_ms" '%.1f') ms |"
     echo
     echo "Ratios to the wire: the time from the first line or record to the last, divided by the"
     echo "least time the bytes that crossed need at 10 bits per byte (emulator's wire-time model);"

@@ -27,6 +27,7 @@ class QRadioButton;
 
 namespace korvane {
 
+class HistoryDialog;
 class SerialPortPanel;
 class WifiPanel;
 
@@ -84,6 +85,9 @@ public:
     SerialPortPanel* usbPanel() const { return usbPanel_; }
     WifiPanel* wifiPanel() const { return wifiPanel_; }
     QAction* aboutAction() const { return about_; }
+    QAction* historyAction() const { return historyAction_; }
+    // The history table once it was opened, else nullptr.
+    HistoryDialog* historyDialog() const { return history_; }
     const DialogUnits& units() const { return units_; }
 
 Q_SIGNALS:
@@ -113,6 +117,7 @@ private:
     bool onWindowThread() const override;
     void carryOut(const std::function<void()>& action) override;
     void post(std::function<void()> action) override;
+    void historyChanged() override;
 
     // On the window's thread: an action the worker waits for, and one it posted.
     Q_INVOKABLE void runCarried(void* action);
@@ -125,6 +130,7 @@ private:
     WindowControl controlOf(const QWidget* widget) const;
     void closeProcedure();
     void showAbout();
+    void showHistory();
 
     WindowModel model_;
     DialogUnits units_;
@@ -150,6 +156,8 @@ private:
     QProgressBar* progress_ = nullptr;
     QPushButton* read_ = nullptr;
     QAction* about_ = nullptr;
+    QAction* historyAction_ = nullptr;
+    HistoryDialog* history_ = nullptr;
 };
 
 }  // namespace korvane
