@@ -1,5 +1,6 @@
 #include "cli/job_options.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <set>
@@ -15,10 +16,31 @@ namespace korvane {
 
 namespace {
 
+constexpr const char* kAutoPort = "auto";
+constexpr const char* kAutoBaud = "auto";
+
 // Port names and addresses end up between the descriptor's separators, so they cannot hold them.
 bool fitsDescriptor(const std::string& text) {
     return text.find_first_of("|:") == std::string::npos;
 }
+
+// Every port once, and not more of them than one run drives.
+bool checkPortList(const std::vector<JobPort>& ports, std::string& error) {
+    if (ports.size() > kMostAdapters) {
+        error = "at most " + std::to_string(kMostAdapters) + " ports at once";
+        return false;
+    }
+    std::set<std::string> seen;
+    for (const JobPort& port : ports) {
+        if (!seen.insert(portKey(port.request)).second) {
+            error = "the port \"" + portLabel(port) + "\" is named more than once";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error) {
     std::string address = text;
@@ -42,24 +64,6 @@ bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& 
     request = TcpPortRequest{address, port};
     return true;
 }
-
-// Every port once, and not more of them than one run drives.
-bool checkPortList(const std::vector<JobPort>& ports, std::string& error) {
-    if (ports.size() > kMostAdapters) {
-        error = "at most " + std::to_string(kMostAdapters) + " ports at once";
-        return false;
-    }
-    std::set<std::string> seen;
-    for (const JobPort& port : ports) {
-        if (!seen.insert(portKey(port.request)).second) {
-            error = "the port \"" + portLabel(port) + "\" is named more than once";
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string jobCommandFooter(bool update) {
     std::string text =
@@ -107,7 +111,8 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
     raw.portOption =
         singleValued(app.add_option("--port", raw.ports,
                                     "An adapter's port: com|NAME:BAUD (serial) or tcp|ADDRESS:PORT "
-                                    "(Wi-Fi). Give it again for more adapters; they run at once."))
+                                    "(Wi-Fi). Give it again for more adapters; they run at once. "
+                                    "auto: the one adapter found on the serial ports"))
             ->type_name("DESCRIPTOR");
     raw.portsFileOption =
         singleValued(
@@ -120,10 +125,11 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
                                     "One adapter on the serial port NAME, e.g. /dev/ttyUSB0, "
                                     "/dev/rfcomm0 or COM3"))
             ->type_name("NAME"));
-    raw.once.push_back(singleValued(app.add_option("--baud", raw.baud,
-                                                   "Baud rate for --serial (default " +
-                                                       std::to_string(kDefaultBaud) + ")"))
-                           ->type_name("N"));
+    raw.once.push_back(
+        singleValued(app.add_option("--baud", raw.baud,
+                                    "Baud rate for --serial (default " +
+                                        std::to_string(kDefaultBaud) + "); auto: find it first"))
+            ->type_name("N"));
     raw.once.push_back(app.add_option("--tcp", raw.tcp,
                                       std::string("One adapter over Wi-Fi at ADDR:PORT (default ") +
                                           kDefaultTcpAddress + ":" +
@@ -159,7 +165,10 @@ bool collectPorts(const CLI::App& app, const RawJobOptions& raw, JobOptions& opt
     std::size_t nextPort = 0;
     std::size_t nextFile = 0;
     for (const CLI::Option* option : app.parse_order()) {
-        if (option == raw.portOption && nextPort < raw.ports.size()) {
+        if (option == raw.portOption && nextPort < raw.ports.size() &&
+            raw.ports[nextPort] == kAutoPort) {
+            ++nextPort;
+        } else if (option == raw.portOption && nextPort < raw.ports.size()) {
             JobPort port;
             if (!parseJobPort(raw.ports[nextPort++], port, error)) {
                 error = "--port " + error;
@@ -200,6 +209,14 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         error = "--baud goes with --serial";
         return false;
     }
+    const bool autoPortGiven =
+        std::find(raw.ports.begin(), raw.ports.end(), kAutoPort) != raw.ports.end();
+    if (autoPortGiven && (raw.ports.size() > 1 || portsFileGiven)) {
+        error = "--port auto finds the one adapter among the serial ports: name no other port";
+        return false;
+    }
+    options.autoPort = autoPortGiven;
+    options.autoBaud = serialGiven && !raw.baud.empty() && raw.baud[0] == kAutoBaud;
     if (!collectPorts(app, raw, options, error)) {
         return false;
     }
@@ -209,7 +226,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
             return false;
         }
         int baud = kDefaultBaud;
-        if (!raw.baud.empty() &&
+        if (!raw.baud.empty() && !options.autoBaud &&
             !parseDecimalInRange(raw.baud[0], kLowestBaud, kHighestBaud, baud)) {
             error = "--baud: \"" + raw.baud[0] + "\" is not a whole number from " +
                     std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud);
@@ -233,7 +250,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
     }
     options.log = raw.log;
     options.history = !raw.noHistory;
-    if (options.ports.empty()) {
+    if (options.ports.empty() && !options.autoPort) {
         error = "--ports-file: no ports listed";
         return false;
     }
