@@ -13,6 +13,8 @@
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
+#include "engine/run_facts.h"
+#include "engine/run_observer.h"
 #include "engine/update_file.h"
 #include "engine/version_report_result.h"
 
@@ -86,15 +88,28 @@ public:
     // a stop that came before download mode nothing is reported: the run ends because it was
     // stopped, and what failed then failed only because of that.
     void reportFailure(const char* text);
+    // Reports a reason line (what went wrong and what to try); the first one after the run's
+    // first failure becomes its outcome's reason.
+    void reportReasonLine(const std::string& line);
     // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal. False when a stop was requested
-    // before: the command must not go out, and the adapter is left as it was.
+    // mode: from then on a failure is no longer a refusal, and the observer hears of it once per
+    // run. False when a stop was requested before: the command must not go out, and the adapter
+    // is left as it was.
     [[nodiscard]] bool enterDownloadMode();
     // Whether the adapter has been asked into download mode in this run.
     bool inDownloadMode() const { return downloadMode_; }
     // Called when the answer to `command` (its CR left out of the reason) was line noise: the first
     // one is told as the reason of the run's first failure.
     void noteLineNoise(const char* command);
+    // Called by a flow once it knows whether the adapter runs its application firmware.
+    void noteAppMode(bool application);
+    // Called with each of the adapter's version texts as it is reported.
+    void noteDeviceVersion(const std::string& text);
+    void noteAdapterVersion(const std::string& text);
+    // Who hears how each run goes (none for nullptr); set before a run, not during one.
+    void setRunObserver(RunObserver* observer) { observer_ = observer; }
+    // What the current (or last) run learned.
+    const RunFacts& runFacts() const { return runFacts_; }
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -124,6 +139,10 @@ private:
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
     JobOutcome endedWithout();
+    // Hands `outcome` to the observer, then to the caller.
+    JobOutcome endRun(JobOutcome outcome);
+    // A port that could not be opened for a run: the observer hears of it as a whole run.
+    void noteOpenFailure(const PortChoice& port, std::string_view path);
 
     ChannelFactory factory_;
     JobFlows flows_;
@@ -137,7 +156,11 @@ private:
     bool stopRequest_ = false;
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
+    std::string firstReason_;
     bool downloadMode_ = false;
+    RunFacts runFacts_;
+    bool changeTold_ = false;  // the observer heard that the adapter is about to be changed
+    RunObserver* observer_ = nullptr;
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
