@@ -179,12 +179,13 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
     if (result != FlowResult::Completed) {
-        reportSilence(watch);
+        reportReason(watch);
         return endedWithout();
     }
+    finished_ = true;
     reportText(kDownloadFinished);
     reportProgress(100);
-    return JobOutcome{JobResult::Finished, {}};
+    return JobOutcome{JobResult::Finished, {}, AdapterState::Finished};
 }
 
 JobOutcome UpdateJob::readVersions(int slot) {
@@ -207,7 +208,7 @@ JobOutcome UpdateJob::readVersions(int slot) {
     if (reported) {
         return JobOutcome{JobResult::Finished, {}};
     }
-    reportSilence(watch);
+    reportReason(watch);
     JobOutcome outcome = endedWithout();
     // A read-out never touches the firmware, so it is never a refusal.
     if (outcome.result == JobResult::Refused) {
@@ -219,17 +220,41 @@ JobOutcome UpdateJob::readVersions(int slot) {
 void UpdateJob::beginRun(PortSlot& held, bool updating) {
     firstFailure_.clear();
     downloadMode_ = false;
+    finished_ = false;
     running_ = &held;
     updating_ = updating;
     lossTold_ = false;
+    facts_ = FailureFacts{};
 }
 
-void UpdateJob::reportSilence(const AnswerWatch& watch) {
+void UpdateJob::reportReason(const AnswerWatch& watch) {
     // A lost link is the reason, whatever the adapter did before it went.
     reportLinkLoss();
-    // A stop request ends the run on purpose; the adapter's silence is then no reason.
-    if (!lossTold_ && watch.silent() && !stopRequested()) {
-        reportText(silenceReason(watch.silentCommand(), watch.silentWaitMs()).c_str());
+    if (lossTold_ || running_ == nullptr) {
+        return;
+    }
+    if (stopRequested()) {
+        // A stop request ends the run on purpose; the adapter's silence is then no reason, but an
+        // adapter left in download mode needs saying.
+        if (updating_ && adapterState() == AdapterState::DownloadMode) {
+            reportText(stoppedInDownloadModeReason().c_str());
+        }
+        return;
+    }
+    if (watch.silent()) {
+        reportText(silenceReason(running_->port, watch.silentCommand(), watch.silentWaitMs(),
+                                 updating_, adapterState(), facts_.step)
+                       .c_str());
+        return;
+    }
+    if (updating_) {
+        reportText(flowFailureReason(facts_, adapterState()).c_str());
+    }
+}
+
+void UpdateJob::noteFailure(FailureFacts facts) {
+    if (facts_.step == FailureStep::None) {
+        facts_ = std::move(facts);
     }
 }
 
@@ -242,19 +267,14 @@ void UpdateJob::reportLinkLoss() {
         return;
     }
     lossTold_ = true;
-    reportText(linkLossReason(running_->port, loss, updating_).c_str());
+    reportText(linkLossReason(running_->port, loss, updating_, adapterState()).c_str());
 }
 
 void UpdateJob::reportFailure(const char* text) {
-    const bool first = firstFailure_.empty() && text != nullptr;
-    if (first) {
+    if (firstFailure_.empty() && text != nullptr) {
         firstFailure_ = text;
     }
     reportText(text);
-    // A link lost before the first failure is its reason: told right after it.
-    if (first) {
-        reportLinkLoss();
-    }
 }
 
 // The outcome of a run that did not finish: stopped when the stop request was set, else a
@@ -267,7 +287,15 @@ JobOutcome UpdateJob::endedWithout() {
         outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
     }
     outcome.failureText = firstFailure_;
+    outcome.adapter = adapterState();
     return outcome;
+}
+
+AdapterState UpdateJob::adapterState() const {
+    if (finished_) {
+        return AdapterState::Finished;
+    }
+    return downloadMode_ ? AdapterState::DownloadMode : AdapterState::Untouched;
 }
 
 void UpdateJob::requestStop() {

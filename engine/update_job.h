@@ -9,6 +9,7 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/failure_facts.h"
 #include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
@@ -84,9 +85,18 @@ public:
     void reportText(const char* text) const { reporter_.reportText(text); }
     // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
     void reportFailure(const char* text);
-    // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal.
+    // What a flow learned when it failed or refused, for the run's reason line; the first account
+    // of a run is kept.
+    void noteFailure(FailureFacts facts);
+    // Called by a flow just before it sends a command that puts the adapter into download mode:
+    // from then on the adapter is taken to wait in download mode (an unanswered command may have
+    // been taken), and a failure is no longer a refusal.
     void noteDownloadMode() { downloadMode_ = true; }
+    // Called by a flow when the adapter's answer refused every download-mode command sent so far:
+    // the adapter stays untouched.
+    void noteDownloadModeRefused() { downloadMode_ = false; }
+    // What the current (or last) run left the adapter in, so far.
+    AdapterState adapterState() const;
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -105,9 +115,9 @@ private:
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
     FlowResult runFamilyFlow(Channel& channel);
-    // After a failed run: the reason line of a lost link, else of an adapter that stopped
-    // answering.
-    void reportSilence(const AnswerWatch& watch);
+    // After a failed run, once its fixed texts are out: the reason line of a lost link, else of
+    // an adapter that stopped answering, else of what the flow noted.
+    void reportReason(const AnswerWatch& watch);
     // The reason line of the run's lost link, once per run, when the link is lost.
     void reportLinkLoss();
     // Starts a run on `held`: no failure and no lost link told yet.
@@ -128,9 +138,11 @@ private:
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
     bool downloadMode_ = false;
+    bool finished_ = false;        // the run's download was closed properly
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
+    FailureFacts facts_;  // the flow's account of the current run's failure
 };
 
 }  // namespace korvane

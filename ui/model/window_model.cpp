@@ -5,6 +5,7 @@
 #include "channel/traffic_log_notice.h"
 #include "channel/worker_thread.h"
 #include "engine/failure_reason.h"
+#include "engine/shown_text.h"
 #include "ui/model/input_bounds.h"
 #include "ui/thread_handoff.h"
 
@@ -25,15 +26,17 @@ constexpr const char* kPathTooLongText =
     "The chosen file's path is longer than 1023 bytes and cannot be used; move the file to a "
     "shorter path.\r\n";
 
-// A report's text as the output box shows it: the box breaks lines at "\n" alone.
-std::string shownText(const char* text) {
+// A report's text as the output box shows it, in UTF-8 (texts from outside reach the job's
+// reports escaped and UTF-8 already; anything else 8-bit is taken as Latin-1): the box breaks
+// lines at "\n" alone.
+std::string outputText(const char* text) {
     std::string shown;
     for (const char* at = text; *at != '\0'; ++at) {
         if (*at != '\r') {
             shown.push_back(*at);
         }
     }
-    return shown;
+    return asUtf8(shown);
 }
 
 }  // namespace
@@ -54,8 +57,8 @@ void WindowModel::attach() {
     // worker's in the middle of a read or write: from there it is posted, never waited for.
     setTrafficLogProblemHandler([this](const TrafficLogProblem& problem) {
         std::function<void()> action =
-            [this,
-             shown = shownText((kReasonIndent + trafficLogProblemText(problem) + "\r\n").c_str())] {
+            [this, shown = outputText(
+                       (kReasonIndent + trafficLogProblemText(problem) + "\r\n").c_str())] {
                 if (view_.isShown()) {
                     view_.appendOutput(shown, true);
                 }
@@ -146,7 +149,7 @@ void WindowModel::workerDone() {
 
 void WindowModel::onText(const char* text) {
     // Copied here: the job's text may live in a buffer that is reused once we return.
-    show([this, shown = shownText(text)] {
+    show([this, shown = outputText(text)] {
         if (view_.isShown()) {
             view_.appendOutput(shown, true);
         }
@@ -183,7 +186,7 @@ void WindowModel::takeChosenFile(const std::string& path) {
         return;
     }
     if (!fitsBound(path, kMaxPathBytes)) {
-        view_.appendOutput(shownText(kPathTooLongText), true);
+        view_.appendOutput(outputText(kPathTooLongText), true);
         return;
     }
     view_.setPathText(path);
