@@ -11,6 +11,8 @@ constexpr CliCommand kCommands[] = {
      "Install the firmware of an update file into one or more adapters", runUpdateCommand},
     {"read", "PORT... [OPTIONS]", "Show the adapters' firmware and adapter versions",
      runReadCommand},
+    {"detect", "[--serial NAME]... [--port DESCRIPTOR]... [--tcp [ADDR[:PORT]]]... [--json]",
+     "Find adapters: which port, which line rate, which adapter (read-only)", runDetectCommand},
     {"ports", "[--json]", "List the serial ports with what the system knows of them",
      runPortsCommand},
 };

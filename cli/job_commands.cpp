@@ -4,10 +4,12 @@
 #include <memory>
 #include <string>
 
+#include "channel/serial_port_list.h"
 #include "channel/terminal.h"
 #include "channel/terminal_size.h"
 #include "channel/traffic_log.h"
 #include "channel/traffic_log_notice.h"
+#include "cli/auto_port.h"
 #include "cli/batch_runner.h"
 #include "cli/job_commands.h"
 #include "cli/job_options.h"
@@ -50,6 +52,12 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     const ParsedLine parsed = parseJobCommandLine(name, args, kind == JobKind::Update, options);
     if (parsed.kind != ParsedLine::Kind::Go) {
         return finishCommandLine(parsed, name, out, err);
+    }
+    const int autoStatus =
+        resolveAutoPort(options, options.autoPort ? listSerialPorts() : std::vector<std::string>{},
+                        defaultChannelFactory(), err);
+    if (autoStatus >= 0) {
+        return autoStatus;
     }
     if (!options.progressGiven) {
         const bool terminal = &err == &std::cerr && standardErrorIsTerminal();

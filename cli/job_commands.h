@@ -13,6 +13,8 @@ namespace korvane {
 int runUpdateCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 // korvane-fw read PORT... [--progress=bar|plain|none|json] [--log]
 int runReadCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
+// korvane-fw detect [--serial NAME]... [--port DESCRIPTOR]... [--tcp [ADDR[:PORT]]]... [--json]
+int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 // korvane-fw ports [--json]
 int runPortsCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 

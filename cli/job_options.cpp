@@ -1,5 +1,6 @@
 #include "cli/job_options.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <set>
@@ -15,44 +16,12 @@ namespace korvane {
 
 namespace {
 
+constexpr const char* kAutoPort = "auto";
+constexpr const char* kAutoBaud = "auto";
+
 // An address ends up between the descriptor's separators, so it cannot hold them.
 bool fitsDescriptor(const std::string& text) {
     return text.find_first_of("|:") == std::string::npos;
-}
-
-// "--tcp" alone means the default address and port; "--tcp ADDRESS" and "--tcp ADDRESS:PORT"
-// name them. An empty text given as a value ("--tcp=") and a port without its address
-// (":35000") name nothing and are refused.
-bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error) {
-    std::string address = text;
-    int port = kDefaultTcpPort;
-    const std::size_t colon = text.find(':');
-    if (colon == 0) {
-        error =
-            "--tcp: the address is missing before \":\"; give ADDRESS:PORT, e.g. "
-            "192.168.0.10:35000";
-        return false;
-    }
-    if (colon != std::string::npos) {
-        address = text.substr(0, colon);
-        if (!parseDecimalInRange(text.substr(colon + 1), 1, 65535, port)) {
-            error = "--tcp: the port \"" + text.substr(colon + 1) +
-                    "\" is not a whole number from 1 to 65535";
-            return false;
-        }
-    }
-    if (address.empty()) {
-        error =
-            "--tcp: the address is empty; give ADDRESS[:PORT] or --tcp alone for "
-            "192.168.0.10:35000";
-        return false;
-    }
-    if (!fitsDescriptor(address)) {
-        error = "--tcp: the address may not contain \"|\" or \":\"";
-        return false;
-    }
-    request = TcpPortRequest{address, port};
-    return true;
 }
 
 // Every port once, and not more of them than one run drives.
@@ -72,6 +41,37 @@ bool checkPortList(const std::vector<JobPort>& ports, std::string& error) {
 }
 
 }  // namespace
+
+// "" means the default address and port; "ADDRESS" and "ADDRESS:PORT" name them. A port without
+// its address (":35000") names nothing and is refused.
+bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error) {
+    std::string address = text;
+    int port = kDefaultTcpPort;
+    const std::size_t colon = text.find(':');
+    if (colon == 0) {
+        error =
+            "--tcp: the address is missing before \":\"; give ADDRESS:PORT, e.g. "
+            "192.168.0.10:35000";
+        return false;
+    }
+    if (colon != std::string::npos) {
+        address = text.substr(0, colon);
+        if (!parseDecimalInRange(text.substr(colon + 1), 1, 65535, port)) {
+            error = "--tcp: the port \"" + text.substr(colon + 1) +
+                    "\" is not a whole number from 1 to 65535";
+            return false;
+        }
+    }
+    if (address.empty()) {
+        address = kDefaultTcpAddress;
+    }
+    if (!fitsDescriptor(address)) {
+        error = "--tcp: the address may not contain \"|\" or \":\"";
+        return false;
+    }
+    request = TcpPortRequest{address, port};
+    return true;
+}
 
 std::string jobCommandFooter(bool update) {
     std::string text =
@@ -122,7 +122,8 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
     raw.portOption =
         singleValued(app.add_option("--port", raw.ports,
                                     "An adapter's port: com|NAME:BAUD (serial) or tcp|ADDRESS:PORT "
-                                    "(Wi-Fi). Give it again for more adapters; they run at once."))
+                                    "(Wi-Fi). Give it again for more adapters; they run at once. "
+                                    "auto: the one adapter found on the serial ports"))
             ->type_name("DESCRIPTOR");
     raw.portsFileOption =
         singleValued(
@@ -137,10 +138,11 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
                                     "/dev/rfcomm0, COM3 or /dev/serial/by-path/... (\":\" "
                                     "allowed)"))
             ->type_name("NAME"));
-    raw.once.push_back(singleValued(app.add_option("--baud", raw.baud,
-                                                   "Baud rate for --serial (default " +
-                                                       std::to_string(kDefaultBaud) + ")"))
-                           ->type_name("N"));
+    raw.once.push_back(
+        singleValued(app.add_option("--baud", raw.baud,
+                                    "Baud rate for --serial (default " +
+                                        std::to_string(kDefaultBaud) + "); auto: find it first"))
+            ->type_name("N"));
     raw.once.push_back(app.add_option("--tcp", raw.tcp,
                                       std::string("One adapter over Wi-Fi at ADDR:PORT (default ") +
                                           kDefaultTcpAddress + ":" +
@@ -174,7 +176,10 @@ bool collectPorts(const CLI::App& app, const RawJobOptions& raw, JobOptions& opt
     std::size_t nextPort = 0;
     std::size_t nextFile = 0;
     for (const CLI::Option* option : app.parse_order()) {
-        if (option == raw.portOption && nextPort < raw.ports.size()) {
+        if (option == raw.portOption && nextPort < raw.ports.size() &&
+            raw.ports[nextPort] == kAutoPort) {
+            ++nextPort;
+        } else if (option == raw.portOption && nextPort < raw.ports.size()) {
             JobPort port;
             if (!parseJobPort(raw.ports[nextPort++], port, error)) {
                 error = "--port " + error;
@@ -215,6 +220,14 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         error = "--baud goes with --serial";
         return false;
     }
+    const bool autoPortGiven =
+        std::find(raw.ports.begin(), raw.ports.end(), kAutoPort) != raw.ports.end();
+    if (autoPortGiven && (raw.ports.size() > 1 || portsFileGiven)) {
+        error = "--port auto finds the one adapter among the serial ports: name no other port";
+        return false;
+    }
+    options.autoPort = autoPortGiven;
+    options.autoBaud = serialGiven && !raw.baud.empty() && raw.baud[0] == kAutoBaud;
     if (!collectPorts(app, raw, options, error)) {
         return false;
     }
@@ -224,7 +237,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
             return false;
         }
         int baud = kDefaultBaud;
-        if (!raw.baud.empty() &&
+        if (!raw.baud.empty() && !options.autoBaud &&
             !parseDecimalInRange(raw.baud[0], kLowestBaud, kHighestBaud, baud)) {
             error = "--baud: \"" + raw.baud[0] + "\" is not a whole number from " +
                     std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud);
@@ -241,7 +254,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
                 "192.168.0.10:35000";
             return false;
         }
-        if (!parseTcpTarget(raw.tcp.empty() ? kDefaultTcpAddress : target, request, error)) {
+        if (!parseTcpTarget(target, request, error)) {
             return false;
         }
         options.ports.push_back(jobPortOf(request));
@@ -254,7 +267,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         options.progressGiven = true;
     }
     options.log = raw.log;
-    if (options.ports.empty()) {
+    if (options.ports.empty() && !options.autoPort) {
         error = "--ports-file: no ports listed";
         return false;
     }

@@ -25,11 +25,21 @@ struct JobOptions {
     ProgressMode progress = ProgressMode::Bar;
     bool progressGiven = false;  // --progress was given; otherwise the caller picks by terminal
     bool log = false;            // --log: traffic log on
+    // --baud auto: the one --serial port's rate is to be found first.
+    bool autoBaud = false;
+    // --port auto: the one adapter among the listed serial ports is to be found first; `ports`
+    // is empty until then.
+    bool autoPort = false;
 };
 
+// Reads --tcp's value ("", ADDR, ADDR:PORT; the defaults fill what is left out). False with
+// `error` set when the port is no number from 1 to 65535 or the address cannot be a descriptor's.
+bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error);
+
 // Parses the arguments after the subcommand's name. The ports come from one or more --port
-// DESCRIPTOR and --ports-file FILE options, or from exactly one --serial NAME [--baud N] or
-// --tcp [ADDR[:PORT]], which name a single adapter. A port may be named only once, every
+// DESCRIPTOR and --ports-file FILE options, or from exactly one --serial NAME [--baud N|auto] or
+// --tcp [ADDR[:PORT]], which name a single adapter; --port auto alone stands for the one adapter
+// among the listed serial ports. A port may be named only once, every
 // descriptor must be well formed, numbers are whole decimal numbers in their range, and an option
 // that takes one value may be given once. --file PATH is required when `needFile` and unknown
 // otherwise. Options take their value as the next argument or after "=".

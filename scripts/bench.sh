@@ -105,6 +105,9 @@ median_2m=$(json_field "$e2e" Family1PtyWireTime2Mbps median_exchange_ratio)
 check_ms=$(json_field "$out/bench_update_file.json" BM_CheckUpdateFile_Family2_1MiB real_time)
 exchange_ns=$(json_field "$out/exchange_bench.json" BM_LineCommandWithEcho real_time)
 tcp_rtt_us=$(json_field "$out/channel_bench.json" BM_TcpRoundTripChannel real_time)
+find_tray_s=$(json_field "$out/bench_discovery.json" BM_DiscoveryTray wall_s)
+find_worst_s=$(json_field "$out/bench_discovery.json" BM_DiscoveryTray worst_s)
+find_first_ms=$(json_field "$out/bench_discovery.json" BM_DiscoveryFirstRate real_time)
 
 num() { awk -v v="$1" -v f="$2" 'BEGIN { if (v == "n/a" || v == "") print "n/a"; else printf f, v }'; }
 # The share of the wire's own speed: the lower bound divided by the time taken.
@@ -144,6 +147,8 @@ cpu_name=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     echo "| Update-file check of a 1 MiB family-2 file | $(num "$check_ms" '%.2f') ms |"
     echo "| One line exchange with echo (scripted channel, no I/O) | $(num "$exchange_ns" '%.0f') ns |"
     echo "| Command round trip through the TCP channel (loopback) | $(num "$tcp_rtt_us" '%.1f') µs |"
+    echo "| Adapter search, 8 ptys (3 adapters at random rates among the 13, 5 decoys), all found right: mean (worst) wall time | $(num "$find_tray_s" '%.2f') s ($(num "$find_worst_s" '%.2f') s) |"
+    echo "| Adapter search, one adapter at the first rate tried | $(num "$find_first_ms" '%.0f') ms |"
     echo
     echo "Ratios to the wire: the time from the first line or record to the last, divided by the"
     echo "least time the bytes that crossed need at 10 bits per byte (emulator's wire-time model);"

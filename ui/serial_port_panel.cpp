@@ -37,6 +37,11 @@ SerialPortPanel::SerialPortPanel(const DialogUnits& units, PortLister lister, QW
     refresh_->setGeometry(units.rect(55, 40, 50, 14));
     refresh_->setAutoDefault(false);
 
+    // Beside Refresh; the window connects it, since Find runs on the window's model.
+    find_ = new QPushButton(QStringLiteral("Find"), this);
+    find_->setGeometry(units.rect(10, 40, 40, 14));
+    find_->setAutoDefault(false);
+
     connect(refresh_, &QPushButton::clicked, this, [this] { refreshPortList(); });
 }
 
@@ -67,6 +72,29 @@ void SerialPortPanel::refreshPortList() {
     portList_->setCurrentIndex(restoredPortIndex(remembered, portList_->count()));
 }
 
+void SerialPortPanel::replacePortList(const std::vector<std::string>& ports) {
+    const std::string selected = selectedPortText().toStdString();
+    portList_->clear();
+    appendPorts(ports);
+    portList_->setCurrentIndex(keptPortIndex(selected, ports));
+}
+
+void SerialPortPanel::selectPortAndBaud(const std::string& port, const std::string& baud) {
+    std::vector<std::string> ports;
+    for (int i = 0; i < portList_->count(); ++i) {
+        ports.push_back(portList_->itemText(i).toStdString());
+    }
+    const int portIndex = indexInList(ports, port);
+    if (portIndex == portList_->count()) {
+        portList_->addItem(QString::fromStdString(port));
+    }
+    portList_->setCurrentIndex(portIndex);
+    const int baudIndex = baudList_->findText(QString::fromStdString(baud));
+    if (baudIndex >= 0) {
+        baudList_->setCurrentIndex(baudIndex);
+    }
+}
+
 int SerialPortPanel::selectedPortIndex() const {
     return portList_->currentIndex();
 }
@@ -89,6 +117,7 @@ void SerialPortPanel::setInputsEnabled(bool enabled) {
     portList_->setEnabled(enabled);
     baudList_->setEnabled(enabled);
     refresh_->setEnabled(enabled);
+    find_->setEnabled(enabled);
 }
 
 }  // namespace korvane

@@ -29,6 +29,11 @@ public:
     // Lists the ports again and restores the selection by position: the same index when it still
     // exists, otherwise the first entry, nothing when no port is found.
     void refreshPortList();
+    // The ports changed by themselves: lists `ports`, keeping the selected port while it is
+    // listed.
+    void replacePortList(const std::vector<std::string>& ports);
+    // Find's result: selects `port` (appended when the list lacks it) and `baud`.
+    void selectPortAndBaud(const std::string& port, const std::string& baud);
 
     // Negative when nothing is selected.
     int selectedPortIndex() const;
@@ -41,6 +46,7 @@ public:
     QComboBox* portList() const { return portList_; }
     QComboBox* baudList() const { return baudList_; }
     QPushButton* refreshButton() const { return refresh_; }
+    QPushButton* findButton() const { return find_; }
 
 private:
     void appendPorts(const std::vector<std::string>& ports);
@@ -51,6 +57,7 @@ private:
     QLabel* baudLabel_;
     QComboBox* baudList_;
     QPushButton* refresh_;
+    QPushButton* find_;
 };
 
 }  // namespace korvane

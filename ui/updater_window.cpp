@@ -16,8 +16,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QTextCursor>
 #include <QThread>
+#include <QTimer>
 #include <cstdlib>
 #include <utility>
 
@@ -74,6 +76,9 @@ UpdaterWindow::UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent)
 }
 
 UpdaterWindow::~UpdaterWindow() {
+    // The notifier watches the watch's descriptor, which goes with the members.
+    delete portNotifier_;
+    portNotifier_ = nullptr;
     // Torn down while a job still runs (not through the close procedure): ask the job to stop and
     // keep carrying out the worker's calls until it has handed the window back.
     if (isBusy()) {
@@ -145,6 +150,10 @@ void UpdaterWindow::createControls() {
     connect(update_, &QPushButton::clicked, this, [this] { onUpdate(); });
     connect(read_, &QPushButton::clicked, this, [this] { onRead(); });
     connect(clear_, &QPushButton::clicked, this, [this] { model_.clearOutput(); });
+    for (SerialPortPanel* panel : {btPanel_, usbPanel_}) {
+        connect(panel->findButton(), &QPushButton::clicked, this, [this] { model_.startFind(); });
+    }
+    connect(wifiPanel_->findButton(), &QPushButton::clicked, this, [this] { model_.startFind(); });
     model_.setIdleListener([this] { Q_EMIT workerFinished(); });
 }
 
@@ -182,6 +191,25 @@ void UpdaterWindow::initialise() {
 
     btRadio_->click();
     update_->setFocus();
+    watchSerialPorts();
+}
+
+void UpdaterWindow::watchSerialPorts() {
+    portWatch_ = std::make_unique<SerialPortWatch>();
+    if (portWatch_->fd() < 0) {
+        return;
+    }
+    constexpr int kSettleMs = 300;
+    portRefresh_ = new QTimer(this);
+    portRefresh_->setSingleShot(true);
+    portRefresh_->setInterval(kSettleMs);
+    connect(portRefresh_, &QTimer::timeout, this, [this] { model_.portsChanged(); });
+    portNotifier_ = new QSocketNotifier(portWatch_->fd(), QSocketNotifier::Read, this);
+    connect(portNotifier_, &QSocketNotifier::activated, this, [this] {
+        if (portWatch_->takeChanges()) {
+            portRefresh_->start();
+        }
+    });
 }
 
 void UpdaterWindow::showPanel(QWidget* panel) {
@@ -227,6 +255,28 @@ void UpdaterWindow::appendOutput(const std::string& text, bool append) {
 void UpdaterWindow::setProgress(int percent) {
     progress_->setRange(0, kProgressMaximum);
     progress_->setValue(percent);
+}
+
+void UpdaterWindow::showFoundAdapter(DeviceType type, const std::string& port,
+                                     const std::string& baud) {
+    QRadioButton* radio = type == DeviceType::Wifi  ? wifiRadio_
+                          : type == DeviceType::Usb ? usbRadio_
+                                                    : btRadio_;
+    radio->setChecked(true);
+    showPanel(type == DeviceType::Wifi  ? static_cast<QWidget*>(wifiPanel_)
+              : type == DeviceType::Usb ? static_cast<QWidget*>(usbPanel_)
+                                        : static_cast<QWidget*>(btPanel_));
+    if (type != DeviceType::Wifi) {
+        (type == DeviceType::Usb ? usbPanel_ : btPanel_)->selectPortAndBaud(port, baud);
+    }
+}
+
+void UpdaterWindow::replacePortLists(const std::vector<std::string>& ports) {
+    for (SerialPortPanel* panel : {btPanel_, usbPanel_}) {
+        if (panel != nullptr) {
+            panel->replacePortList(ports);
+        }
+    }
 }
 
 bool UpdaterWindow::isShown() const {
@@ -356,9 +406,15 @@ WindowControl UpdaterWindow::controlOf(const QWidget* widget) const {
     if (widget == browse_) {
         return WindowControl::Browse;
     }
+    if (wifiPanel_ != nullptr && widget == wifiPanel_->findButton()) {
+        return WindowControl::Find;
+    }
     for (const SerialPortPanel* panel : {btPanel_, usbPanel_}) {
         if (panel != nullptr && widget == panel->refreshButton()) {
             return WindowControl::Refresh;
+        }
+        if (panel != nullptr && widget == panel->findButton()) {
+            return WindowControl::Find;
         }
     }
     return WindowControl::Other;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "channel/serial_port_watch.h"
 #include "engine/update_job.h"
 #include "ui/dialog_units.h"
 #include "ui/model/input_bounds.h"
@@ -24,6 +25,8 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSocketNotifier;
+class QTimer;
 
 namespace korvane {
 
@@ -109,6 +112,9 @@ private:
     std::string wifiPort() const override;
     void appendOutput(const std::string& text, bool append) override;
     void setProgress(int percent) override;
+    void showFoundAdapter(DeviceType type, const std::string& port,
+                          const std::string& baud) override;
+    void replacePortLists(const std::vector<std::string>& ports) override;
     bool isShown() const override;
     bool onWindowThread() const override;
     void carryOut(const std::function<void()>& action) override;
@@ -122,6 +128,9 @@ private:
     void createControls();
     void initialise();
     void showPanel(QWidget* panel);
+    // The port lists follow the hardware: a device change refreshes them a moment later, once
+    // udev has given the new device its access rights.
+    void watchSerialPorts();
     WindowControl controlOf(const QWidget* widget) const;
     void closeProcedure();
     void showAbout();
@@ -133,6 +142,9 @@ private:
     SerialPortPanel* btPanel_ = nullptr;
     SerialPortPanel* usbPanel_ = nullptr;
     WifiPanel* wifiPanel_ = nullptr;
+    std::unique_ptr<SerialPortWatch> portWatch_;
+    QSocketNotifier* portNotifier_ = nullptr;
+    QTimer* portRefresh_ = nullptr;
 
     QGroupBox* typeFrame_ = nullptr;
     QRadioButton* btRadio_ = nullptr;

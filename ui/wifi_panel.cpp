@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "ui/byte_length_validator.h"
 #include "ui/dialog_units.h"
@@ -22,6 +23,10 @@ WifiPanel::WifiPanel(const DialogUnits& units, QWidget* parent) : QWidget(parent
     portBox_ = new QLineEdit(this);
     portBox_->setGeometry(units.rect(40, 40, 65, 14));
     portBox_->setValidator(new ByteLengthValidator(kMaxFieldLength, portBox_));
+    // Below the port box; the window connects it.
+    find_ = new QPushButton(QStringLiteral("Find"), this);
+    find_->setGeometry(units.rect(55, 55, 50, 10));
+    find_->setAutoDefault(false);
 }
 
 void WifiPanel::fillDefaults() {
@@ -40,6 +45,7 @@ QString WifiPanel::portText() const {
 void WifiPanel::setInputsEnabled(bool enabled) {
     addressBox_->setEnabled(enabled);
     portBox_->setEnabled(enabled);
+    find_->setEnabled(enabled);
 }
 
 }  // namespace korvane

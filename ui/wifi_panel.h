@@ -8,6 +8,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace korvane {
 
@@ -30,12 +31,14 @@ public:
 
     QLineEdit* addressBox() const { return addressBox_; }
     QLineEdit* portBox() const { return portBox_; }
+    QPushButton* findButton() const { return find_; }
 
 private:
     QLabel* addressLabel_;
     QLineEdit* addressBox_;
     QLabel* portLabel_;
     QLineEdit* portBox_;
+    QPushButton* find_;
 };
 
 }  // namespace korvane

@@ -74,6 +74,16 @@ struct FaultPlan {
     int stallMs = 0;
 };
 
+// Something on a serial port that is not an adapter, for tests of finding one. A decoy hears the
+// host at any rate.
+enum class Decoy {
+    None,      // the emulated adapter itself
+    LoopBack,  // every byte comes straight back (a loop-back plug, a port that echoes)
+    Modem,     // echoes every line and answers it "OK", as a modem does
+    Noise,     // answers every line with line noise, now and then with a ">" in it
+    Silent,    // takes everything, answers nothing
+};
+
 // Everything that makes one emulated adapter. Empty texts take the model's default.
 struct AdapterSettings {
     int model = kModelZnb5413;
@@ -112,6 +122,12 @@ struct AdapterSettings {
     int announceWindowMs = 1000;
     // Bytes take 10 bits at the current rate in each direction (8N1).
     bool wireTime = false;
+    // While the host's end runs at another rate: false, the bytes that cross are lost; true, they
+    // cross as a real wire carries them, as line noise: the host's line reaches the adapter
+    // garbled, the adapter answers it as a line it does not know, and that answer reaches the
+    // host as noise, every other time with a ">" in it.
+    bool mismatchAsNoise = false;
+    Decoy decoy = Decoy::None;
     FaultPlan faults;
 };
 

@@ -138,7 +138,12 @@ const char* usageText() {
            "  --identity TEXT          start of the \"QXI\" answer, before the version\n"
            "  --product TEXT           the \"QXPROI\" answer\n"
            "  --version-without-model  models 5, 6: \"QXVERS\" answer without the model name\n"
-           "  --baud N                 the adapter's rate at power-on (default 115200)\n"
+           "  --baud N                 the adapter's rate at power-on (default 115200); a host\n"
+           "                           at another rate is not heard and hears nothing\n"
+           "  --rate N                 as --baud, but a host at another rate is heard as line\n"
+           "                           noise and hears its answers as noise, as on a real wire\n"
+           "  --decoy KIND             no adapter but loopback (echoes every byte), modem\n"
+           "                           (answers every line \"OK\"), noise or silent\n"
            "  --wire-time              bytes take 10 bits at the current rate each way\n"
            "  --image-out FILE         write the received image there\n"
            "  --image-format F         lines: the hex text of every line or record taken, one a\n"
@@ -194,6 +199,23 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
     text(app, "--product", [&](const std::string& value) { settings.productText = value; });
     flag(app, "--version-without-model", [&] { settings.versionNamesModel = false; });
     number(app, "--baud", 1, INT_MAX, settings.baud);
+    number(app, "--rate", 1, INT_MAX, settings.baud)->each([&](const std::string&) {
+        settings.mismatchAsNoise = true;
+    });
+    text(app, "--decoy", [&](const std::string& value) {
+        if (value == "loopback") {
+            settings.decoy = Decoy::LoopBack;
+        } else if (value == "modem") {
+            settings.decoy = Decoy::Modem;
+        } else if (value == "noise") {
+            settings.decoy = Decoy::Noise;
+        } else if (value == "silent") {
+            settings.decoy = Decoy::Silent;
+        } else {
+            throw CLI::ValidationError("--decoy",
+                                       "wants loopback, modem, noise or silent, got " + value);
+        }
+    });
     flag(app, "--wire-time", [&] { settings.wireTime = true; });
     text(app, "--image-out", [&](const std::string& value) { server.imageOut = value; });
     text(app, "--image-format", [&](const std::string& value) {

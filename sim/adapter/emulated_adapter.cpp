@@ -95,6 +95,10 @@ void EmulatedAdapter::setHostRate(int baud) {
 }
 
 void EmulatedAdapter::receive(const std::uint8_t* bytes, std::size_t count, std::int64_t nowNs) {
+    if (settings_.decoy != Decoy::None) {
+        decoyReceive(bytes, count, nowNs);
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::int64_t perByte = settings_.wireTime ? byteTimeNs(adapterRate_) : 0;
         const std::int64_t arrival =
@@ -112,6 +116,11 @@ void EmulatedAdapter::receive(const std::uint8_t* bytes, std::size_t count, std:
             garbledIn_ += garbled ? 1 : 0;
             input_.clear();
             inputOverlong_ = false;
+            // The host's line ends here. Heard as noise, it is a line the adapter does not know:
+            // its "?" answer goes back at the adapter's rate and reaches the host as noise.
+            if (garbled && !dropQueued_ && settings_.mismatchAsNoise && bytes[i] == '\r') {
+                enqueueAtHostRate(lineNoise(4, noisyAnswers_++ % 2 == 1), arrival);
+            }
             continue;
         }
         ++bytesIn_;
@@ -224,6 +233,53 @@ void EmulatedAdapter::emit(int number, const std::string& text, bool echoed, con
 void EmulatedAdapter::enqueue(std::string bytes, std::int64_t readyNs) {
     output_.push(std::move(bytes), readyNs, adapterRate_,
                  settings_.wireTime ? byteTimeNs(adapterRate_) : 0);
+}
+
+std::string EmulatedAdapter::lineNoise(std::size_t count, bool withPrompt) {
+    std::string bytes;
+    while (bytes.size() < count) {
+        noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
+        const auto byte = static_cast<char>((noiseSeed_ >> 16) & 0xFF);
+        if (byte != '\0' && byte != '>') {
+            bytes += byte;
+        }
+    }
+    if (withPrompt) {
+        bytes.back() = '>';
+    }
+    return bytes;
+}
+
+void EmulatedAdapter::enqueueAtHostRate(std::string bytes, std::int64_t readyNs) {
+    output_.push(std::move(bytes), readyNs, hostRate_, 0);
+}
+
+void EmulatedAdapter::decoyReceive(const std::uint8_t* bytes, std::size_t count,
+                                   std::int64_t nowNs) {
+    bytesIn_ += count;
+    if (settings_.decoy == Decoy::LoopBack) {
+        enqueueAtHostRate(std::string(reinterpret_cast<const char*>(bytes), count), nowNs);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const char byte = static_cast<char>(bytes[i]);
+        if (byte != '\r') {
+            if (byte != '\n' && input_.size() < kMaxCommandLength) {
+                input_ += byte;
+            }
+            continue;
+        }
+        const int number = ++commandCount_;
+        if (commands_.size() < kMaxCommandLog) {
+            commands_.push_back(ReceivedCommand{nowNs, number, input_});
+        }
+        if (settings_.decoy == Decoy::Modem) {
+            enqueueAtHostRate(input_ + "\r\r\nOK\r\n", nowNs);
+        } else if (settings_.decoy == Decoy::Noise) {
+            enqueueAtHostRate(lineNoise(12, noisyAnswers_++ % 2 == 1), nowNs);
+        }
+        input_.clear();
+    }
 }
 
 std::string EmulatedAdapter::noise(int count) {

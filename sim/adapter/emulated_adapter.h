@@ -83,6 +83,13 @@ private:
               std::int64_t atNs);
     void enqueue(std::string bytes, std::int64_t readyNs);
     std::string noise(int count);
+    // `count` bytes of what a receiver at the wrong rate reads: any byte value but NUL, ending in
+    // ">" when `withPrompt`.
+    std::string lineNoise(std::size_t count, bool withPrompt);
+    // What a decoy does with bytes from the host.
+    void decoyReceive(const std::uint8_t* bytes, std::size_t count, std::int64_t nowNs);
+    // Output that needs no rate of its own: it reaches the host whatever its rate.
+    void enqueueAtHostRate(std::string bytes, std::int64_t readyNs);
     bool isLineCommand(const std::string& text) const;
     static int takeCount(std::map<int, int>& counts, int at);
 
@@ -116,6 +123,7 @@ private:
     std::map<int, int> err02Left_;
     int finishFailuresLeft_ = 0;
     std::uint32_t noiseSeed_ = 12345;
+    int noisyAnswers_ = 0;  // answers sent as noise, to put a ">" into every other one
 
     // Family-2 pair being assembled.
     bool expectingSecond_ = false;   // the first line waits in image_.pendingLine

@@ -1,6 +1,8 @@
 #include "channel/serial_port_list.h"
+#include "channel/serial_port_watch.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -119,6 +121,26 @@ TEST(SerialPortList, MachineListIsConsistent) {
         EXPECT_EQ(details[i].name, names[i]);
         EXPECT_EQ(names[i].rfind("/dev/", 0), 0u) << names[i];
     }
+}
+
+// The watch tells a serial device that came, changed or went, and nothing else in the folder.
+TEST(SerialPortWatch, TellsSerialDevicesComingAndGoing) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("korvane-watch-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    {
+        SerialPortWatch watch(folder.string());
+        ASSERT_GE(watch.fd(), 0);
+        EXPECT_FALSE(watch.takeChanges());
+        std::ofstream(folder / "video0") << "";
+        EXPECT_FALSE(watch.takeChanges());
+        std::ofstream(folder / "ttyUSB3") << "";
+        EXPECT_TRUE(watch.takeChanges());
+        fs::remove(folder / "ttyUSB3");
+        EXPECT_TRUE(watch.takeChanges());
+        EXPECT_FALSE(watch.takeChanges());
+    }
+    fs::remove_all(folder);
 }
 
 }  // namespace

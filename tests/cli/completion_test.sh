@@ -20,10 +20,10 @@ options_of() {
 
 failed=0
 offered=$(complete_words korvane-fw "")
-for word in check update read ports help $(options_of); do
+for word in check update read detect ports help $(options_of); do
     [[ $offered == *" $word "* ]] || { echo "korvane-fw: $word not offered"; failed=1; }
 done
-for command in check update read ports; do
+for command in check update read detect ports; do
     offered=$(complete_words korvane-fw "$command" -)
     for option in $(options_of "$command"); do
         [[ $offered == *" $option "* ]] || { echo "$command: $option not offered"; failed=1; }

@@ -320,6 +320,74 @@ TEST(Cli, ReadOfASilentAdapterSaysWhyAndFails) {
         << json.out;
 }
 
+// An adapter whose UART runs at `rate`: at another rate it is heard, and answers, as noise.
+sim::AdapterSettings adapterAtRate(int model, int rate) {
+    sim::AdapterSettings settings;
+    settings.model = model;
+    settings.baud = rate;
+    settings.mismatchAsNoise = true;
+    return settings;
+}
+
+TEST(Cli, UpdateWithBaudAutoFindsTheRateFirst) {
+    EmulatedLink adapter(adapterAtRate(sim::kModelZnb5411, 57600), Link::Pty);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 1024));
+    const std::string pty = adapter.server().ptyPath();
+
+    const Finished run = runProgram(
+        {"update", "--serial", pty, "--baud", "auto", "--file", update.path, "--progress=none"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.err.find("the adapter on " + pty + " answers at 57600 baud"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("File download finished!\n"), std::string::npos) << run.out;
+    EXPECT_EQ(imagePayload(adapter.server().image()), update.file.image);
+
+    sim::AdapterSettings loopBack;
+    loopBack.decoy = sim::Decoy::LoopBack;
+    EmulatedLink notAnAdapter(loopBack, Link::Pty);
+    ASSERT_TRUE(notAnAdapter.started());
+    const Finished refused =
+        runProgram({"read", "--serial", notAnAdapter.server().ptyPath(), "--baud", "auto"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("no adapter: our own bytes came back"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+}
+
+TEST(Cli, DetectTellsEachPortAndExitsByWhatItFound) {
+    EmulatedLink adapter(adapterAtRate(sim::kModelAzur01, 230400), Link::Pty);
+    sim::AdapterSettings modem;
+    modem.decoy = sim::Decoy::Modem;
+    EmulatedLink decoy(modem, Link::Pty);
+    ASSERT_TRUE(adapter.started() && decoy.started());
+    const std::string pty = adapter.server().ptyPath();
+    const std::string other = decoy.server().ptyPath();
+
+    const Finished text =
+        runProgram({"detect", "--serial", pty, "--port", "com|" + other + ":9600"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "com|" + pty +
+                            ":230400  Azur01, application, device version AzurXX V4.0.05, adapter "
+                            "version Azur01 v2.2\n" +
+                            other + ": no adapter: answers \"OK\" like a modem, not an adapter\n");
+
+    const Finished json = runProgram({"detect", "--port", "com|" + pty + ":230400", "--json"});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"descriptor\": \"com|" + pty + ":230400\""), std::string::npos)
+        << json.out;
+    for (const char* key :
+         {"\"port\"", "\"found\": true", "\"mode\": \"application\"", "\"updatable\": true",
+          "\"model\": \"Azur01\"", "\"device_version\"", "\"adapter_version\"", "\"elapsed_ms\""}) {
+        EXPECT_NE(json.out.find(key), std::string::npos) << key << json.out;
+    }
+
+    const Finished none = runProgram({"detect", "--port", "com|" + pty + ":9600", "--json"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find("\"reason\": \"line noise only\""), std::string::npos) << none.out;
+    EXPECT_EQ(runProgram({"detect", "--port", "com|x"}).status, 2);
+}
+
 TEST(Cli, PortsListsOneNamePerLine) {
     const Finished run = runProgram({"ports"});
     EXPECT_EQ(run.status, 0);

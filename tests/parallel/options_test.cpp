@@ -213,6 +213,37 @@ TEST(PortsFile, MoreAdaptersThanOneRunDrivesAreRefused) {
     EXPECT_EQ(most.ports.size(), kMostAdapters);
 }
 
+// "auto" finds the rate or the port first; the default Wi-Fi address is read, never dialled here.
+TEST(AutoChoice, BaudAutoAndPortAutoAreReadAndBoundToOnePort) {
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        bool autoBaud;
+        bool autoPort;
+    };
+    const Case cases[] = {
+        {{"--serial", "/dev/ttyUSB0", "--baud", "auto"}, true, true, false},
+        {{"--port", "auto"}, true, false, true},
+        {{"--serial", "/dev/ttyUSB0", "--baud", "38400"}, true, false, false},
+        {{"--port", "auto", "--port", "com|/dev/ttyUSB0:9600"}, false, false, false},
+        {{"--tcp", "--baud", "auto"}, false, false, false},
+        {{"--port", "com|/dev/ttyUSB0:auto"}, false, false, false},
+    };
+    for (const Case& c : cases) {
+        JobOptions options;
+        std::string error;
+        EXPECT_EQ(parseJobOptions(c.args, false, options, error), c.ok) << c.args[1] << error;
+        if (c.ok) {
+            EXPECT_EQ(options.autoBaud, c.autoBaud) << c.args[1];
+            EXPECT_EQ(options.autoPort, c.autoPort) << c.args[1];
+        }
+    }
+    PortRequest request;
+    std::string error;
+    ASSERT_TRUE(parseTcpTarget("", request, error));
+    EXPECT_EQ(request, PortRequest(TcpPortRequest{"192.168.0.10", 35000}));
+}
+
 TEST(PortLabel, NamesThePortAndKeysTheAdapter) {
     struct Case {
         const char* descriptor;

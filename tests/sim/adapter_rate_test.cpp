@@ -129,5 +129,52 @@ TEST(WireTime, FastLinkBytesAreCountedAtTheFastRate) {
     EXPECT_NEAR(host.adapter.status().counts.linkTimeSeconds - before, 7 * 10.0 / 2000000, 1e-9);
 }
 
+// At another rate than its own, an adapter with mismatchAsNoise is reached by noise and answers
+// with noise; at its own rate it is the plain adapter.
+TEST(RateAsNoise, WrongRateGivesNoiseBackEveryOtherTimeWithAPrompt) {
+    sim::AdapterSettings settings = echoing(sim::kModelZnb5411);
+    settings.baud = 38400;
+    settings.mismatchAsNoise = true;
+    CoreHost host(settings);
+    host.adapter.setHostRate(115200);
+    const std::string first = host.say("ATI");
+    const std::string second = host.say("ATI");
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(first.find('>'), std::string::npos);
+    EXPECT_EQ(second.back(), '>');
+    EXPECT_EQ(first.find("ELM327"), std::string::npos);
+    EXPECT_EQ(host.adapter.commandCount(), 0);
+    host.adapter.setHostRate(38400);
+    EXPECT_EQ(host.say("ATI"), "ATI\rELM327 v2.2\r\r>");
+}
+
+TEST(Decoys, EachAnswersAsItsKindDoesAtAnyRate) {
+    struct Case {
+        sim::Decoy decoy;
+        const char* answer;  // nullptr: noise of 12 bytes
+    };
+    const Case cases[] = {
+        {sim::Decoy::LoopBack, "ATI\r"},
+        {sim::Decoy::Modem, "ATI\r\r\nOK\r\n"},
+        {sim::Decoy::Silent, ""},
+        {sim::Decoy::Noise, nullptr},
+    };
+    for (const Case& c : cases) {
+        sim::AdapterSettings settings;
+        settings.decoy = c.decoy;
+        CoreHost host(settings);
+        for (int rate : {9600, 115200, 2000000}) {
+            host.adapter.setHostRate(rate);
+            const std::string answer = host.say("ATI");
+            if (c.answer != nullptr) {
+                EXPECT_EQ(answer, c.answer) << static_cast<int>(c.decoy) << " at " << rate;
+            } else {
+                EXPECT_EQ(answer.size(), 12u);
+                EXPECT_EQ(answer.find("ELM327"), std::string::npos);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace korvane::simtest

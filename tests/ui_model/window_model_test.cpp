@@ -1,6 +1,7 @@
 // The window's decisions, on a recording view whose "window thread" is the test's own thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -9,6 +10,7 @@
 
 #include "channel/traffic_log_notice.h"
 #include "tests/support/fake_job.h"
+#include "tests/support/scripted_channel.h"
 #include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
 #include "ui/model/window_model.h"
@@ -35,6 +37,7 @@ public:
     std::string output;
     int progress = -1;
     int enableCalls = 0;
+    std::vector<std::string> listed;
 
     DeviceType deviceType() const override { return type; }
     std::string pathText() const override { return path; }
@@ -52,6 +55,15 @@ public:
         output = append ? output + text : text;
     }
     void setProgress(int percent) override { progress = percent; }
+    void showFoundAdapter(DeviceType t, const std::string& name, const std::string& rate) override {
+        type = t;
+        if (t != DeviceType::Wifi) {
+            SerialChoice& panel = t == DeviceType::Usb ? usb : bt;
+            panel.port = name;
+            panel.baud = rate;
+        }
+    }
+    void replacePortLists(const std::vector<std::string>& ports) override { listed = ports; }
     bool isShown() const override { return shown; }
     bool onWindowThread() const override { return std::this_thread::get_id() == windowThread_; }
 
@@ -381,6 +393,72 @@ TEST(WindowRulesTest, BoundsCountUtf8BytesAndPanelsOfferTheFixedChoices) {
     EXPECT_TRUE(fitsBound(std::string(253, 'a') + "\xc3\xa9", kMaxFieldBytes));
     EXPECT_EQ(kBaudRates.size(), 13u);
     EXPECT_STREQ(kBaudRates[kDefaultBaudIndex], "115200");
+}
+
+}  // namespace
+}  // namespace korvane::test
+
+namespace korvane::test {
+namespace {
+
+// A serial port whose far end answers as an adapter only when the port is `name` at `rate`.
+class RateChannel : public ScriptedChannel {
+public:
+    RateChannel(const SerialPortRequest& request, const std::string& name, int rate)
+        : rate_(std::make_shared<std::atomic<int>>(request.baud)) {
+        const bool ours = request.name == name;
+        respond(
+            [ours, rate, current = rate_](std::string_view written) -> std::optional<std::string> {
+                if (!ours || current->load() != rate) {
+                    return std::nullopt;
+                }
+                if (written == "\r") {
+                    return std::string(">");
+                }
+                if (written == "ATI\r") {
+                    return std::string("ELM327 v2.2\r\r>");
+                }
+                if (written == "QXI\r") {
+                    return std::string("Korvane BM v2.2.29\r\r>");
+                }
+                return std::string("V2.2\r\r>");
+            });
+    }
+    int setBaudRate(int baud) override {
+        rate_->store(baud);
+        return ScriptedChannel::setBaudRate(baud);
+    }
+
+private:
+    std::shared_ptr<std::atomic<int>> rate_;
+};
+
+// Find probes the ports read-only, writes each finding, and fills the panel with the first
+// adapter found: a USB serial adapter that answers only at 57600 baud, beside a silent port.
+TEST_F(WindowModelTest, FindFillsThePanelWithTheAdapterFound) {
+    ports = {"/dev/ttyS0", "/dev/ttyUSB1"};
+    view.bt = SerialChoice{0, "/dev/ttyS0", kDefaultBaudIndex, "115200"};
+    ChannelFactory channels;
+    channels.com = [](const SerialPortRequest& request, bool& isOpen) {
+        isOpen = true;
+        return std::unique_ptr<Channel>(new RateChannel(request, "/dev/ttyUSB1", 57600));
+    };
+    model.setFindFactory(channels);
+    model.startFind();
+    EXPECT_TRUE(model.isBusy());
+    EXPECT_FALSE(view.enabled);
+    EXPECT_FALSE(model.escapeCloses());
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(view.type, DeviceType::Usb);
+    EXPECT_EQ(view.usb.port, "/dev/ttyUSB1");
+    EXPECT_EQ(view.usb.baud, "57600");
+    EXPECT_NE(view.output.find("/dev/ttyS0: no adapter: no answer at 13 rates"), std::string::npos)
+        << view.output;
+    EXPECT_NE(view.output.find("com|/dev/ttyUSB1:57600  ZNB5411, application"), std::string::npos)
+        << view.output;
+    model.portsChanged();
+    EXPECT_EQ(view.listed, ports);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -21,6 +24,27 @@ inline int restoredPortIndex(int remembered, int count) {
         return -1;
     }
     return remembered >= 0 && remembered < count ? remembered : 0;
+}
+
+// The port list's selection after the serial ports changed by themselves (a port came or went):
+// the port that was selected, by name, while it is still listed; otherwise the first entry; none
+// (-1) for an empty list.
+inline int keptPortIndex(const std::string& selected, const std::vector<std::string>& ports) {
+    if (ports.empty()) {
+        return -1;
+    }
+    const auto at = std::find(ports.begin(), ports.end(), selected);
+    return at == ports.end() ? 0 : static_cast<int>(at - ports.begin());
+}
+
+// The index of `text` in a list, appended when missing.
+inline int indexInList(std::vector<std::string>& list, const std::string& text) {
+    const auto at = std::find(list.begin(), list.end(), text);
+    if (at != list.end()) {
+        return static_cast<int>(at - list.begin());
+    }
+    list.push_back(text);
+    return static_cast<int>(list.size()) - 1;
 }
 
 }  // namespace korvane

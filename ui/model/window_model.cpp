@@ -1,10 +1,13 @@
 #include "ui/model/window_model.h"
 
+#include <algorithm>
 #include <utility>
+#include <variant>
 
 #include "channel/traffic_log_notice.h"
 #include "channel/worker_thread.h"
 #include "engine/failure_reason.h"
+#include "engine/finding_text.h"
 #include "engine/shown_text.h"
 #include "ui/model/input_bounds.h"
 #include "ui/thread_handoff.h"
@@ -17,6 +20,9 @@ namespace {
 constexpr const char* kAbandonUpdateQuestion =
     "An update is running. Closing now stops it half way, and the adapter may then have to be "
     "powered off and on and updated again.\n\nClose anyway?";
+constexpr const char* kAbandonFindQuestion =
+    "The ports are being searched for an adapter. Closing now stops the search; nothing that "
+    "changes an adapter is ever sent.\n\nClose anyway?";
 constexpr const char* kAbandonReadQuestion =
     "The adapter's versions are being read. Closing now stops the read-out; the adapter's "
     "firmware is not touched.\n\nClose anyway?";
@@ -39,15 +45,29 @@ std::string outputText(const char* text) {
     return asUtf8(shown);
 }
 
+// The device type a port's name tells: Bluetooth serial ports and USB serial adapters have names
+// of their own kind; nothing for a name that tells neither (a COM port, an on-board UART).
+std::optional<DeviceType> typeOfPortName(const std::string& name) {
+    if (name.find("rfcomm") != std::string::npos) {
+        return DeviceType::Bt;
+    }
+    if (name.find("ttyUSB") != std::string::npos || name.find("ttyACM") != std::string::npos) {
+        return DeviceType::Usb;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 WindowModel::WindowModel(UpdateJob& job, PortLister lister, WindowView& view)
-    : job_(job), lister_(std::move(lister)), view_(view) {}
+    : job_(job), lister_(std::move(lister)), view_(view), findFactory_(defaultChannelFactory()) {}
 
 WindowModel::~WindowModel() {
     setTrafficLogProblemHandler(nullptr);
+    findStop_.store(true);
     updateWorker_.reset();
     readWorker_.reset();
+    findWorker_.reset();
 }
 
 void WindowModel::attach() {
@@ -97,6 +117,105 @@ void WindowModel::startUpdate() {
 
 void WindowModel::startRead() {
     startJob(JobKind::Read, std::string());
+}
+
+void WindowModel::startFind() {
+    if (isBusy()) {
+        return;
+    }
+    findType_ = view_.deviceType();
+    std::vector<DiscoveryTarget> targets;
+    if (findType_ == DeviceType::Wifi) {
+        const PortChoice choice = tcpPortChoice(view_.wifiAddress(), view_.wifiPort());
+        if (!choice.request) {
+            ChannelFailure failure;
+            failure.descriptor = choice.problem;
+            view_.appendOutput(outputText(portFailureReason(failure).c_str()), true);
+            return;
+        }
+        targets.push_back({*choice.request, false});
+    } else {
+        std::vector<std::string> names;
+        const SerialChoice choice = view_.serialChoice(findType_);
+        if (choice.portIndex >= 0 && !choice.port.empty()) {
+            names.push_back(choice.port);
+        }
+        for (const std::string& name : listPorts()) {
+            if (std::find(names.begin(), names.end(), name) == names.end()) {
+                names.push_back(name);
+            }
+        }
+        for (const std::string& name : names) {
+            const PortRequest request = SerialPortRequest{name, 115200};
+            if (fitsDescriptor(request)) {
+                targets.push_back({request, true});
+            }
+        }
+        if (targets.empty()) {
+            view_.appendOutput(outputText("Find: no serial ports found.\r\n"), true);
+            return;
+        }
+    }
+    setBusy(JobKind::Find);
+    view_.appendOutput(
+        outputText(("Find: looking for an adapter on " + std::to_string(targets.size()) +
+                    (targets.size() == 1 ? " port" : " ports") + "...\r\n")
+                       .c_str()),
+        true);
+    findStop_.store(false);
+    findWorker_.reset();
+    findWorker_ = std::make_unique<WorkerThread>(
+        [this, targets = std::move(targets)]() mutable { runFind(std::move(targets)); });
+}
+
+void WindowModel::runFind(std::vector<DiscoveryTarget> targets) {
+    DiscoveryOptions options;
+    options.timing = findTiming_;
+    options.stop = &findStop_;
+    // Each port's finding as soon as it is known; posted, so that no worker ever waits for the
+    // window's thread.
+    options.onFinding = [this](std::size_t, const PortFinding& finding) {
+        view_.post([this, shown = outputText((findingLine(finding) + "\r\n").c_str())] {
+            if (view_.isShown()) {
+                view_.appendOutput(shown, true);
+            }
+        });
+    };
+    foundByWorker_ = discoverAdapters(targets, findFactory_, options);
+    handOver(this);
+    view_.post([this] {
+        takeOver(this);
+        findDone(foundByWorker_);
+    });
+}
+
+void WindowModel::findDone(const std::vector<PortFinding>& findings) {
+    const auto first = std::find_if(findings.begin(), findings.end(),
+                                    [](const PortFinding& finding) { return finding.found(); });
+    std::string said;
+    if (first == findings.end()) {
+        said = "Find: no adapter found.\r\n";
+    } else if (const auto* serial = std::get_if<SerialPortRequest>(&first->request)) {
+        DeviceType type = findType_ == DeviceType::Wifi ? DeviceType::Bt : findType_;
+        type = typeOfPortName(serial->name).value_or(type);
+        view_.showFoundAdapter(type, serial->name, std::to_string(serial->baud));
+        said =
+            "Find: chosen " + serial->name + " at " + std::to_string(serial->baud) + " baud.\r\n";
+    } else {
+        view_.showFoundAdapter(DeviceType::Wifi, std::string(), std::string());
+        said = "Find: chosen " + findingPortName(*first) + ".\r\n";
+    }
+    if (view_.isShown()) {
+        view_.appendOutput(outputText(said.c_str()), true);
+    }
+    setBusy(std::nullopt);
+    if (idleListener_) {
+        idleListener_();
+    }
+}
+
+void WindowModel::portsChanged() {
+    view_.replacePortLists(listPorts());
 }
 
 void WindowModel::setBusy(std::optional<JobKind> kind) {
@@ -197,13 +316,22 @@ void WindowModel::clearOutput() {
 }
 
 std::string WindowModel::closeQuestion() const {
+    if (running_ == JobKind::Find) {
+        return kAbandonFindQuestion;
+    }
     return running_ == JobKind::Read ? kAbandonReadQuestion : kAbandonUpdateQuestion;
 }
 
-void WindowModel::stopAndJoin() {
+void WindowModel::requestStop() {
     job_.requestStop();
+    findStop_.store(true);
+}
+
+void WindowModel::stopAndJoin() {
+    requestStop();
     updateWorker_.reset();
     readWorker_.reset();
+    findWorker_.reset();
 }
 
 std::optional<WindowControl> WindowModel::enterRuns(WindowControl focused) {
@@ -215,6 +343,7 @@ std::optional<WindowControl> WindowModel::enterRuns(WindowControl focused) {
         case WindowControl::Read:
         case WindowControl::Clear:
         case WindowControl::Refresh:
+        case WindowControl::Find:
             return focused;
         case WindowControl::Other:
             break;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "channel/channel_factory.h"
+#include "engine/adapter_discovery.h"
 #include "engine/update_job.h"
 #include "ui/model/window_view.h"
 #include "ui/port_lister.h"
@@ -43,6 +46,16 @@ public:
     // chosen serial panel has no port or no baud rate selected, or when a job already runs.
     void startUpdate();
     void startRead();
+    // Find: probes, on a worker, the selected port first and then every listed port at every rate
+    // (WIFI: the address and port of the boxes), read-only; writes each port's finding to the
+    // output box and fills the panel with the first adapter found. Update, Read and Find are
+    // disabled meanwhile; Esc and the close box behave as during a Read.
+    void startFind();
+    // What Find opens its ports with (the program's real serial and TCP kinds by default).
+    void setFindFactory(ChannelFactory factory) { findFactory_ = std::move(factory); }
+    void setFindTiming(ProbeTiming timing) { findTiming_ = timing; }
+    // The serial ports changed (a port appeared or went): lists them again in both panels.
+    void portsChanged();
 
     bool isBusy() const { return running_.has_value(); }
     // The kind of the job that runs, or nothing when Idle.
@@ -75,7 +88,8 @@ public:
     void stopAndJoin();
     // Sets the job's stop request alone: for a window torn down while a job runs, which then
     // waits for the worker's last step before joining.
-    void requestStop() { job_.requestStop(); }
+    // Also ends a running Find after the rate each port is at.
+    void requestStop();
 
     // Enter pressed with `focused` holding the keyboard focus: the control whose action runs, or
     // nothing. A focused button runs itself; only the path box and the Update button start an
@@ -93,6 +107,8 @@ private:
     void show(const std::function<void()>& action);
     void startJob(JobKind kind, const std::string& path);
     void runWork(JobKind kind, int slot);
+    void runFind(std::vector<DiscoveryTarget> targets);
+    void findDone(const std::vector<PortFinding>& findings);
     void workerDone();
     void setBusy(std::optional<JobKind> kind);
 
@@ -114,6 +130,14 @@ private:
     WorkerContext readContext_;
     std::unique_ptr<WorkerThread> updateWorker_;
     std::unique_ptr<WorkerThread> readWorker_;
+    std::unique_ptr<WorkerThread> findWorker_;
+    std::atomic<bool> findStop_{false};
+    ChannelFactory findFactory_;
+    ProbeTiming findTiming_;
+    // The device type Find was started from; a serial port found fills this panel unless the
+    // port's name tells Bluetooth or USB.
+    DeviceType findType_ = DeviceType::Bt;
+    std::vector<PortFinding> foundByWorker_;  // written by the worker before its last step
 };
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -9,11 +10,11 @@ namespace korvane {
 // the WIFI panel.
 enum class DeviceType { Bt, Usb, Wifi };
 
-// The two jobs the window starts.
-enum class JobKind { Update, Read };
+// What the window runs on a worker: the two jobs, and Find (the search for an adapter).
+enum class JobKind { Update, Read, Find };
 
 // The window's controls that take part in the keyboard rules.
-enum class WindowControl { PathBox, Browse, Update, Read, Clear, Refresh, Other };
+enum class WindowControl { PathBox, Browse, Update, Read, Clear, Refresh, Find, Other };
 
 // What a serial panel holds: the selected port and baud rate, each with its index (negative
 // when nothing is selected).
@@ -46,6 +47,14 @@ public:
     // whole content; then scrolls to the last line and repaints the box at once.
     virtual void appendOutput(const std::string& text, bool append) = 0;
     virtual void setProgress(int percent) = 0;
+    // Find's result: selects device type `type` and shows its panel; for BT and USB also selects
+    // `port` in that panel's port list (appended first when the list lacks it) and `baud` in its
+    // baud list.
+    virtual void showFoundAdapter(DeviceType type, const std::string& port,
+                                  const std::string& baud) = 0;
+    // The serial ports changed: both serial panels list `ports`, each keeping its selected port
+    // while that port is still listed (else the first entry, nothing when there is none).
+    virtual void replacePortLists(const std::vector<std::string>& ports) = 0;
     // False while the window is hidden: reports are then dropped.
     virtual bool isShown() const = 0;
 

@@ -27,11 +27,13 @@ enum ControlId : int {
     kIdBaudLabel,
     kIdBaudList,
     kIdRefresh,
+    kIdFind,
 
     kIdAddressLabel = 1200,
     kIdAddress,
     kIdPortLabel,
     kIdPortBox,
+    kIdWifiFind,
 
     kIdAboutIcon = 1300,
     kIdAboutName,

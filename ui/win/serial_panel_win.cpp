@@ -18,6 +18,7 @@ DialogTemplate serialPanelTemplate() {
     t.add(ControlClass::ComboBox, L"", kIdPortList, kDropDownStyle, 35, 10, 70, 80);
     t.add(ControlClass::Static, L"Baudrate:", kIdBaudLabel, SS_LEFT, 10, 25, 32, 8);
     t.add(ControlClass::ComboBox, L"", kIdBaudList, kDropDownStyle, 45, 25, 60, 80);
+    t.add(ControlClass::Button, L"Find", kIdFind, BS_PUSHBUTTON | WS_TABSTOP, 10, 40, 40, 14);
     t.add(ControlClass::Button, L"Refresh", kIdRefresh, BS_PUSHBUTTON | WS_TABSTOP, 55, 40, 50, 14);
     return t;
 }
@@ -75,6 +76,12 @@ INT_PTR CALLBACK SerialPanelWin::procedure(HWND panel, UINT message, WPARAM wPar
             self->refreshPortList();
             return TRUE;
         }
+        if (id == kIdFind && HIWORD(wParam) == BN_CLICKED) {
+            if (self->onFind_) {
+                self->onFind_();
+            }
+            return TRUE;
+        }
         // A panel never closes itself: its OK and Cancel do nothing.
         return id == IDOK || id == IDCANCEL;
     }
@@ -114,6 +121,38 @@ void SerialPanelWin::refreshPortList() {
                  static_cast<WPARAM>(restoredPortIndex(remembered, count)), 0);
 }
 
+std::vector<std::string> SerialPanelWin::listedPorts() const {
+    std::vector<std::string> ports;
+    const int count = static_cast<int>(SendMessageW(portList(), CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        ports.push_back(comboItem(portList(), i));
+    }
+    return ports;
+}
+
+void SerialPanelWin::replacePortList(const std::vector<std::string>& ports) {
+    const std::string selected = choice().port;
+    SendMessageW(portList(), CB_RESETCONTENT, 0, 0);
+    appendPorts(ports);
+    SendMessageW(portList(), CB_SETCURSEL, static_cast<WPARAM>(keptPortIndex(selected, ports)), 0);
+}
+
+void SerialPanelWin::selectPortAndBaud(const std::string& port, const std::string& baud) {
+    std::vector<std::string> ports = listedPorts();
+    const std::size_t before = ports.size();
+    const int portIndex = indexInList(ports, port);
+    if (ports.size() != before) {
+        appendPorts({port});
+    }
+    SendMessageW(portList(), CB_SETCURSEL, static_cast<WPARAM>(portIndex), 0);
+    std::vector<std::string> rates(kBaudRates.begin(), kBaudRates.end());
+    const std::size_t rateCount = rates.size();
+    const int baudIndex = indexInList(rates, baud);
+    if (rates.size() == rateCount) {
+        SendMessageW(baudList(), CB_SETCURSEL, static_cast<WPARAM>(baudIndex), 0);
+    }
+}
+
 SerialChoice SerialPanelWin::choice() const {
     SerialChoice choice;
     choice.portIndex = static_cast<int>(SendMessageW(portList(), CB_GETCURSEL, 0, 0));
@@ -131,6 +170,7 @@ void SerialPanelWin::setInputsEnabled(bool enabled) {
     EnableWindow(portList(), enabled);
     EnableWindow(baudList(), enabled);
     EnableWindow(refreshButton(), enabled);
+    EnableWindow(findButton(), enabled);
 }
 
 }  // namespace korvane

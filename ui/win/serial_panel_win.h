@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@
 namespace korvane {
 
 // The settings of one serial device type (BT or USB) as a borderless child dialog: port list,
-// baud list and Refresh, which lists the ports again.
+// baud list, Refresh, which lists the ports again, and Find beside it.
 class SerialPanelWin {
 public:
     explicit SerialPanelWin(PortLister lister) : lister_(std::move(lister)) {}
@@ -26,6 +27,13 @@ public:
     void fillBaudList();
     // Lists the ports again and restores the selection by position.
     void refreshPortList();
+    // The ports changed by themselves: lists `ports`, keeping the selected port while it is
+    // listed.
+    void replacePortList(const std::vector<std::string>& ports);
+    // Find's result: selects `port` (appended when the list lacks it) and `baud`.
+    void selectPortAndBaud(const std::string& port, const std::string& baud);
+    // What the Find button runs (the window's Find).
+    void setOnFind(std::function<void()> onFind) { onFind_ = std::move(onFind); }
     SerialChoice choice() const;
     void setInputsEnabled(bool enabled);
 
@@ -33,12 +41,16 @@ public:
     HWND portList() const { return GetDlgItem(panel_, kIdPortList); }
     HWND baudList() const { return GetDlgItem(panel_, kIdBaudList); }
     HWND refreshButton() const { return GetDlgItem(panel_, kIdRefresh); }
+    HWND findButton() const { return GetDlgItem(panel_, kIdFind); }
 
 private:
     static INT_PTR CALLBACK procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
     void appendPorts(const std::vector<std::string>& ports);
 
+    std::vector<std::string> listedPorts() const;
+
     PortLister lister_;
+    std::function<void()> onFind_;
     HWND panel_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <dbt.h>
 
 #include <memory>
 #include <utility>
@@ -179,6 +180,11 @@ WindowControl UpdaterWindowWin::controlOf(HWND window) const {
         (usbPanel_.handle() != nullptr && window == usbPanel_.refreshButton())) {
         return WindowControl::Refresh;
     }
+    if ((btPanel_.handle() != nullptr && window == btPanel_.findButton()) ||
+        (usbPanel_.handle() != nullptr && window == usbPanel_.findButton()) ||
+        (wifiPanel_.handle() != nullptr && window == wifiPanel_.findButton())) {
+        return WindowControl::Find;
+    }
     return WindowControl::Other;
 }
 
@@ -228,6 +234,13 @@ INT_PTR UpdaterWindowWin::onMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_CLOSE:
             onCloseBox();
             return TRUE;
+        case WM_DEVICECHANGE:
+            // The port lists follow the hardware: a port that came or went lists them again.
+            if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE ||
+                wParam == DBT_DEVNODES_CHANGED) {
+                model_.portsChanged();
+            }
+            return TRUE;
         case WM_QUERYDRAGICON:
             SetWindowLongPtrW(window_, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(smallIcon_));
             return TRUE;
@@ -249,6 +262,10 @@ void UpdaterWindowWin::initialise() {
     btPanel_.create(instance_, window_);
     usbPanel_.create(instance_, window_);
     wifiPanel_.create(instance_, window_);
+    for (SerialPanelWin* panel : {&btPanel_, &usbPanel_}) {
+        panel->setOnFind([this] { model_.startFind(); });
+    }
+    wifiPanel_.setOnFind([this] { model_.startFind(); });
 
     // The About entry below a separator in the system menu.
     wchar_t entry[128] = {};
@@ -399,6 +416,26 @@ std::string UpdaterWindowWin::pathText() const {
 
 void UpdaterWindowWin::setPathText(const std::string& path) {
     SetWindowTextW(control(kIdPath), wideFromUtf8(path).value_or(L"").c_str());
+}
+
+void UpdaterWindowWin::showFoundAdapter(DeviceType type, const std::string& port,
+                                        const std::string& baud) {
+    const int radio = type == DeviceType::Wifi ? kIdWifi : type == DeviceType::Usb ? kIdUsb : kIdBt;
+    CheckRadioButton(window_, kIdBt, kIdWifi, radio);
+    showPanel(type == DeviceType::Wifi  ? wifiPanel_.handle()
+              : type == DeviceType::Usb ? usbPanel_.handle()
+                                        : btPanel_.handle());
+    if (type != DeviceType::Wifi) {
+        (type == DeviceType::Usb ? usbPanel_ : btPanel_).selectPortAndBaud(port, baud);
+    }
+}
+
+void UpdaterWindowWin::replacePortLists(const std::vector<std::string>& ports) {
+    for (SerialPanelWin* panel : {&btPanel_, &usbPanel_}) {
+        if (panel->handle() != nullptr) {
+            panel->replacePortList(ports);
+        }
+    }
 }
 
 SerialChoice UpdaterWindowWin::serialChoice(DeviceType type) const {

@@ -72,6 +72,9 @@ private:
     void setControlsEnabled(bool enabled) override;
     void appendOutput(const std::string& text, bool append) override;
     void setProgress(int percent) override;
+    void showFoundAdapter(DeviceType type, const std::string& port,
+                          const std::string& baud) override;
+    void replacePortLists(const std::vector<std::string>& ports) override;
     bool isShown() const override;
     bool onWindowThread() const override;
     void carryOut(const std::function<void()>& action) override;

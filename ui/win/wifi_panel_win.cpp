@@ -19,6 +19,7 @@ DialogTemplate wifiPanelTemplate() {
     t.add(ControlClass::Edit, L"", kIdAddress, kBoxStyle, 10, 20, 95, 14);
     t.add(ControlClass::Static, L"IP Port:", kIdPortLabel, SS_LEFT, 10, 40, 24, 8);
     t.add(ControlClass::Edit, L"", kIdPortBox, kBoxStyle, 40, 40, 65, 14);
+    t.add(ControlClass::Button, L"Find", kIdWifiFind, BS_PUSHBUTTON | WS_TABSTOP, 55, 55, 50, 10);
     return t;
 }
 
@@ -63,6 +64,12 @@ INT_PTR CALLBACK WifiPanelWin::procedure(HWND panel, UINT message, WPARAM wParam
         }
         return TRUE;
     }
+    if (id == kIdWifiFind && HIWORD(wParam) == BN_CLICKED) {
+        if (self->onFind_) {
+            self->onFind_();
+        }
+        return TRUE;
+    }
     // A panel never closes itself: its OK and Cancel do nothing.
     return id == IDOK || id == IDCANCEL;
 }
@@ -83,6 +90,7 @@ std::string WifiPanelWin::port() const {
 void WifiPanelWin::setInputsEnabled(bool enabled) {
     EnableWindow(addressBox(), enabled);
     EnableWindow(portBox(), enabled);
+    EnableWindow(findButton(), enabled);
 }
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/win/bounded_edit.h"
@@ -28,11 +29,15 @@ public:
     HWND handle() const { return panel_; }
     HWND addressBox() const { return GetDlgItem(panel_, kIdAddress); }
     HWND portBox() const { return GetDlgItem(panel_, kIdPortBox); }
+    HWND findButton() const { return GetDlgItem(panel_, kIdWifiFind); }
+    // What the Find button below the port box runs (the window's Find).
+    void setOnFind(std::function<void()> onFind) { onFind_ = std::move(onFind); }
 
 private:
     static INT_PTR CALLBACK procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND panel_ = nullptr;
+    std::function<void()> onFind_;
     BoundedEdit address_;
     BoundedEdit port_;
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "channel/channel_factory.h"
+#include "cli/job_options.h"
+#include "engine/adapter_discovery.h"
+
+namespace korvane {
+
+// Every serial port named, each to be tried at every rate.
+std::vector<DiscoveryTarget> everyListedPort(const std::vector<std::string>& names);
+
+// --baud auto and --port auto: finds the adapter first. -1 when options.ports then holds the one
+// adapter found, at the rate it answered at, after a line to `err` saying which. Otherwise the
+// exit status, after the reason (and for --port auto, what was found on each port) went to
+// `err`: none found or, for --port auto, several. `listed` are the serial ports --port auto tries.
+int resolveAutoPort(JobOptions& options, const std::vector<std::string>& listed,
+                    const ChannelFactory& factory, std::ostream& err);
+
+}  // namespace korvane

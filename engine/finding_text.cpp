@@ -1,0 +1,43 @@
+#include "engine/finding_text.h"
+
+#include <variant>
+
+namespace korvane {
+
+const char* findingModeText(ProbeVerdict verdict) {
+    return verdict == ProbeVerdict::BootLoader ? "boot loader" : "application";
+}
+
+std::string findingPortName(const PortFinding& finding) {
+    if (const auto* serial = std::get_if<SerialPortRequest>(&finding.request)) {
+        return serial->name;
+    }
+    const auto& tcp = std::get<TcpPortRequest>(finding.request);
+    return tcp.address + ":" + std::to_string(tcp.port);
+}
+
+std::string findingLine(const PortFinding& finding) {
+    const ProbeFinding& probe = finding.probe;
+    if (!finding.found()) {
+        return findingPortName(finding) + ": no adapter: " + finding.reason;
+    }
+    std::string line = findingDescriptor(finding) + "  ";
+    switch (probe.verdict) {
+        case ProbeVerdict::Application:
+            line += probe.modelName + ", application, device version " +
+                    (probe.deviceVersion.empty() ? "(none)" : probe.deviceVersion) +
+                    ", adapter version " + probe.adapterVersion;
+            break;
+        case ProbeVerdict::BootLoader:
+            line += "model unknown, boot loader (an update installs the firmware anew)";
+            break;
+        case ProbeVerdict::ElmOnly:
+            line += probe.modelName + ", " + probeVerdictWords(probe.verdict);
+            break;
+        case ProbeVerdict::Nothing:
+            break;
+    }
+    return line;
+}
+
+}  // namespace korvane

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "engine/adapter_discovery.h"
+
+namespace korvane {
+
+// What discovery found, in words for the command line and the window.
+
+// One line without a line end. An adapter: the descriptor to use first, then model, mode and the
+// two version texts. No adapter: the port and why.
+std::string findingLine(const PortFinding& finding);
+
+// The port as a user names it: the serial port's name, or ADDRESS:PORT.
+std::string findingPortName(const PortFinding& finding);
+
+// "application" or "boot loader".
+const char* findingModeText(ProbeVerdict verdict);
+
+}  // namespace korvane
