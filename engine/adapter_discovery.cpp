@@ -25,7 +25,18 @@ std::string openFailureWords(const OpenFailure& failure) {
     }
     ChannelFailure channelFailure;
     channelFailure.open = failure;
-    return reasonWords(portFailureReason(channelFailure));
+    std::string words = reasonWords(portFailureReason(channelFailure));
+    // The finding names the port already: "PORT: " or "PORT (DEVICE PATH): " goes.
+    if (!failure.port.empty() && words.rfind(failure.port, 0) == 0) {
+        std::size_t at = failure.port.size();
+        if (!failure.devicePath.empty() && words.compare(at, 2, " (") == 0) {
+            at += 2 + failure.devicePath.size() + 1;
+        }
+        if (words.compare(at, 2, ": ") == 0) {
+            words.erase(0, at + 2);
+        }
+    }
+    return words;
 }
 
 // "line noise only at 9 rates, no answer at 4 rates" for the reasons seen, most frequent first.
@@ -135,6 +146,10 @@ PortFinding probeSerial(const DiscoveryTarget& target, const SerialPortRequest& 
         return finding;
     }
     finding.reason = reasonsText(seen, rates.size() > 1);
+    if (unsupported > 0) {
+        finding.reason += "; the port does not run at the other " + std::to_string(unsupported) +
+                          (unsupported == 1 ? " rate" : " rates");
+    }
     if (stopAsked(options)) {
         finding.reason += " (stopped before every rate was tried)";
     }
