@@ -238,7 +238,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     }
     if (job.deviceCode != kModelUnknown) {
         // The adapter named its model: it runs its application firmware.
-        job.appMode = true;
+        job.noteAppMode(true);
         reportDeviceVersion(job, channel, job.modelCode);
     }
 

@@ -65,7 +65,7 @@ void reportTooOld(UpdateJob& job) {
 // must hold `letter`; then "label", the version text and "\r\n" are reported.
 VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode code,
                                   const char* command, const char* echo, char letter,
-                                  const char* label) {
+                                  const char* label, void (UpdateJob::*note)(const std::string&)) {
     if (findModel(code) == nullptr) {
         return VersionReportResult::UnknownModel;
     }
@@ -77,6 +77,7 @@ VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode co
     }
     char* version = skipPrefix(reply, echo, kWholePrefix);
     removeChar(version, '>');
+    (job.*note)(version);
     job.reportText(label);
     // The adapter's own text: shown escaped, so it cannot start a line of its own.
     job.reportText(shownText(version).c_str());
@@ -188,11 +189,13 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
 }
 
 VersionReportResult reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V', "device version:");
+    return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V',
+                         "device version:", &UpdateJob::noteDeviceVersion);
 }
 
 VersionReportResult reportAdapterVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXI\r", "QXI", 'v', "Adapter version:");
+    return reportVersion(job, channel, code, "QXI\r", "QXI", 'v',
+                         "Adapter version:", &UpdateJob::noteAdapterVersion);
 }
 
 }  // namespace korvane

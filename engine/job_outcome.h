@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engine/adapter_state.h"
 
@@ -20,11 +21,22 @@ enum class JobResult {
 };
 
 struct JobOutcome {
+    JobOutcome() = default;
+    JobOutcome(JobResult result, std::string failureText, std::string reasonText = {},
+               AdapterState adapter = AdapterState::Untouched)
+        : result(result),
+          failureText(std::move(failureText)),
+          reasonText(std::move(reasonText)),
+          adapter(adapter) {}
+
     JobResult result = JobResult::Failed;
     // The first failure or refusal text the job reported, exactly as reported ("\r\n" kept);
     // empty when the job finished, or when it ended without a text of its own (a read-out that
     // got no answer, a slot that holds no port).
     std::string failureText;
+    // The reason line told after that failure's group of texts (two blanks first, "\r\n" last),
+    // or empty when none was.
+    std::string reasonText;
     // What the run left the adapter in.
     AdapterState adapter = AdapterState::Untouched;
 

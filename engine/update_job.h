@@ -14,6 +14,8 @@
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
+#include "engine/run_facts.h"
+#include "engine/run_observer.h"
 #include "engine/update_file.h"
 #include "engine/version_report_result.h"
 
@@ -85,18 +87,30 @@ public:
     void reportText(const char* text) const { reporter_.reportText(text); }
     // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
     void reportFailure(const char* text);
+    // Reports a reason line (what went wrong and what to try); the first one after the run's
+    // first failure becomes its outcome's reason.
+    void reportReasonLine(const std::string& line);
     // What a flow learned when it failed or refused, for the run's reason line; the first account
     // of a run is kept.
     void noteFailure(FailureFacts facts);
     // Called by a flow just before it sends a command that puts the adapter into download mode:
     // from then on the adapter is taken to wait in download mode (an unanswered command may have
-    // been taken), and a failure is no longer a refusal.
-    void noteDownloadMode() { downloadMode_ = true; }
+    // been taken), and a failure is no longer a refusal. The observer hears of it once per run.
+    void noteDownloadMode();
     // Called by a flow when the adapter's answer refused every download-mode command sent so far:
     // the adapter stays untouched.
-    void noteDownloadModeRefused() { downloadMode_ = false; }
+    void noteDownloadModeRefused();
     // What the current (or last) run left the adapter in, so far.
     AdapterState adapterState() const;
+    // Called by a flow once it knows whether the adapter runs its application firmware.
+    void noteAppMode(bool application);
+    // Called with each of the adapter's version texts as it is reported.
+    void noteDeviceVersion(const std::string& text);
+    void noteAdapterVersion(const std::string& text);
+    // Who hears how each run goes (none for nullptr); set before a run, not during one.
+    void setRunObserver(RunObserver* observer) { observer_ = observer; }
+    // What the current (or last) run learned.
+    const RunFacts& runFacts() const { return runFacts_; }
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -124,6 +138,10 @@ private:
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
     JobOutcome endedWithout();
+    // Hands `outcome` to the observer, then to the caller.
+    JobOutcome endRun(JobOutcome outcome);
+    // A port that could not be opened for a run: the observer hears of it as a whole run.
+    void noteOpenFailure(const PortChoice& port, std::string_view path);
 
     ChannelFactory factory_;
     JobFlows flows_;
@@ -137,12 +155,16 @@ private:
     bool stopRequest_ = false;
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
+    std::string firstReason_;
     bool downloadMode_ = false;
-    bool finished_ = false;        // the run's download was closed properly
+    bool finished_ = false;  // the run's download was closed properly
+    FailureFacts facts_;     // the flow's account of the current run's failure
+    RunFacts runFacts_;
+    bool changeTold_ = false;  // the observer heard that the adapter is about to be changed
+    RunObserver* observer_ = nullptr;
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
-    FailureFacts facts_;  // the flow's account of the current run's failure
 };
 
 }  // namespace korvane
