@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "channel/tick.h"
 #include "engine/command_exchange.h"
@@ -38,6 +39,7 @@ constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
                           ExactlyOnce& once) {
     if (endDownload(channel, once) != BlockResult::Accepted) {
+        job.noteFailure({FailureStep::EndNotTaken, "QXDLED", {}, 0, {}, {}});
         job.reportFailure("**Failed** Request stop download fail!\r\n");
         return BlockResult::EndNotAccepted;
     }
@@ -45,6 +47,16 @@ BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
     channel.setBaudRate(kNormalLinkBaud);
     reportDeviceVersion(job, channel, job.modelCode);
     return success;
+}
+
+// A family-1 model as a reason names it: its download command without "QXDL" and CR.
+std::string modelNameOf(int code) {
+    const ModelRow* model = findModel(code);
+    if (model == nullptr || model->downloadCommand == nullptr) {
+        return "model this program does not know";
+    }
+    const std::string command = model->downloadCommand;
+    return command.substr(4, command.size() - 5);
 }
 
 }  // namespace
@@ -185,6 +197,13 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
         if (result == BlockResult::NotAccepted || result == BlockResult::StrayAnswer) {
             // A stray answer: the adapter acted on a record command whose answer nobody waited
             // for, so it may hold a record twice. The download stops here.
+            job.noteFailure({result == BlockResult::StrayAnswer ? FailureStep::StrayAnswer
+                                                                : FailureStep::RecordNotTaken,
+                             "QXDLDT",
+                             {},
+                             recordsSent + 1,
+                             {},
+                             {}});
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
@@ -193,6 +212,7 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
         }
         if (result == BlockResult::DataRefused || result == BlockResult::RecordTooLong) {
             // The adapter refused the data: the download is still closed properly.
+            job.noteFailure({FailureStep::RecordRefused, "QXDLDT", {}, recordsSent + 1, {}, {}});
             job.reportFailure(kFileInvalidText);
             return closeDownload(job, channel, result, once);
         }
@@ -204,20 +224,22 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
 FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     job.appMode = false;
     char reply[kMainReplySize] = {};
-    const bool answered =
+    const bool versionAnswered =
         exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs)
             .answered();
     // Noise is no answer: the adapter may talk at another rate.
-    if (answered && isLineNoise(reply)) {
+    if (versionAnswered && isLineNoise(reply)) {
         job.noteLineNoise("QXVERS\r");
     }
-    if (!answered || isLineNoise(reply)) {
+    if (!versionAnswered || isLineNoise(reply)) {
         job.reportFailure(kPowerOnText);
         return FlowResult::Failed;
     }
     job.deviceCode = adapterModelFromReply(reply);
     job.modelCode = family1ModelCode(job.file().modelName);
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
+        job.noteFailure({FailureStep::AdapterModelMismatch, "QXVERS", reply, 0,
+                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
         job.reportFailure(kModelMismatchText);
         return FlowResult::Failed;
     }
@@ -232,6 +254,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         return FlowResult::Failed;
     }
     const ModelRow* entered = nullptr;
+    bool answered = true;
     for (const ModelRow& model : modelCatalog()) {
         if (model.downloadCommand == nullptr) {
             continue;
@@ -240,6 +263,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         if (!exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
                              kCommandMs)
                  .answered()) {
+            answered = false;
             break;
         }
         if (beginsWith(reply, "OK", 2)) {
@@ -248,11 +272,25 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         }
     }
     if (entered == nullptr) {
+        if (answered) {
+            // Each command was answered without "OK": the adapter stayed as it was.
+            job.noteDownloadModeRefused();
+            job.noteFailure({FailureStep::DownloadModeRefused,
+                             "QXDLZNB540 and QXDLZNB6730",
+                             reply,
+                             0,
+                             {},
+                             modelNameOf(job.modelCode)});
+        }
         job.reportFailure(kPowerOnText);
         return FlowResult::Failed;
     }
     job.deviceCode = entered->code;
     if (job.modelCode != job.deviceCode) {
+        std::string command = entered->downloadCommand;
+        command.pop_back();  // its CR
+        job.noteFailure({FailureStep::LearnedModelMismatch, command, reply, 0,
+                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
         job.reportFailure(kModelMismatchText);
         return FlowResult::Failed;
     }

@@ -215,18 +215,20 @@ JobOutcome UpdateJob::runUpdate(int slot) {
                     kEchoOnTimeMs);
     if (stopRequested()) {
         releaseFileBuffer();
-        return endedWithout();
+        return endRun(endedWithout());
     }
 
     const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
     runFacts_.deviceCode = deviceCode;
     if (result != FlowResult::Completed) {
-        reportSilence(watch);
+        reportReason(watch);
         return endRun(endedWithout());
     }
+    finished_ = true;
     // Recorded before the end is told, so that a finished update is never missing from the record.
-    const JobOutcome finished = endRun(JobOutcome{JobResult::Finished, {}, {}});
+    const JobOutcome finished =
+        endRun(JobOutcome{JobResult::Finished, {}, {}, AdapterState::Finished});
     reportText(kDownloadFinished);
     reportProgress(100);
     return finished;
@@ -253,7 +255,7 @@ JobOutcome UpdateJob::readVersions(int slot) {
     if (reported) {
         return endRun(JobOutcome{JobResult::Finished, {}, {}});
     }
-    reportSilence(watch);
+    reportReason(watch);
     JobOutcome outcome = endedWithout();
     // A read-out never touches the firmware, so it is never a refusal.
     if (outcome.result == JobResult::Refused) {
@@ -266,12 +268,13 @@ void UpdateJob::beginRun(PortSlot& held, bool updating) {
     firstFailure_.clear();
     firstReason_.clear();
     downloadMode_ = false;
+    finished_ = false;
+    facts_ = FailureFacts{};
     changeTold_ = false;
     running_ = &held;
     updating_ = updating;
     lossTold_ = false;
     noisyCommand_.clear();
-    noiseTold_ = false;
     if (updating) {
         // What an earlier run learned was about that run's adapter, not this one's.
         deviceCode = kModelUnknown;
@@ -327,6 +330,24 @@ bool UpdateJob::enterDownloadMode() {
     return true;
 }
 
+void UpdateJob::noteDownloadModeRefused() {
+    downloadMode_ = false;
+    runFacts_.downloadMode = false;
+}
+
+AdapterState UpdateJob::adapterState() const {
+    if (finished_) {
+        return AdapterState::Finished;
+    }
+    return downloadMode_ ? AdapterState::DownloadMode : AdapterState::Untouched;
+}
+
+void UpdateJob::noteFailure(FailureFacts facts) {
+    if (facts_.step == FailureStep::None) {
+        facts_ = std::move(facts);
+    }
+}
+
 void UpdateJob::noteAppMode(bool application) {
     appMode = application;
     runFacts_.appMode = application;
@@ -347,13 +368,32 @@ void UpdateJob::reportReasonLine(const std::string& line) {
     reportText(line.c_str());
 }
 
-void UpdateJob::reportSilence(const AnswerWatch& watch) {
+void UpdateJob::reportReason(const AnswerWatch& watch) {
     // A lost link is the reason, whatever the adapter did before it went.
     reportLinkLoss();
-    reportLineNoise();
-    // A stop request ends the run on purpose; the adapter's silence is then no reason.
-    if (!lossTold_ && !noiseTold_ && watch.silent() && !stopRequested()) {
-        reportReasonLine(silenceReason(watch.silentCommand(), watch.silentWaitMs()));
+    if (lossTold_ || running_ == nullptr) {
+        return;
+    }
+    if (stopRequested()) {
+        // A stop request ends the run on purpose; the adapter's silence is then no reason, but an
+        // adapter left in download mode needs saying.
+        if (updating_ && adapterState() == AdapterState::DownloadMode) {
+            reportReasonLine(stoppedInDownloadModeReason());
+        }
+        return;
+    }
+    // An answer of line noise was taken for none; the adapter was not silent, and what the flow
+    // made of the missing answer is not the reason either.
+    if (reportLineNoise()) {
+        return;
+    }
+    if (watch.silent()) {
+        reportReasonLine(silenceReason(running_->port, watch.silentCommand(), watch.silentWaitMs(),
+                                       updating_, adapterState(), facts_.step));
+        return;
+    }
+    if (updating_) {
+        reportReasonLine(flowFailureReason(facts_, adapterState()));
     }
 }
 
@@ -366,7 +406,7 @@ void UpdateJob::reportLinkLoss() {
         return;
     }
     lossTold_ = true;
-    reportReasonLine(linkLossReason(running_->port, loss, updating_));
+    reportReasonLine(linkLossReason(running_->port, loss, updating_, adapterState()));
 }
 
 void UpdateJob::noteLineNoise(const char* command) {
@@ -378,29 +418,24 @@ void UpdateJob::noteLineNoise(const char* command) {
     }
 }
 
-void UpdateJob::reportLineNoise() {
-    if (noiseTold_ || lossTold_ || noisyCommand_.empty() || stopRequested()) {
-        return;
+bool UpdateJob::reportLineNoise() {
+    if (noisyCommand_.empty()) {
+        return false;
     }
-    noiseTold_ = true;
     reportReasonLine(lineNoiseReason(noisyCommand_));
+    return true;
 }
 
 void UpdateJob::reportFailure(const char* text) {
+    // After a stop that came before download mode, what failed failed only because of it.
     if (!downloadMode_ && stopRequested()) {
         return;
     }
-    const bool first = firstFailure_.empty() && text != nullptr;
-    if (first) {
+    if (firstFailure_.empty() && text != nullptr) {
         firstFailure_ = text;
     }
+    // The reason follows once the failure's whole group of texts is out (reportReason).
     reportText(text);
-    // A link lost before the first failure is its reason, else an answer that was line noise:
-    // told right after it.
-    if (first) {
-        reportLinkLoss();
-        reportLineNoise();
-    }
 }
 
 // The outcome of a run that did not finish: stopped when the stop request was set, else a
@@ -417,6 +452,7 @@ JobOutcome UpdateJob::endedWithout() {
     }
     outcome.failureText = firstFailure_;
     outcome.reasonText = firstReason_;
+    outcome.adapter = adapterState();
     return outcome;
 }
 

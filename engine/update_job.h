@@ -9,6 +9,7 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/failure_facts.h"
 #include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
@@ -91,15 +92,24 @@ public:
     // Reports a reason line (what went wrong and what to try); the first one after the run's
     // first failure becomes its outcome's reason.
     void reportReasonLine(const std::string& line);
-    // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal, and the observer hears of it once per
-    // run. False when a stop was requested before: the command must not go out, and the adapter
-    // is left as it was.
+    // What a flow learned when it failed or refused, for the run's reason line; the first account
+    // of a run is kept.
+    void noteFailure(FailureFacts facts);
+    // Called by a flow just before it sends a command that puts the adapter into download mode:
+    // from then on the adapter is taken to wait in download mode (an unanswered command may have
+    // been taken), and a failure is no longer a refusal. The observer hears of it once per run.
+    // False when a stop was requested before: the command must not go out, and the adapter is
+    // left as it was.
     [[nodiscard]] bool enterDownloadMode();
-    // Whether the adapter has been asked into download mode in this run.
+    // Whether the adapter has been asked into download mode in this run (and did not refuse).
     bool inDownloadMode() const { return downloadMode_; }
-    // Called when the answer to `command` (its CR left out of the reason) was line noise: the first
-    // one is told as the reason of the run's first failure.
+    // Called by a flow when the adapter's answer refused every download-mode command sent so far:
+    // the adapter stays untouched.
+    void noteDownloadModeRefused();
+    // What the current (or last) run left the adapter in, so far.
+    AdapterState adapterState() const;
+    // Called when the answer to `command` (its CR left out of the reason) was line noise: that is
+    // then the run's reason.
     void noteLineNoise(const char* command);
     // Called by a flow once it knows whether the adapter runs its application firmware.
     void noteAppMode(bool application);
@@ -128,13 +138,13 @@ private:
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
     FlowResult runFamilyFlow(Channel& channel);
-    // After a failed run: the reason line of a lost link, else of an adapter that stopped
-    // answering.
-    void reportSilence(const AnswerWatch& watch);
+    // After a failed run, once its fixed texts are out: the reason line of a lost link, else of
+    // an adapter that stopped answering, else of what the flow noted.
+    void reportReason(const AnswerWatch& watch);
     // The reason line of the run's lost link, once per run, when the link is lost.
     void reportLinkLoss();
-    // The reason line of an answer that was line noise, once per run, when one came.
-    void reportLineNoise();
+    // The reason line of an answer that was line noise, when one came in this run (true then).
+    bool reportLineNoise();
     // Starts a run on `held`: no failure and no lost link told yet.
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
@@ -158,6 +168,8 @@ private:
     std::string firstFailure_;
     std::string firstReason_;
     bool downloadMode_ = false;
+    bool finished_ = false;  // the run's download was closed properly
+    FailureFacts facts_;     // the flow's account of the current run's failure
     RunFacts runFacts_;
     bool changeTold_ = false;  // the observer heard that the adapter is about to be changed
     RunObserver* observer_ = nullptr;
@@ -165,7 +177,6 @@ private:
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
     std::string noisyCommand_;  // the first command answered with line noise in this run
-    bool noiseTold_ = false;
 };
 
 }  // namespace korvane
