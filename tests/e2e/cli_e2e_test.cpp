@@ -352,6 +352,19 @@ TEST(Cli, DetectTellsEachPortAndExitsByWhatItFound) {
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find("\"reason\": \"line noise only\""), std::string::npos) << none.out;
     EXPECT_EQ(runProgram({"detect", "--port", "com|x"}).status, 2);
+
+    // Ctrl-C ends the search after the rate each port is at and tells what was tried.
+    sim::AdapterSettings silent;
+    silent.decoy = sim::Decoy::Silent;
+    EmulatedLink quiet(silent, Link::Pty);
+    ASSERT_TRUE(quiet.started());
+    Program search({"detect", "--serial", quiet.server().ptyPath()});
+    ::usleep(700 * 1000);
+    search.interrupt();
+    const Finished stopped = search.wait();
+    EXPECT_EQ(stopped.status, 130) << stopped.err;
+    EXPECT_NE(stopped.out.find("(stopped before every rate was tried)"), std::string::npos)
+        << stopped.out;
 }
 
 TEST(Cli, PortsListsOneNamePerLine) {
