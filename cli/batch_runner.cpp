@@ -49,6 +49,7 @@ struct AdapterRun : JobReports {
     std::size_t index = 0;
     BatchOutput* output = nullptr;
     std::unique_ptr<UpdateJob> job;
+    std::unique_ptr<HistoryRecorder> recorder;
     ReportLines lines;
     // The first line reported while the port was being opened: when it could not be opened, the
     // reason.
@@ -154,6 +155,10 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
         run->result.label = portLabel(request.ports[i]);
         // Before any worker starts: setReports clears the stop request.
         run->job->setReports(run.get());
+        if (request.history != nullptr) {
+            run->recorder = std::make_unique<HistoryRecorder>(*request.history);
+            run->job->setRunObserver(run->recorder.get());
+        }
         runs.push_back(std::move(run));
     }
 
@@ -184,6 +189,7 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
     for (auto& run : runs) {
         // The reports' state goes with this frame.
         run->job->setReports(nullptr);
+        run->job->setRunObserver(nullptr);
         batch.results.push_back(run->result);
     }
     batch.exitStatus = batchExitStatus(batch.results, batch.interrupted, interrupt.exitStatus());

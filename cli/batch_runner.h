@@ -10,6 +10,7 @@
 #include "cli/interrupt_source.h"
 #include "cli/port_label.h"
 #include "engine/update_job.h"
+#include "history/history_recorder.h"
 
 namespace korvane {
 
@@ -20,6 +21,8 @@ struct BatchRequest {
     JobKind kind = JobKind::Update;
     std::vector<JobPort> ports;
     std::string file;  // update only
+    // Where each adapter's run is recorded; none: not recorded.
+    HistoryLog* history = nullptr;
 };
 
 struct BatchRun {

@@ -15,6 +15,8 @@ constexpr CliCommand kCommands[] = {
      "Find adapters: which port, which line rate, which adapter (read-only)", runDetectCommand},
     {"ports", "[--json]", "List the serial ports with what the system knows of them",
      runPortsCommand},
+    {"history", "[--json] [--limit N] [--port P] [--outcome O]",
+     "Show the update history: every update and read-out, newest first", runHistoryCommand},
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // at once, driven through the same UpdateJob as the window.
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "channel/serial_port_list.h"
@@ -19,6 +21,8 @@
 #include "cli/single_adapter_output.h"
 #include "cli/text_batch_output.h"
 #include "engine/failure_reason.h"
+#include "history/history_files.h"
+#include "history/history_recorder.h"
 
 namespace korvane {
 
@@ -83,7 +87,19 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     if (options.batch || options.progress == ProgressMode::Json) {
         several = makeBatchOutput(options, out, err);
     }
-    const BatchRequest request{kind, options.ports, options.file};
+    // The record of every run, unless turned off. A record that cannot be stored is told once on
+    // standard error; the run goes on.
+    std::mutex warningMutex;
+    std::optional<HistoryLog> history;
+    if (options.history && !historyOffByEnvironment()) {
+        history.emplace(defaultHistoryFolder(), options.batch ? "cli-batch" : "cli",
+                        [&err, &warningMutex](const std::string& text) {
+                            std::lock_guard<std::mutex> hold(warningMutex);
+                            err << "korvane-fw: warning: " << text << "\n";
+                            err.flush();
+                        });
+    }
+    const BatchRequest request{kind, options.ports, options.file, history ? &*history : nullptr};
     const int status = runBatch(request, several ? *several : single, interrupt).exitStatus;
     LogLevel = previousLogLevel;
     setTrafficLogProblemHandler(nullptr);

@@ -17,5 +17,7 @@ int runReadCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 // korvane-fw ports [--json]
 int runPortsCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
+// korvane-fw history [--json] [--limit N] [--port P] [--outcome O]
+int runHistoryCommand(const CliArgs& args, std::ostream& out, std::ostream& err);
 
 }  // namespace korvane

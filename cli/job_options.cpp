@@ -100,6 +100,7 @@ struct RawJobOptions {
     std::vector<std::string> file;
     std::vector<std::string> progress;
     bool log = false;
+    bool noHistory = false;
     CLI::Option* portOption = nullptr;
     CLI::Option* portsFileOption = nullptr;
     std::vector<CLI::Option*> once;  // the single-valued ones
@@ -152,6 +153,8 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
     app.add_flag("--log", raw.log,
                  std::string("Write the serial traffic to ") + kTrafficLogFolder +
                      "/portYYYYMMDD-PORT.log in the current folder");
+    app.add_flag("--no-history", raw.noHistory,
+                 "Keep no record of this run in the update history (as KORVANE_NO_HISTORY=1 does)");
     // Again, so that it comes last and the adapters' group first.
     app.set_help_flag("-h,--help", "Show this help and exit");
 }
@@ -246,6 +249,7 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         options.progressGiven = true;
     }
     options.log = raw.log;
+    options.history = !raw.noHistory;
     if (options.ports.empty() && !options.autoPort) {
         error = "--ports-file: no ports listed";
         return false;

@@ -25,6 +25,7 @@ struct JobOptions {
     ProgressMode progress = ProgressMode::Bar;
     bool progressGiven = false;  // --progress was given; otherwise the caller picks by terminal
     bool log = false;            // --log: traffic log on
+    bool history = true;         // --no-history clears it: no record of the run
     // --baud auto: the one --serial port's rate is to be found first.
     bool autoBaud = false;
     // --port auto: the one adapter among the listed serial ports is to be found first; `ports`

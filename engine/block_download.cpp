@@ -216,7 +216,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     }
     if (job.deviceCode != kModelUnknown) {
         // The adapter named its model: it runs its application firmware.
-        job.appMode = true;
+        job.noteAppMode(true);
         reportDeviceVersion(job, channel, job.modelCode);
     }
 

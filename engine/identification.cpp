@@ -63,7 +63,7 @@ void reportTooOld(UpdateJob& job) {
 // must hold `letter`; then "label", the version text and "\r\n" are reported.
 VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode code,
                                   const char* command, const char* echo, char letter,
-                                  const char* label) {
+                                  const char* label, void (UpdateJob::*note)(const std::string&)) {
     if (findModel(code) == nullptr) {
         return VersionReportResult::UnknownModel;
     }
@@ -75,6 +75,7 @@ VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode co
     }
     char* version = skipPrefix(reply, echo, kWholePrefix);
     removeChar(version, '>');
+    (job.*note)(version);
     job.reportText(label);
     job.reportText(version);
     job.reportText("\r\n");
@@ -161,11 +162,13 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
 }
 
 VersionReportResult reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V', "device version:");
+    return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V',
+                         "device version:", &UpdateJob::noteDeviceVersion);
 }
 
 VersionReportResult reportAdapterVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXI\r", "QXI", 'v', "Adapter version:");
+    return reportVersion(job, channel, code, "QXI\r", "QXI", 'v',
+                         "Adapter version:", &UpdateJob::noteAdapterVersion);
 }
 
 }  // namespace korvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace korvane {
 
@@ -14,11 +15,18 @@ enum class JobResult {
 };
 
 struct JobOutcome {
+    JobOutcome() = default;
+    JobOutcome(JobResult result, std::string failureText, std::string reasonText = {})
+        : result(result), failureText(std::move(failureText)), reasonText(std::move(reasonText)) {}
+
     JobResult result = JobResult::Failed;
     // The first failure or refusal text the job reported, exactly as reported ("\r\n" kept);
     // empty when the job finished, or when it ended without a text of its own (a read-out that
     // got no answer, a slot that holds no port).
     std::string failureText;
+    // The reason line told right after that failure text (two blanks first, "\r\n" last), or
+    // empty when none was.
+    std::string reasonText;
 
     bool finished() const { return result == JobResult::Finished; }
 };

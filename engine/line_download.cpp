@@ -324,11 +324,11 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     job.reportProgress(3);
 
     if (contains(reply, "ELM327 ")) {
-        job.appMode = true;
+        job.noteAppMode(true);
         reportDeviceVersion(job, channel, job.modelCode);
     } else {
         // No ELM327 identity: the adapter runs its boot loader.
-        job.appMode = false;
+        job.noteAppMode(false);
         job.noteDownloadMode();
         const ExchangeReply started =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "engine/answer_watch.h"
 #include "engine/command_exchange.h"
@@ -22,6 +23,16 @@ constexpr const char* kDownloadFinished = "File download finished!\r\n";
 constexpr const char* kEchoOnCommand = "ATE1\r";
 constexpr int kEchoOnTimeMs = 2000;
 constexpr std::size_t kMainReplySize = 2048;
+
+// The facts of a run on `port` with `path`, before anything was learned.
+RunFacts startingFacts(bool update, const PortRequest& port, std::string_view path) {
+    RunFacts facts;
+    facts.update = update;
+    facts.port = portDescriptorText(port);
+    facts.link = std::holds_alternative<TcpPortRequest>(port) ? "tcp" : "serial";
+    facts.path.assign(path);
+    return facts;
+}
 
 }  // namespace
 
@@ -89,15 +100,23 @@ int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
     }
     ChannelFailure failure;
     std::unique_ptr<Channel> channel;
+    firstFailure_.clear();
+    firstReason_.clear();
+    const auto tell = [this](const char* text) {
+        if (firstFailure_.empty() && text != nullptr) {
+            firstFailure_ = text;
+        }
+        reportText(text);
+    };
     if (port.request) {
-        channel = createChannel(
-            *port.request, factory_, [this](const char* text) { reportText(text); }, &failure);
+        channel = createChannel(*port.request, factory_, tell, &failure);
     } else {
-        reportText(kPortParameterErrorText);
+        tell(kPortParameterErrorText);
         failure.descriptor = port.problem;
     }
     if (!channel) {
-        reportText(portFailureReason(failure).c_str());
+        reportReasonLine(portFailureReason(failure));
+        noteOpenFailure(port, path);
         return -1;
     }
     slots_[free].channel = std::move(channel);
@@ -141,33 +160,42 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     if (!size) {
         releaseFileBuffer();
         reportFailure(kFileInvalidText);
-        reportText(fileFailureReason(fileFailure).c_str());
-        return endedWithout();
+        reportReasonLine(fileFailureReason(fileFailure));
+        return endRun(endedWithout());
     }
     file_.size = *size;
+    runFacts_.fileSize = *size;
+    if (observer_ != nullptr) {
+        observer_->fileLoaded(file_.data);
+    }
     if (*size < kMinUpdateFileSize) {
         reportFailure(kFileInvalidText);
-        reportText(fileTooSmallReason(held->path, *size, kMinUpdateFileSize).c_str());
+        reportReasonLine(fileTooSmallReason(held->path, *size, kMinUpdateFileSize));
         releaseFileBuffer();
-        return endedWithout();
+        return endRun(endedWithout());
     }
 
     // The check reports its own format error and progress 2, and releases the buffer on failure.
-    if (!checkUpdateFile(file_, reporter_).sound()) {
+    const FileCheck check = checkUpdateFile(file_, reporter_);
+    if (!check.sound()) {
         releaseFileBuffer();
         if (firstFailure_.empty()) {
             firstFailure_ = kFormatErrorText;
+            firstReason_ = formatFaultReason(check);
         }
-        return endedWithout();
+        return endRun(endedWithout());
     }
+    runFacts_.family = file_.family;
+    runFacts_.fileModel = file_.modelName;
+    runFacts_.fileVersion = file_.versionText;
 
     // A line or record the download would refuse or the adapter could not take is refused now,
     // before anything is sent, rather than half way through the download.
     if (const std::optional<int> unsendable = firstUnsendableLine(file_)) {
         reportFailure(unsendableFileText(file_));
-        reportText(unsendableLineReason(*unsendable).c_str());
+        reportReasonLine(unsendableLineReason(*unsendable));
         releaseFileBuffer();
-        return endedWithout();
+        return endRun(endedWithout());
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
@@ -178,13 +206,16 @@ JobOutcome UpdateJob::runUpdate(int slot) {
 
     const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
+    runFacts_.deviceCode = deviceCode;
     if (result != FlowResult::Completed) {
         reportSilence(watch);
-        return endedWithout();
+        return endRun(endedWithout());
     }
+    // Recorded before the end is told, so that a finished update is never missing from the record.
+    const JobOutcome finished = endRun(JobOutcome{JobResult::Finished, {}, {}});
     reportText(kDownloadFinished);
     reportProgress(100);
-    return JobOutcome{JobResult::Finished, {}};
+    return finished;
 }
 
 JobOutcome UpdateJob::readVersions(int slot) {
@@ -205,7 +236,7 @@ JobOutcome UpdateJob::readVersions(int slot) {
             reported;
     }
     if (reported) {
-        return JobOutcome{JobResult::Finished, {}};
+        return endRun(JobOutcome{JobResult::Finished, {}, {}});
     }
     reportSilence(watch);
     JobOutcome outcome = endedWithout();
@@ -213,15 +244,86 @@ JobOutcome UpdateJob::readVersions(int slot) {
     if (outcome.result == JobResult::Refused) {
         outcome.result = JobResult::Failed;
     }
-    return outcome;
+    return endRun(std::move(outcome));
 }
 
 void UpdateJob::beginRun(PortSlot& held, bool updating) {
     firstFailure_.clear();
+    firstReason_.clear();
     downloadMode_ = false;
+    changeTold_ = false;
     running_ = &held;
     updating_ = updating;
     lossTold_ = false;
+    if (updating) {
+        // What an earlier run learned was about that run's adapter, not this one's.
+        deviceCode = kModelUnknown;
+        appMode = false;
+    }
+    runFacts_ = startingFacts(updating, held.port, updating ? held.path : std::string());
+    if (observer_ != nullptr) {
+        observer_->runStarted(runFacts_);
+    }
+}
+
+JobOutcome UpdateJob::endRun(JobOutcome outcome) {
+    if (observer_ != nullptr) {
+        observer_->runEnded(runFacts_, outcome);
+    }
+    return outcome;
+}
+
+void UpdateJob::noteOpenFailure(const PortChoice& port, std::string_view path) {
+    if (observer_ == nullptr) {
+        return;
+    }
+    // The window and the command line open a read-out's port with the empty path.
+    const bool update = !path.empty();
+    if (port.request) {
+        runFacts_ = startingFacts(update, *port.request, path);
+    } else {
+        runFacts_ = RunFacts{};
+        runFacts_.update = update;
+        runFacts_.port = port.problem.descriptor;
+        runFacts_.path.assign(path);
+    }
+    observer_->runStarted(runFacts_);
+    // Nothing reached the adapter: an update is refused, a read-out failed.
+    observer_->runEnded(runFacts_, JobOutcome{update ? JobResult::Refused : JobResult::Failed,
+                                           firstFailure_, firstReason_});
+}
+
+void UpdateJob::noteDownloadMode() {
+    downloadMode_ = true;
+    if (!changeTold_) {
+        changeTold_ = true;
+        runFacts_.downloadMode = true;
+        runFacts_.appMode = appMode;
+        runFacts_.deviceCode = deviceCode;
+        if (observer_ != nullptr) {
+            observer_->changeAhead(runFacts_);
+        }
+    }
+}
+
+void UpdateJob::noteAppMode(bool application) {
+    appMode = application;
+    runFacts_.appMode = application;
+}
+
+void UpdateJob::noteDeviceVersion(const std::string& text) {
+    (changeTold_ ? runFacts_.after : runFacts_.before).device = text;
+}
+
+void UpdateJob::noteAdapterVersion(const std::string& text) {
+    (changeTold_ ? runFacts_.after : runFacts_.before).adapter = text;
+}
+
+void UpdateJob::reportReasonLine(const std::string& line) {
+    if (!firstFailure_.empty() && firstReason_.empty()) {
+        firstReason_ = line;
+    }
+    reportText(line.c_str());
 }
 
 void UpdateJob::reportSilence(const AnswerWatch& watch) {
@@ -229,7 +331,7 @@ void UpdateJob::reportSilence(const AnswerWatch& watch) {
     reportLinkLoss();
     // A stop request ends the run on purpose; the adapter's silence is then no reason.
     if (!lossTold_ && watch.silent() && !stopRequested()) {
-        reportText(silenceReason(watch.silentCommand(), watch.silentWaitMs()).c_str());
+        reportReasonLine(silenceReason(watch.silentCommand(), watch.silentWaitMs()));
     }
 }
 
@@ -242,7 +344,7 @@ void UpdateJob::reportLinkLoss() {
         return;
     }
     lossTold_ = true;
-    reportText(linkLossReason(running_->port, loss, updating_).c_str());
+    reportReasonLine(linkLossReason(running_->port, loss, updating_));
 }
 
 void UpdateJob::reportFailure(const char* text) {
@@ -267,6 +369,7 @@ JobOutcome UpdateJob::endedWithout() {
         outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
     }
     outcome.failureText = firstFailure_;
+    outcome.reasonText = firstReason_;
     return outcome;
 }
 

@@ -13,6 +13,8 @@
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/report_sink.h"
+#include "engine/run_facts.h"
+#include "engine/run_observer.h"
 #include "engine/update_file.h"
 #include "engine/version_report_result.h"
 
@@ -84,9 +86,21 @@ public:
     void reportText(const char* text) const { reporter_.reportText(text); }
     // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
     void reportFailure(const char* text);
+    // Reports a reason line (what went wrong and what to try); the first one after the run's
+    // first failure becomes its outcome's reason.
+    void reportReasonLine(const std::string& line);
     // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal.
-    void noteDownloadMode() { downloadMode_ = true; }
+    // mode: from then on a failure is no longer a refusal. The observer hears of it once per run.
+    void noteDownloadMode();
+    // Called by a flow once it knows whether the adapter runs its application firmware.
+    void noteAppMode(bool application);
+    // Called with each of the adapter's version texts as it is reported.
+    void noteDeviceVersion(const std::string& text);
+    void noteAdapterVersion(const std::string& text);
+    // Who hears how each run goes (none for nullptr); set before a run, not during one.
+    void setRunObserver(RunObserver* observer) { observer_ = observer; }
+    // What the current (or last) run learned.
+    const RunFacts& runFacts() const { return runFacts_; }
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
@@ -114,6 +128,10 @@ private:
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
     JobOutcome endedWithout();
+    // Hands `outcome` to the observer, then to the caller.
+    JobOutcome endRun(JobOutcome outcome);
+    // A port that could not be opened for a run: the observer hears of it as a whole run.
+    void noteOpenFailure(const PortChoice& port, std::string_view path);
 
     ChannelFactory factory_;
     JobFlows flows_;
@@ -127,7 +145,11 @@ private:
     bool stopRequest_ = false;
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
+    std::string firstReason_;
     bool downloadMode_ = false;
+    RunFacts runFacts_;
+    bool changeTold_ = false;  // the observer heard that the adapter is about to be changed
+    RunObserver* observer_ = nullptr;
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;

@@ -26,6 +26,8 @@ show() {
 
 image="$out/adapter-image.txt"
 rm -f "$image" "$out/adapter.out"
+# The demo keeps its update history beside its other files, not in the user's own.
+export XDG_STATE_HOME="$out/state"
 
 echo "== Starting the emulated adapter (model ZNB5413, firmware 2.2.29) on 127.0.0.1"
 show "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 1 --image-out "$image"
@@ -93,3 +95,8 @@ if ! tail -n +2 "$out/demo-update.commands" | sed 's/^QXBL//' | cmp -s - "$image
     exit 1
 fi
 echo "The adapter holds all $(wc -l <"$image") lines of $file, byte for byte."
+echo
+
+echo "== The update history (kept in $XDG_STATE_HOME/korvane-updater)"
+show "$bin/korvane-fw" history --limit 5
+"$bin/korvane-fw" history --limit 5

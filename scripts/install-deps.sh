@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     xvfb xauth libxcb1-dev
-    nlohmann-json3-dev libcli11-dev
+    nlohmann-json3-dev libcli11-dev libssl-dev
     clang clang-format libclang-rt-14-dev
     time
     dpkg-dev file lintian x11-utils

@@ -27,6 +27,7 @@
 #include "ui/app_icon.h"
 #include "ui/app_info.h"
 #include "ui/byte_length_validator.h"
+#include "ui/history_dialog.h"
 #include "ui/serial_port_panel.h"
 #include "ui/thread_handoff.h"
 #include "ui/wifi_panel.h"
@@ -169,9 +170,19 @@ void UpdaterWindow::initialise() {
         addAction(about_);
         setContextMenuPolicy(Qt::ActionsContextMenu);
     }
+    // Beside About: the update history, on Ctrl+H too.
+    historyAction_ = new QAction(QString::fromUtf8(kHistoryEntry), this);
+    historyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    historyAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(historyAction_, &QAction::triggered, this, [this] { showHistory(); });
+    addAction(historyAction_);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     setWindowIcon(appIcon());
 
+    if (!historyOffByEnvironment()) {
+        model_.keepHistory(defaultHistoryFolder(), "qt");
+    }
     model_.attach();
 
     // The visible panel covers the "Comm Port" frame exactly.
@@ -491,6 +502,23 @@ void UpdaterWindow::closeProcedure() {
 void UpdaterWindow::showAbout() {
     AboutBox box(this);
     box.exec();
+}
+
+void UpdaterWindow::showHistory() {
+    if (history_ == nullptr) {
+        history_ = new HistoryDialog(model_, this);
+    } else {
+        history_->refresh();
+    }
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
+
+void UpdaterWindow::historyChanged() {
+    if (history_ != nullptr && history_->isVisible()) {
+        history_->refresh();
+    }
 }
 
 }  // namespace korvane

@@ -30,6 +30,7 @@ class QTimer;
 
 namespace korvane {
 
+class HistoryDialog;
 class SerialPortPanel;
 class WifiPanel;
 
@@ -87,6 +88,9 @@ public:
     SerialPortPanel* usbPanel() const { return usbPanel_; }
     WifiPanel* wifiPanel() const { return wifiPanel_; }
     QAction* aboutAction() const { return about_; }
+    QAction* historyAction() const { return historyAction_; }
+    // The history table once it was opened, else nullptr.
+    HistoryDialog* historyDialog() const { return history_; }
     const DialogUnits& units() const { return units_; }
 
 Q_SIGNALS:
@@ -119,6 +123,7 @@ private:
     bool onWindowThread() const override;
     void carryOut(const std::function<void()>& action) override;
     void post(std::function<void()> action) override;
+    void historyChanged() override;
 
     // On the window's thread: an action the worker waits for, and one it posted.
     Q_INVOKABLE void runCarried(void* action);
@@ -134,6 +139,7 @@ private:
     WindowControl controlOf(const QWidget* widget) const;
     void closeProcedure();
     void showAbout();
+    void showHistory();
 
     WindowModel model_;
     DialogUnits units_;
@@ -162,6 +168,8 @@ private:
     QProgressBar* progress_ = nullptr;
     QPushButton* read_ = nullptr;
     QAction* about_ = nullptr;
+    QAction* historyAction_ = nullptr;
+    HistoryDialog* history_ = nullptr;
 };
 
 }  // namespace korvane

@@ -66,6 +66,12 @@ void ProgramRun::interrupt() {
     }
 }
 
+void ProgramRun::kill() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+    }
+}
+
 ProgramResult ProgramRun::wait() {
     ProgramResult result;
     int status = 0;

@@ -23,6 +23,7 @@ public:
 
     bool started() const { return pid_ > 0; }
     void interrupt();  // SIGINT, as Ctrl-C sends
+    void kill();       // SIGKILL: the program ends at once, as on a power cut
     ProgramResult wait();
 
 private:

@@ -1,11 +1,13 @@
 // The real window, job and TCP channel updating the emulated adapter on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <string>
@@ -14,6 +16,7 @@
 #include "sim/adapter/adapter_server.h"
 #include "sim/adapter/firmware_image.h"
 #include "sim/update_file_writer.h"
+#include "ui/history_dialog.h"
 #include "ui/updater_window.h"
 #include "ui/wifi_panel.h"
 
@@ -45,6 +48,9 @@ protected:
         path = folder.filePath("update.hex");
         ASSERT_TRUE(sim::saveUpdateFile(path.toStdString(), file));
 
+        // The window's update history goes to this test's own folder.
+        qputenv("XDG_STATE_HOME", folder.path().toUtf8());
+        qunsetenv("KORVANE_NO_HISTORY");
         window = std::make_unique<UpdaterWindow>(job, [] { return std::vector<std::string>{}; });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -75,6 +81,26 @@ protected:
     UpdateJob job;
     std::unique_ptr<UpdaterWindow> window;
 };
+
+TEST_F(WindowEndToEndTest, TheOpenHistoryTableShowsTheWindowsOwnRunsAsTheyEnd) {
+    ASSERT_NE(window->historyAction(), nullptr);
+    window->historyAction()->trigger();
+    ASSERT_NE(window->historyDialog(), nullptr);
+    const QAbstractItemModel* rows = window->historyDialog()->table()->model();
+    EXPECT_EQ(rows->rowCount(), 0);
+    const QString port = "tcp|127.0.0.1:" + QString::number(adapter->tcpPort());
+
+    ASSERT_TRUE(runAndWait(window->readButton()));
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_EQ(rows->index(0, 1).data().toString(), port);
+    EXPECT_EQ(rows->index(0, 6).data().toString(), "read finished");
+
+    window->pathBox()->setText(path);
+    ASSERT_TRUE(runAndWait(window->updateButton()));
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->index(0, 4).data().toString(), "update.hex");
+    EXPECT_EQ(rows->index(0, 6).data().toString(), "finished");
+}
 
 TEST_F(WindowEndToEndTest, UpdateFromTheWifiPanelFinishesAndTheAdapterHoldsTheFile) {
     window->pathBox()->setText(path);

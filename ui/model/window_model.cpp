@@ -65,6 +65,31 @@ WindowModel::~WindowModel() {
     updateWorker_.reset();
     readWorker_.reset();
     findWorker_.reset();
+    job_.setRunObserver(nullptr);
+}
+
+void WindowModel::keepHistory(const std::string& folder, const std::string& frontEnd) {
+    historyLog_ = std::make_unique<HistoryLog>(
+        folder, frontEnd, [this](const std::string& text) { onText((text + "\r\n").c_str()); });
+    recorder_ = std::make_unique<HistoryRecorder>(*historyLog_);
+    job_.setRunObserver(recorder_.get());
+}
+
+HistoryReadout WindowModel::history() const {
+    if (!historyLog_) {
+        return {};
+    }
+    HistoryReadout readout = readHistory(historyLog_->folder());
+    const std::optional<HistoryRecord> own = recorder_->lastRecord();
+    if (own) {
+        const bool stored =
+            std::any_of(readout.records.begin(), readout.records.end(),
+                        [&own](const HistoryRecord& record) { return record.id == own->id; });
+        if (!stored) {
+            readout.records.insert(readout.records.begin(), *own);
+        }
+    }
+    return readout;
 }
 
 void WindowModel::attach() {
@@ -234,6 +259,7 @@ void WindowModel::startJob(JobKind kind, const std::string& path) {
     const int slot = job_.openPort(*port, path);
     if (slot < 0) {
         setBusy(std::nullopt);
+        view_.historyChanged();
         return;
     }
 
@@ -258,6 +284,7 @@ void WindowModel::workerDone() {
     takeOver(this);
     lastOutcome_ = workerOutcome_;
     setBusy(std::nullopt);
+    view_.historyChanged();
     if (idleListener_) {
         idleListener_();
     }

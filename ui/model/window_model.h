@@ -10,6 +10,8 @@
 #include "channel/channel_factory.h"
 #include "engine/adapter_discovery.h"
 #include "engine/update_job.h"
+#include "history/history_reader.h"
+#include "history/history_recorder.h"
 #include "ui/model/window_view.h"
 #include "ui/port_lister.h"
 
@@ -38,6 +40,16 @@ public:
     // Registers the model as where the job reports and as the process's traffic-log notice
     // handler (until the model goes). The view calls it during its initialisation.
     void attach();
+
+    // Records every Update and Read of the window in the history kept in `folder`, as front end
+    // `frontEnd` ("qt", "win32"). A record that cannot be stored is told in the output box; the
+    // job goes on. Called once, before the first job.
+    void keepHistory(const std::string& folder, const std::string& frontEnd);
+    // The history, newest first, for the window's history table: what the folder holds, with the
+    // window's own last run first even when it could not be stored. Nothing when no history is
+    // kept.
+    HistoryReadout history() const;
+    bool keepsHistory() const { return recorder_ != nullptr; }
 
     // The machine's serial ports, for both serial panels and for Refresh.
     std::vector<std::string> listPorts() const;
@@ -119,6 +131,8 @@ private:
     };
 
     UpdateJob& job_;
+    std::unique_ptr<HistoryLog> historyLog_;
+    std::unique_ptr<HistoryRecorder> recorder_;
     PortLister lister_;
     WindowView& view_;
     std::optional<JobKind> running_;

@@ -64,6 +64,9 @@ public:
     virtual void carryOut(const std::function<void()>& action) = 0;
     // From another thread: runs `action` on the window's thread later, without waiting.
     virtual void post(std::function<void()> action) = 0;
+
+    // A run was recorded in the update history (or could not be): an open history table shows it.
+    virtual void historyChanged() {}
 };
 
 }  // namespace korvane

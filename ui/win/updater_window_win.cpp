@@ -82,6 +82,7 @@ UpdaterWindowWin::UpdaterWindowWin(UpdateJob& job, PortLister lister, HINSTANCE 
       threadId_(GetCurrentThreadId()),
       btPanel_([this] { return model_.listPorts(); }),
       usbPanel_([this] { return model_.listPorts(); }),
+      history_(model_),
       chooseFile_(&UpdaterWindowWin::askFirmwareFile),
       confirm_(&askYesNo) {}
 
@@ -135,6 +136,9 @@ void UpdaterWindowWin::run() {
 bool UpdaterWindowWin::handleMessage(MSG& message) {
     if (window_ == nullptr || closed_) {
         return false;
+    }
+    if (history_.handleMessage(message)) {
+        return true;
     }
     const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
     if (ours && message.message == WM_KEYDOWN && message.wParam == VK_RETURN && takeEnter()) {
@@ -230,6 +234,10 @@ INT_PTR UpdaterWindowWin::onMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 runAboutBox(instance_, window_);
                 return TRUE;
             }
+            if ((wParam & 0xFFF0) == kHistoryCommand) {
+                showHistory();
+                return TRUE;
+            }
             return FALSE;
         case WM_CLOSE:
             onCloseBox();
@@ -273,6 +281,13 @@ void UpdaterWindowWin::initialise() {
     if (menu != nullptr && LoadStringW(instance_, kAboutEntryString, entry, 128) > 0) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, kAboutCommand, entry);
+    }
+    if (menu != nullptr) {
+        const std::wstring history = wideFromUtf8(kHistoryEntry).value_or(L"Update &history...");
+        AppendMenuW(menu, MF_STRING, kHistoryCommand, history.c_str());
+    }
+    if (!historyOffByEnvironment()) {
+        model_.keepHistory(defaultHistoryFolder(), "win32");
     }
 
     bigIcon_ = loadAppIcon(instance_, SM_CXICON, SM_CYICON);
@@ -504,6 +519,10 @@ bool UpdaterWindowWin::onWindowThread() const {
 
 void UpdaterWindowWin::carryOut(const std::function<void()>& action) {
     SendMessageW(window_, kCarryOutMessage, 0, reinterpret_cast<LPARAM>(&action));
+}
+
+void UpdaterWindowWin::historyChanged() {
+    history_.refresh();
 }
 
 void UpdaterWindowWin::post(std::function<void()> action) {

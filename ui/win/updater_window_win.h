@@ -10,6 +10,7 @@
 #include "ui/port_lister.h"
 #include "ui/win/bounded_edit.h"
 #include "ui/win/control_ids.h"
+#include "ui/win/history_window_win.h"
 #include "ui/win/serial_panel_win.h"
 #include "ui/win/wifi_panel_win.h"
 #include "ui/win/win_api.h"
@@ -53,6 +54,9 @@ public:
     SerialPanelWin& btPanel() { return btPanel_; }
     SerialPanelWin& usbPanel() { return usbPanel_; }
     WifiPanelWin& wifiPanel() { return wifiPanel_; }
+    HistoryWindowWin& historyWindow() { return history_; }
+    // Opens the update history's table (the system menu's entry beside About).
+    void showHistory() { history_.open(instance_, window_); }
 
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
     void setConfirmer(Confirmer confirmer) { confirm_ = std::move(confirmer); }
@@ -79,6 +83,7 @@ private:
     bool onWindowThread() const override;
     void carryOut(const std::function<void()>& action) override;
     void post(std::function<void()> action) override;
+    void historyChanged() override;
 
     static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -102,6 +107,7 @@ private:
     SerialPanelWin usbPanel_;
     WifiPanelWin wifiPanel_;
     BoundedEdit path_;
+    HistoryWindowWin history_;
     // The control that had the focus when the inputs were disabled, to have it back afterwards.
     HWND focusBeforeBusy_ = nullptr;
     bool closed_ = false;
