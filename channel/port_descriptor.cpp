@@ -66,12 +66,28 @@ std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor,
     int number = 0;
     if (fields[0] == "com") {
         if (!parseDecimalInRange(parts[1], kLowestBaud, kHighestBaud, number)) {
+            // A name with ":" in it, followed by a rate: the form cannot carry such a name.
+            const std::size_t last = fields[1].rfind(':');
+            int rate = 0;
+            if (parts.size() > 2 &&
+                parseDecimalInRange(std::string_view(fields[1]).substr(last + 1), kLowestBaud,
+                                    kHighestBaud, rate)) {
+                return refuse(problem, descriptor, DescriptorPart::NameWithColon,
+                              fields[1].substr(0, last));
+            }
             return refuse(problem, descriptor, DescriptorPart::Baud, parts[1]);
+        }
+        if (parts[0].empty()) {
+            return refuse(problem, descriptor, DescriptorPart::EmptyName);
         }
         return SerialPortRequest{parts[0], number};
     }
     if (!parseDecimalInRange(parts[1], 1, 65535, number)) {
-        return refuse(problem, descriptor, DescriptorPart::TcpPort, parts[1], parts.size() > 2);
+        return refuse(problem, descriptor, DescriptorPart::TcpPort, parts[1],
+                      parts.size() > 2 && !looksLikeIpv4(parts[0]));
+    }
+    if (parts[0].empty()) {
+        return refuse(problem, descriptor, DescriptorPart::EmptyName);
     }
     return TcpPortRequest{parts[0], number};
 }
@@ -88,10 +104,10 @@ PortChoice serialPortChoice(std::string_view name, std::string_view baud) {
     PortChoice choice;
     const std::string text = "com|" + std::string(name) + ":" + std::string(baud);
     int rate = 0;
-    if (name.find(':') != std::string_view::npos) {
-        refuse(&choice.problem, text, DescriptorPart::Separator);
-    } else if (!parseDecimalInRange(baud, kLowestBaud, kHighestBaud, rate)) {
+    if (!parseDecimalInRange(baud, kLowestBaud, kHighestBaud, rate)) {
         refuse(&choice.problem, text, DescriptorPart::Baud, std::string(baud));
+    } else if (name.empty()) {
+        refuse(&choice.problem, text, DescriptorPart::EmptyName);
     } else {
         choice.request = SerialPortRequest{std::string(name), rate};
     }
@@ -102,10 +118,19 @@ PortChoice tcpPortChoice(std::string_view address, std::string_view port) {
     PortChoice choice;
     const std::string text = "tcp|" + std::string(address) + ":" + std::string(port);
     int number = 0;
-    if (address.find(':') != std::string_view::npos) {
-        refuse(&choice.problem, text, DescriptorPart::TcpPort, std::string(port), true);
+    const std::size_t colon = address.find(':');
+    if (colon != std::string_view::npos) {
+        int inAddress = 0;
+        if (looksLikeIpv4(address.substr(0, colon)) &&
+            parseDecimalInRange(address.substr(colon + 1), 1, 65535, inAddress)) {
+            refuse(&choice.problem, text, DescriptorPart::PortInAddress, std::string(address));
+        } else {
+            refuse(&choice.problem, text, DescriptorPart::TcpPort, std::string(port), true);
+        }
     } else if (!parseDecimalInRange(port, 1, 65535, number)) {
         refuse(&choice.problem, text, DescriptorPart::TcpPort, std::string(port));
+    } else if (address.empty()) {
+        refuse(&choice.problem, text, DescriptorPart::EmptyName);
     } else {
         choice.request = TcpPortRequest{std::string(address), number};
     }
@@ -114,6 +139,11 @@ PortChoice tcpPortChoice(std::string_view address, std::string_view port) {
 
 std::string portChoiceText(const PortChoice& choice) {
     return choice.request ? portDescriptorText(*choice.request) : choice.problem.descriptor;
+}
+
+bool looksLikeIpv4(std::string_view text) {
+    return !text.empty() && text.find('.') != std::string_view::npos &&
+           text.find_first_not_of("0123456789.") == std::string_view::npos;
 }
 
 bool fitsDescriptor(const PortRequest& request) {

@@ -42,20 +42,27 @@ enum class DescriptorPart {
     Baud,       // not a whole number from kLowestBaud to kHighestBaud
     TcpPort,    // not a whole number from 1 to 65535
     Separator,  // a request built directly whose name or address holds "|"
+    // "com|NAME:BAUD" whose NAME holds ":" (a by-path name, say): the rate part is then wrong
+    // although the text after the last ":" is a rate.
+    NameWithColon,
+    EmptyName,      // the port name or the address is empty
+    PortInAddress,  // the window's address box holds "ADDRESS:PORT"
 };
 
 struct DescriptorProblem {
     DescriptorPart part = DescriptorPart::None;
     std::string descriptor;  // the whole descriptor, as given
     std::string value;       // the malformed part
-    // A TCP descriptor whose address holds ":" (an IPv6 address): its port part is then wrong.
+    // A TCP descriptor whose address holds ":" and is no dotted IPv4 address (an IPv6 address):
+    // its port part is then wrong.
     bool ipv6Address = false;
 };
 
 // Reads "com|NAME:BAUD" or "tcp|IP:PORT", the one place a descriptor is parsed. The kind word is
 // matched exactly; fields after a further "|" and parts after a further ":" are ignored. The rate
 // and the port are whole decimal numbers in their range (a number with anything after it is no
-// number). Nothing when the descriptor is malformed, with the part in `problem` if given.
+// number); the name and the address are not empty. Nothing when the descriptor is malformed, with
+// the part in `problem` if given.
 std::optional<PortRequest> parsePortDescriptor(std::string_view descriptor,
                                                DescriptorProblem* problem = nullptr);
 
@@ -71,13 +78,18 @@ struct PortChoice {
 };
 
 // A serial port's name and the baud-rate text: the rate is a whole decimal number from
-// kLowestBaud to kHighestBaud, and the name holds no ":".
+// kLowestBaud to kHighestBaud, and the name is not empty. The name may be any device path, ":"
+// included (the descriptor text is not parsed back).
 PortChoice serialPortChoice(std::string_view name, std::string_view baud);
-// A TCP address and the port text: the port is a whole decimal number from 1 to 65535, and an
-// address that holds ":" is refused as an IPv6 address.
+// A TCP address and the port text: the port is a whole decimal number from 1 to 65535, and the
+// address is not empty. An address that holds ":" is refused: as "ADDRESS:PORT" in the address
+// box when it is one, else as an IPv6 address.
 PortChoice tcpPortChoice(std::string_view address, std::string_view port);
 // The descriptor text of a choice: its request's, or the malformed text its problem names.
 std::string portChoiceText(const PortChoice& choice);
+
+// Whether `text` reads as a dotted IPv4 address: digits and at least one dot, nothing else.
+bool looksLikeIpv4(std::string_view text);
 
 // Whether the request has a descriptor text: its name or address holds no "|". A request built
 // directly that does not is refused as malformed, as its descriptor always was.

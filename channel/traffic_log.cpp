@@ -1,5 +1,7 @@
 #include "channel/traffic_log.h"
 
+#include <cstdint>
+
 #include <cstdio>
 #include <string_view>
 
@@ -55,22 +57,49 @@ std::string prepareTrafficLogPath(const std::string& portName) {
 }
 
 std::string trafficLogPortName(const std::string& portName) {
-    constexpr std::size_t kMostCharacters = 64;
+    // Longer names keep their start and end with a digest of the whole name, so file names stay
+    // well within what file systems take.
+    constexpr std::size_t kMostCharacters = 120;
+    constexpr std::size_t kKeptStart = 100;
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string_view name = portName;
     for (std::string_view prefix : {"/dev/", "\\\\.\\"}) {
         if (name.substr(0, prefix.size()) == prefix) {
             name.remove_prefix(prefix.size());
         }
     }
+    // Every name gives a different text: "/" becomes "_", and every other character but letters,
+    // digits, "." and "-" becomes "%" and its two hex digits ("_" itself "%5F").
+    const bool dotsOnly = name.find_first_not_of('.') == std::string_view::npos;
     std::string safe;
-    for (char c : name.substr(0, kMostCharacters)) {
+    for (char c : name) {
         const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        safe += kept ? c : '_';
+                          (c >= '0' && c <= '9') || (c == '.' && !dotsOnly) || c == '-';
+        if (kept) {
+            safe += c;
+        } else if (c == '/') {
+            safe += '_';
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            safe += '%';
+            safe += kHex[byte >> 4];
+            safe += kHex[byte & 0xF];
+        }
     }
-    // A name of dots only would name a folder.
-    if (safe.find_first_not_of('.') == std::string::npos) {
-        safe = "port";
+    if (safe.empty()) {
+        return "port";
+    }
+    if (safe.size() > kMostCharacters) {
+        // FNV-1a over the whole name.
+        std::uint64_t digest = 14695981039346656037ull;
+        for (char c : portName) {
+            digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        std::string tail = "-";
+        for (int shift = 60; shift >= 0; shift -= 4) {
+            tail += kHex[(digest >> shift) & 0xF];
+        }
+        safe = safe.substr(0, kKeptStart) + tail;
     }
     return safe;
 }

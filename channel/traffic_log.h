@@ -51,9 +51,11 @@ inline constexpr const char* kTrafficLogFolder = "DadoredivIdorirlog";
 // an error here (the file then fails to open, which is noticed).
 std::string prepareTrafficLogPath(const std::string& portName = {});
 
-// The port's part of its log file name: the name without a leading "/dev/" or "\\.\", every
-// character other than letters, digits, ".", "-" and "_" as "_", at most 64 characters.
-// "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3" "pts_3", "COM3" "COM3".
+// The port's part of its log file name, a different one for every port name: the name without a
+// leading "/dev/" or "\\.\", "/" as "_", every other character but letters, digits, "." and
+// "-" as "%" and two hex digits. "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3" "pts_3", "COM3"
+// "COM3". A text longer than 120 characters keeps its first 100, then "-" and 16 hex digits of a
+// digest of the whole name.
 std::string trafficLogPortName(const std::string& portName);
 
 // The log a serial channel on `portName` creates: the port's per-day file when LogLevel is 3 or

@@ -23,6 +23,9 @@ struct AdapterResult {
     // The job's own outcome. A port that could not be opened counts as refused (update) or
     // failed (read): nothing reached the adapter.
     JobResult jobResult = JobResult::Failed;
+    // What the run left the adapter in, from the job's outcome (untouched when the port could not
+    // be opened).
+    AdapterState adapter = AdapterState::Untouched;
     // Failed or cut short: the first failure or refusal text of the job's outcome (the port's
     // failure text when it could not be opened), its first line without the line end; "no answer
     // from the adapter" when a job failed without a text. Finished: empty.

@@ -99,6 +99,7 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
         const JobOutcome outcome = update ? job.runUpdate(slot) : job.readVersions(slot);
         job.releasePort(slot);
         result.jobResult = outcome.result;
+        result.adapter = outcome.adapter;
         result.message = firstLineOf(outcome.failureText);
         if (result.message.empty() && outcome.result == JobResult::Failed) {
             result.message = "no answer from the adapter";

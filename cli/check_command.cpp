@@ -1,5 +1,6 @@
 // korvane-fw check FILE: loads and checks an update file exactly as an update does, and shows
-// what it holds.
+// what it holds. The file's own texts and the path are shown escaped (shownText): a file cannot
+// forge a line of this output or reach the terminal with control characters.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "engine/failure_reason.h"
 #include "engine/model_catalog.h"
 #include "engine/report_sink.h"
+#include "engine/shown_text.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
 
@@ -27,7 +29,7 @@ struct CollectedTexts : JobReports {
 };
 
 void printModel(std::ostream& out, const UpdateFile& file, int code) {
-    out << "Model:        " << file.modelName << " (model code " << code;
+    out << "Model:        " << shownText(file.modelName) << " (model code " << code;
     if (code == 255 || code < 0) {
         out << ", not recognised";
     }
@@ -36,14 +38,14 @@ void printModel(std::ostream& out, const UpdateFile& file, int code) {
 
 void printFields(std::ostream& out, const std::string& path, const UpdateFile& file,
                  std::int32_t size, int code) {
-    out << "File:         " << path << "\n";
+    out << "File:         " << shownText(path) << "\n";
     out << "Size:         " << size << " bytes\n";
     out << "Family:       " << static_cast<int>(file.family)
         << (file.family == 1 ? " (block download)\n" : " (line download)\n");
-    out << "Product:      " << file.productText << "\n";
+    out << "Product:      " << shownText(file.productText) << "\n";
     printModel(out, file, code);
     if (file.family == 2) {
-        out << "Version:      " << file.versionText << "\n";
+        out << "Version:      " << shownText(file.versionText) << "\n";
         out << "File version: " << file.fileVersion << "\n";
     }
     out << "Lines:        " << file.lineCount << "\n";

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kAutoPort = "auto";
 constexpr const char* kAutoBaud = "auto";
 
-// Port names and addresses end up between the descriptor's separators, so they cannot hold them.
+// An address ends up between the descriptor's separators, so it cannot hold them.
 bool fitsDescriptor(const std::string& text) {
     return text.find_first_of("|:") == std::string::npos;
 }
@@ -42,10 +42,18 @@ bool checkPortList(const std::vector<JobPort>& ports, std::string& error) {
 
 }  // namespace
 
+// "" means the default address and port; "ADDRESS" and "ADDRESS:PORT" name them. A port without
+// its address (":35000") names nothing and is refused.
 bool parseTcpTarget(const std::string& text, PortRequest& request, std::string& error) {
     std::string address = text;
     int port = kDefaultTcpPort;
     const std::size_t colon = text.find(':');
+    if (colon == 0) {
+        error =
+            "--tcp: the address is missing before \":\"; give ADDRESS:PORT, e.g. "
+            "192.168.0.10:35000";
+        return false;
+    }
     if (colon != std::string::npos) {
         address = text.substr(0, colon);
         if (!parseDecimalInRange(text.substr(colon + 1), 1, 65535, port)) {
@@ -71,7 +79,11 @@ std::string jobCommandFooter(bool update) {
         std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud) +
         ") or tcp|ADDRESS:PORT for a Wi-Fi adapter (dotted IPv4 address, PORT 1 to 65535).\n"
         "Name the adapters with --port (again for more) and --ports-file, or one adapter with "
-        "--serial or --tcp.\n\nExamples:\n";
+        "--serial or --tcp. A port name that holds \":\" (/dev/serial/by-path/...) goes with "
+        "--serial, or on a ports-file line of its own as NAME BAUD.\n"
+        "A failure's fixed texts are followed by one line, indented by two blanks, that says "
+        "what happened, whether the adapter was left as it was or waits in download mode, and "
+        "what to do.\n\nExamples:\n";
     if (update) {
         text +=
             "  korvane-fw update --serial /dev/ttyUSB0 --file fw.hex\n"
@@ -117,13 +129,15 @@ void addJobOptions(CLI::App& app, bool needFile, RawJobOptions& raw) {
     raw.portsFileOption =
         singleValued(
             app.add_option("--ports-file", raw.portsFiles,
-                           "Adds the ports listed in FILE, one descriptor a line (# starts "
-                           "a comment); always runs as a batch"))
+                           "Adds the ports listed in FILE, one a line: a descriptor, or a serial "
+                           "port's path and its baud rate (# starts a comment); always runs as "
+                           "a batch"))
             ->type_name("FILE");
     raw.once.push_back(
         singleValued(app.add_option("--serial", raw.serial,
                                     "One adapter on the serial port NAME, e.g. /dev/ttyUSB0, "
-                                    "/dev/rfcomm0 or COM3"))
+                                    "/dev/rfcomm0, COM3 or /dev/serial/by-path/... (\":\" "
+                                    "allowed)"))
             ->type_name("NAME"));
     raw.once.push_back(
         singleValued(app.add_option("--baud", raw.baud,
@@ -221,8 +235,8 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
         return false;
     }
     if (serialGiven) {
-        if (raw.serial[0].empty() || !fitsDescriptor(raw.serial[0])) {
-            error = "--serial: the port name must be given and may not contain \"|\" or \":\"";
+        if (raw.serial[0].empty() || raw.serial[0].find('|') != std::string::npos) {
+            error = "--serial: the port name must be given and may not contain \"|\"";
             return false;
         }
         int baud = kDefaultBaud;
@@ -236,7 +250,14 @@ bool buildJobOptions(const CLI::App& app, const RawJobOptions& raw, bool needFil
     }
     if (tcpGiven) {
         PortRequest request;
-        if (!parseTcpTarget(raw.tcp.empty() ? std::string() : raw.tcp[0], request, error)) {
+        const std::string target = raw.tcp.empty() ? std::string() : raw.tcp[0];
+        if (!raw.tcp.empty() && target.empty()) {
+            error =
+                "--tcp: the value is empty; give ADDRESS[:PORT] or --tcp alone for "
+                "192.168.0.10:35000";
+            return false;
+        }
+        if (!parseTcpTarget(target, request, error)) {
             return false;
         }
         options.ports.push_back(jobPortOf(request));

@@ -1,5 +1,9 @@
 #include "cli/json_batch_output.h"
 
+#include <algorithm>
+
+#include "engine/shown_text.h"
+
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -10,27 +14,12 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 std::string dumpLine(const Json& object) {
-    // The engine's texts go in through latin1ToUtf8. A descriptor from the command line is
+    // The engine's texts go in through asUtf8. A descriptor from the command line is
     // taken as UTF-8; a byte that does not fit becomes U+FFFD instead of failing the line.
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace
-
-std::string latin1ToUtf8(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text.push_back(c);
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
-    }
-    return text;
-}
 
 const char* outcomeName(AdapterOutcome outcome) {
     switch (outcome) {
@@ -57,7 +46,7 @@ void JsonBatchOutput::text(std::size_t adapter, const char* text) {
     Json object;
     object["port"] = ports_[adapter];
     object["kind"] = "text";
-    object["text"] = latin1ToUtf8(text);
+    object["text"] = asUtf8(text);
     writeLine(dumpLine(object));
 }
 
@@ -75,8 +64,9 @@ void JsonBatchOutput::adapterDone(std::size_t adapter, const AdapterResult& resu
     object["kind"] = "result";
     object["result"] = outcomeName(result.outcome);
     object["outcome"] = jobResultName(result.jobResult);
-    object["message"] = latin1ToUtf8(result.message);
-    object["reason"] = latin1ToUtf8(result.reason);
+    object["adapter"] = adapterStateName(result.adapter);
+    object["message"] = asUtf8(result.message);
+    object["reason"] = asUtf8(result.reason);
     object["duration_ms"] = result.duration.count();
     writeLine(dumpLine(object));
 }
@@ -92,6 +82,12 @@ void JsonBatchOutput::batchDone(const std::vector<AdapterResult>& results, int e
     object["finished"] = counts[static_cast<int>(AdapterOutcome::Finished)];
     object["failed"] = counts[static_cast<int>(AdapterOutcome::Failed)];
     object["cut_short"] = counts[static_cast<int>(AdapterOutcome::CutShort)];
+    object["refused"] = std::count_if(results.begin(), results.end(), [](const AdapterResult& r) {
+        return r.jobResult == JobResult::Refused;
+    });
+    object["in_download_mode"] = std::count_if(
+        results.begin(), results.end(),
+        [](const AdapterResult& r) { return r.adapter == AdapterState::DownloadMode; });
     object["exit_status"] = exitStatus;
     writeLine(dumpLine(object));
 }

@@ -41,9 +41,6 @@ private:
     std::ostream& out_;
 };
 
-// `bytes` as UTF-8, each byte taken as the character of the same number (ISO 8859-1).
-std::string latin1ToUtf8(std::string_view bytes);
-
 // The "result" value of an outcome.
 const char* outcomeName(AdapterOutcome outcome);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "channel/regular_file.h"
+#include "cli/job_options.h"
 #include "engine/failure_reason.h"
 
 namespace korvane {
@@ -40,6 +41,30 @@ void forEachPortsLine(std::string_view text, OnLine onLine) {
     }
 }
 
+// A line without "|" names a serial port by its path, which may hold ":" (a by-path name):
+// "NAME" at the default rate, or "NAME BAUD" when the text after the last blank is a number.
+bool parsePortsLine(std::string_view line, JobPort& port, std::string& error) {
+    if (line.find('|') != std::string_view::npos) {
+        return parseJobPort(line, port, error);
+    }
+    std::string_view name = line;
+    int baud = kDefaultBaud;
+    const std::size_t blank = line.find_last_of(" \t");
+    if (blank != std::string_view::npos) {
+        const std::string_view rate = line.substr(blank + 1);
+        if (rate.find_first_not_of("0123456789") == std::string_view::npos) {
+            if (!parseDecimalInRange(rate, kLowestBaud, kHighestBaud, baud)) {
+                error = "the baud rate \"" + std::string(rate) + "\" is not a whole number from " +
+                        std::to_string(kLowestBaud) + " to " + std::to_string(kHighestBaud);
+                return false;
+            }
+            name = trim(line.substr(0, blank));
+        }
+    }
+    port = jobPortOf(SerialPortRequest{std::string(name), baud});
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::string> parsePortsText(std::string_view text) {
@@ -68,7 +93,7 @@ bool parsePortsFileText(std::string_view text, std::vector<JobPort>& ports, std:
     forEachPortsLine(text, [&](std::size_t number, std::string_view line) {
         std::string problem;
         JobPort port;
-        if (!parseJobPort(line, port, problem)) {
+        if (!parsePortsLine(line, port, problem)) {
             error = "line " + std::to_string(number) + ": " + problem;
             ok = false;
             return false;

@@ -16,7 +16,9 @@ inline constexpr std::size_t kMaxPortsFileBytes = 1 << 20;
 // lines whose first non-blank character is "#" are skipped. Lines may end in "\n" or "\r\n".
 std::vector<std::string> parsePortsText(std::string_view text);
 
-// As parsePortsText, and every descriptor must be well formed: the ports it names. A byte-order
+// As parsePortsText, and every descriptor must be well formed: the ports it names. A line without
+// "|" names a serial port by its path, which may hold ":": "NAME", or "NAME BAUD" when the text
+// after its last blank is a number (the default rate otherwise). A byte-order
 // mark or a NUL byte anywhere is refused (the file is not plain text), and so is a malformed line,
 // named by its number: false with `error` set.
 bool parsePortsFileText(std::string_view text, std::vector<JobPort>& ports, std::string& error);

@@ -1,5 +1,7 @@
 #include "cli/report_lines.h"
 
+#include "engine/shown_text.h"
+
 namespace korvane {
 
 void ReportLines::add(std::string_view text, const LineHandler& onLine) {
@@ -28,14 +30,7 @@ void ReportLines::flush(const LineHandler& onLine) {
 }
 
 std::string printableLine(std::string_view line) {
-    std::string printable(line);
-    for (char& c : printable) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
-            c = '?';
-        }
-    }
-    return printable;
+    return shownText(line, true);
 }
 
 }  // namespace korvane

@@ -26,8 +26,9 @@ private:
     std::string pending_;
 };
 
-// `line` with every control character other than tab replaced by "?", so that bytes from an
-// adapter cannot move the cursor or change the terminal.
+// `line` with every control character other than tab, and every byte that is not UTF-8, shown
+// escaped as \xNN (shownText), so that bytes from an adapter cannot move the cursor or change
+// the terminal.
 std::string printableLine(std::string_view line);
 
 }  // namespace korvane

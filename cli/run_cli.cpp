@@ -61,6 +61,17 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
     if (args[0].empty() || (args[0][0] != '-' && args[0] != "help" && !findCommand(args[0]))) {
         return unknownCommand(args[0], err);
     }
+    // A command parses its own words, "--" included: what follows "--" is its arguments, never
+    // options ("check -- -f.hex").
+    if (const CliCommand* command = findCommand(args[0])) {
+        return command->run(CliArgs(args.begin() + 1, args.end()), out, err);
+    }
+    // The version stands alone: anything beside it is a mistake, not something to ignore.
+    if ((args[0] == "-V" || args[0] == "--version") && args.size() > 1) {
+        err << "korvane-fw: " << args[0] << " takes nothing after it (got '" << args[1] << "')\n";
+        printUsage(err);
+        return kExitUsage;
+    }
 
     CLI::App app(kProgramSummary, "korvane-fw");
     app.formatter(usageFormatter("korvane-fw [-h] [-V] COMMAND [ARGUMENTS]"));
@@ -106,6 +117,16 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
         if (topic.empty()) {
             // The program's own help: App::help would give that of the "help" command parsed.
             out << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+            return kExitOk;
+        }
+        if (topic == "help") {
+            out << "Show the help of korvane-fw, or of one command\n"
+                   "Usage: korvane-fw help [COMMAND]\n\n"
+                   "COMMAND is one of:";
+            for (const CliCommand& command : cliCommands()) {
+                out << " " << command.name;
+            }
+            out << " help.\n";
             return kExitOk;
         }
         const CliCommand* command = findCommand(topic);

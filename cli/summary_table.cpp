@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/report_lines.h"
+#include "engine/shown_text.h"
 
 namespace korvane {
 
@@ -16,7 +18,9 @@ std::string padded(const std::string& text, std::size_t width) {
 std::string countsLine(const std::vector<AdapterResult>& results) {
     std::size_t finished = 0;
     std::size_t failed = 0;
+    std::size_t refused = 0;
     std::size_t cutShort = 0;
+    std::size_t waiting = 0;
     for (const AdapterResult& result : results) {
         switch (result.outcome) {
             case AdapterOutcome::Finished:
@@ -24,21 +28,32 @@ std::string countsLine(const std::vector<AdapterResult>& results) {
                 break;
             case AdapterOutcome::Failed:
                 ++failed;
+                refused += result.jobResult == JobResult::Refused ? 1 : 0;
                 break;
             case AdapterOutcome::CutShort:
                 ++cutShort;
                 break;
         }
+        waiting += result.adapter == AdapterState::DownloadMode ? 1 : 0;
     }
     std::string line = std::to_string(finished) + " of " + std::to_string(results.size()) +
                        (results.size() == 1 ? " adapter" : " adapters") + " finished";
     if (failed > 0) {
         line += ", " + std::to_string(failed) + " failed";
+        if (refused > 0) {
+            line += " (" + std::to_string(refused) + " refused, untouched)";
+        }
     }
     if (cutShort > 0) {
         line += ", " + std::to_string(cutShort) + " cut short";
     }
-    return line + ".\n";
+    line += ".\n";
+    if (waiting > 0) {
+        line += std::to_string(waiting) + (waiting == 1 ? " adapter waits" : " adapters wait") +
+                " in download mode: power " + (waiting == 1 ? "it" : "them") +
+                " off and on, then update " + (waiting == 1 ? "it" : "them") + " again.\n";
+    }
+    return line;
 }
 
 }  // namespace
@@ -53,7 +68,7 @@ std::string resultText(const AdapterResult& result) {
         case AdapterOutcome::Failed:
             break;
     }
-    return result.message.empty() ? "failed" : printableLine(result.message);
+    return result.message.empty() ? jobResultName(result.jobResult) : printableLine(result.message);
 }
 
 std::string durationText(std::chrono::milliseconds duration) {
@@ -63,18 +78,25 @@ std::string durationText(std::chrono::milliseconds duration) {
 }
 
 std::string summaryTable(const std::vector<AdapterResult>& results) {
-    std::size_t portWidth = 4;    // "PORT"
-    std::size_t resultWidth = 6;  // "RESULT"
+    std::size_t portWidth = 4;     // "PORT"
+    std::size_t outcomeWidth = 7;  // "OUTCOME"
+    std::size_t adapterWidth = 7;  // "ADAPTER"
+    std::size_t resultWidth = 6;   // "RESULT"
     std::vector<std::string> texts;
     for (const AdapterResult& result : results) {
         texts.push_back(resultText(result));
-        portWidth = std::max(portWidth, result.label.size());
+        portWidth = std::max(portWidth, shownText(result.label).size());
+        outcomeWidth = std::max(outcomeWidth, std::strlen(jobResultName(result.jobResult)));
+        adapterWidth = std::max(adapterWidth, std::strlen(adapterStateName(result.adapter)));
         resultWidth = std::max(resultWidth, texts.back().size());
     }
-    std::string table =
-        padded("PORT", portWidth) + "  " + padded("RESULT", resultWidth) + "  TIME\n";
+    std::string table = padded("PORT", portWidth) + "  " + padded("OUTCOME", outcomeWidth) + "  " +
+                        padded("ADAPTER", adapterWidth) + "  " + padded("RESULT", resultWidth) +
+                        "  TIME\n";
     for (std::size_t i = 0; i < results.size(); ++i) {
-        table += padded(printableLine(results[i].label), portWidth) + "  " +
+        table += padded(shownText(results[i].label), portWidth) + "  " +
+                 padded(jobResultName(results[i].jobResult), outcomeWidth) + "  " +
+                 padded(adapterStateName(results[i].adapter), adapterWidth) + "  " +
                  padded(texts[i], resultWidth) + "  " + durationText(results[i].duration) + "\n";
     }
     return table + countsLine(results);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "channel/tick.h"
 #include "engine/command_exchange.h"
@@ -37,6 +38,7 @@ constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
                           ExactlyOnce& once) {
     if (endDownload(channel, once) != BlockResult::Accepted) {
+        job.noteFailure({FailureStep::EndNotTaken, "QXDLED", {}, 0, {}, {}});
         job.reportFailure("**Failed** Request stop download fail!\r\n");
         return BlockResult::EndNotAccepted;
     }
@@ -44,6 +46,16 @@ BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
     channel.setBaudRate(kNormalLinkBaud);
     reportDeviceVersion(job, channel, job.modelCode);
     return success;
+}
+
+// A family-1 model as a reason names it: its download command without "QXDL" and CR.
+std::string modelNameOf(int code) {
+    const ModelRow* model = findModel(code);
+    if (model == nullptr || model->downloadCommand == nullptr) {
+        return "model this program does not know";
+    }
+    const std::string command = model->downloadCommand;
+    return command.substr(4, command.size() - 5);
 }
 
 }  // namespace
@@ -184,6 +196,13 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
         if (result == BlockResult::NotAccepted || result == BlockResult::StrayAnswer) {
             // A stray answer: the adapter acted on a record command whose answer nobody waited
             // for, so it may hold a record twice. The download stops here.
+            job.noteFailure({result == BlockResult::StrayAnswer ? FailureStep::StrayAnswer
+                                                                : FailureStep::RecordNotTaken,
+                             "QXDLDT",
+                             {},
+                             recordsSent + 1,
+                             {},
+                             {}});
             char failure[64];
             std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
                           recordsSent + 1);
@@ -192,6 +211,7 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
         }
         if (result == BlockResult::DataRefused || result == BlockResult::RecordTooLong) {
             // The adapter refused the data: the download is still closed properly.
+            job.noteFailure({FailureStep::RecordRefused, "QXDLDT", {}, recordsSent + 1, {}, {}});
             job.reportFailure(kFileInvalidText);
             return closeDownload(job, channel, result, once);
         }
@@ -211,6 +231,8 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     job.deviceCode = adapterModelFromReply(reply);
     job.modelCode = family1ModelCode(job.file().modelName);
     if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
+        job.noteFailure({FailureStep::AdapterModelMismatch, "QXVERS", reply, 0,
+                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
         job.reportFailure(kModelMismatchText);
         return FlowResult::Failed;
     }
@@ -223,6 +245,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     // Download mode: the models' commands in turn, until one is answered "OK".
     job.noteDownloadMode();
     const ModelRow* entered = nullptr;
+    bool answered = true;
     for (const ModelRow& model : modelCatalog()) {
         if (model.downloadCommand == nullptr) {
             continue;
@@ -231,6 +254,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         if (!exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
                              kCommandMs)
                  .answered()) {
+            answered = false;
             break;
         }
         if (beginsWith(reply, "OK", 2)) {
@@ -239,11 +263,25 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
         }
     }
     if (entered == nullptr) {
+        if (answered) {
+            // Each command was answered without "OK": the adapter stayed as it was.
+            job.noteDownloadModeRefused();
+            job.noteFailure({FailureStep::DownloadModeRefused,
+                             "QXDLZNB540 and QXDLZNB6730",
+                             reply,
+                             0,
+                             {},
+                             modelNameOf(job.modelCode)});
+        }
         job.reportFailure(kPowerOnText);
         return FlowResult::Failed;
     }
     job.deviceCode = entered->code;
     if (job.modelCode != job.deviceCode) {
+        std::string command = entered->downloadCommand;
+        command.pop_back();  // its CR
+        job.noteFailure({FailureStep::LearnedModelMismatch, command, reply, 0,
+                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
         job.reportFailure(kModelMismatchText);
         return FlowResult::Failed;
     }

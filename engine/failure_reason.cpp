@@ -1,7 +1,10 @@
 #include "engine/failure_reason.h"
 
+#include <algorithm>
 #include <cstring>
 #include <variant>
+
+#include "engine/shown_text.h"
 
 namespace korvane {
 
@@ -25,24 +28,24 @@ std::string portName(const OpenFailure& failure) {
         return "(no port name)";
     }
     if (!failure.devicePath.empty()) {
-        return failure.port + " (" + failure.devicePath + ")";
+        return shownText(failure.port) + " (" + shownText(failure.devicePath) + ")";
     }
-    return failure.port;
+    return shownText(failure.port);
 }
 
 std::string descriptorReason(const DescriptorProblem& problem) {
-    const std::string head = "\"" + problem.descriptor + "\": ";
+    const std::string head = "\"" + shownText(problem.descriptor) + "\": ";
     switch (problem.part) {
         case DescriptorPart::Kind:
-            return line(head + "the port kind \"" + problem.value +
+            return line(head + "the port kind \"" + shownText(problem.value) +
                         "\" is neither com nor tcp; the accepted forms are " + kComForm + ", and " +
                         kTcpForm + ".");
         case DescriptorPart::Settings:
-            return line(head + "\"" + problem.value + "\" lacks the \":\" before the " +
+            return line(head + "\"" + shownText(problem.value) + "\" lacks the \":\" before the " +
                         (problem.descriptor.rfind("tcp", 0) == 0 ? "TCP port" : "baud rate") +
                         "; the accepted forms are " + kComForm + ", and " + kTcpForm + ".");
         case DescriptorPart::Baud:
-            return line(head + "the baud rate \"" + problem.value +
+            return line(head + "the baud rate \"" + shownText(problem.value) +
                         "\" is not a whole number from " + std::to_string(kLowestBaud) + " to " +
                         std::to_string(kHighestBaud) + "; the accepted form is " + kComForm + ".");
         case DescriptorPart::TcpPort:
@@ -52,13 +55,27 @@ std::string descriptorReason(const DescriptorProblem& problem) {
                             "IPv4; the accepted form is " +
                             kTcpForm + ".");
             }
-            return line(head + "the TCP port \"" + problem.value +
+            return line(head + "the TCP port \"" + shownText(problem.value) +
                         "\" is not a whole number from 1 to 65535; the accepted form is " +
                         kTcpForm + ".");
         case DescriptorPart::Separator:
             return line(head +
-                        "a port name or address may not hold \"|\" (nor \":\"), which "
-                        "separate the descriptor's parts.");
+                        "a port name or address may not hold \"|\", which separates the "
+                        "descriptor's parts.");
+        case DescriptorPart::NameWithColon:
+            return line(head + "the port name \"" + shownText(problem.value) +
+                        "\" holds \":\", which this form takes for the one before the baud "
+                        "rate; name such a port with --serial NAME (and --baud), or on a line of "
+                        "its own in a ports file (NAME, a blank, BAUD).");
+        case DescriptorPart::EmptyName:
+            return line(head + (problem.descriptor.rfind("tcp", 0) == 0
+                                    ? "the address is empty; the accepted form is " +
+                                          std::string(kTcpForm) + "."
+                                    : "the port name is empty; the accepted form is " +
+                                          std::string(kComForm) + "."));
+        case DescriptorPart::PortInAddress:
+            return line(head + "the address box holds \"" + shownText(problem.value) +
+                        "\", an address with its port: put the port in the Port box.");
         case DescriptorPart::None:
             break;
     }
@@ -125,7 +142,7 @@ std::string portFailureReason(const ChannelFailure& failure) {
 }
 
 std::string fileFailureReason(const FileFailure& failure) {
-    const std::string head = failure.path + ": ";
+    const std::string head = shownText(failure.path) + ": ";
     const std::string words = systemWords(failure.systemCode);
     switch (failure.cause) {
         case FileCause::Missing:
@@ -161,7 +178,7 @@ std::string pathTooLongReason(std::size_t length, std::size_t most) {
 }
 
 std::string fileTooSmallReason(const std::string& path, std::int32_t size, std::int32_t least) {
-    return line(path + ": " + std::to_string(size) +
+    return line(shownText(path) + ": " + std::to_string(size) +
                 " bytes is too small for an update file (at "
                 "least " +
                 std::to_string(least) + "); is it the right file?");
@@ -224,7 +241,8 @@ std::string formatFaultWords(const FileCheck& check) {
         case FormatFault::StringOverrun:
             return "a text of the information record runs past its end";
         case FormatFault::NoVersionLetter:
-            return "the version text \"" + check.text + "\" has no \"V\" before its number";
+            return "the version text \"" + shownText(check.text) +
+                   "\" has no \"V\" before its number";
         case FormatFault::NoInformation:
             return "the file ends here without its information record";
         case FormatFault::None:
@@ -247,17 +265,96 @@ std::string unsendableLineReason(int lineNumber) {
 }
 
 std::string trafficLogProblemText(const TrafficLogProblem& problem) {
-    return std::string("the traffic log ") + problem.path +
+    return std::string("the traffic log ") + shownText(problem.path) +
            (problem.writing ? " cannot be written" : " cannot be opened") +
            systemWords(problem.systemCode) + "; the work goes on without it.";
 }
 
-std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating) {
-    const std::string again =
-        updating ? "then power the adapter off and on and update again." : "then try again.";
+namespace {
+
+constexpr const char* kLeftAsItWas =
+    "the adapter was left as it was (never put into download mode)";
+constexpr const char* kWaitsInDownloadMode =
+    "the adapter now waits in download mode: power it off and on, then update it again";
+
+// What an update left the adapter in, as the end of a reason.
+std::string stateWords(AdapterState state) {
+    return state == AdapterState::DownloadMode ? kWaitsInDownloadMode : kLeftAsItWas;
+}
+
+// An answer from the adapter as a reason quotes it: without the line ends and prompt around it,
+// escaped, and cut when long.
+std::string quoted(std::string answer) {
+    constexpr std::size_t kMostShown = 48;
+    constexpr const char* kFrame = "\r\n> ";
+    answer.erase(0, std::min(answer.size(), answer.find_first_not_of(kFrame)));
+    answer.erase(answer.find_last_not_of(kFrame) + 1);
+    std::string shown = shownText(answer.substr(0, kMostShown));
+    if (answer.size() > kMostShown) {
+        shown += "...";
+    }
+    return "\"" + shown + "\"";
+}
+
+std::string answerTo(const FailureFacts& facts) {
+    const std::string shown = quoted(facts.answer);
+    if (shown == "\"\"") {
+        return "an empty answer to " + facts.command;
+    }
+    return shown + " (its answer to " + facts.command + ")";
+}
+
+std::string lineTrouble(const FailureFacts& facts) {
+    switch (facts.lineResult) {
+        case LineResult::RepeatedThrice:
+            return "it asked for the same pair three times (RepBlock)";
+        case LineResult::NotTakenInTime:
+            return "it asked for a line again more often than allowed (RepPack)";
+        case LineResult::UnexpectedReply:
+            return "it gave an answer that is neither a repeat request nor acceptance";
+        case LineResult::TypeNotSendable:
+            return "the file's line there has a type the download does not send";
+        case LineResult::StrayAnswer:
+            return "an answer came that no command waited for, so it may hold a line twice";
+        default:
+            break;
+    }
+    return "a line command went unanswered";
+}
+
+const char* kOtherFile = "use the update file made for this adapter";
+
+// An answer that is no text an adapter gives: control bytes other than line ends, bytes outside
+// ASCII, or more than any identity or version text (a flood that filled the reply).
+bool garbled(const std::string& answer) {
+    constexpr std::size_t kLongestText = 200;
+    if (answer.size() >= kLongestText) {
+        return true;
+    }
+    return std::any_of(answer.begin(), answer.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\r' && c != '\n') || byte >= 0x7F;
+    });
+}
+
+bool identificationStep(FailureStep step) {
+    return step == FailureStep::IdentityMismatch || step == FailureStep::ProductMismatch ||
+           step == FailureStep::GateNoVersion || step == FailureStep::AdapterModelMismatch;
+}
+
+}  // namespace
+
+std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating,
+                           AdapterState state) {
+    std::string again = "then try again.";
+    if (updating && state == AdapterState::DownloadMode) {
+        again = "then power the adapter off and on and update again.";
+    } else if (updating) {
+        again = "then try again; the adapter was left as it was.";
+    }
     const std::string words = systemWords(loss.systemCode);
     if (const auto* tcp = std::get_if<TcpPortRequest>(&port)) {
-        const std::string head = tcp->address + ":" + std::to_string(tcp->port) + ": ";
+        const std::string head = shownText(tcp->address) + ":" + std::to_string(tcp->port) + ": ";
         const std::string check =
             "; check that the adapter is powered and that this computer is still on its Wi-Fi "
             "network, ";
@@ -267,7 +364,8 @@ std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool u
         return line(head + "the connection was lost" + words + check + again);
     }
     const auto& serial = std::get<SerialPortRequest>(port);
-    const std::string head = (serial.name.empty() ? "(no port name)" : serial.name) + ": ";
+    const std::string head =
+        (serial.name.empty() ? "(no port name)" : shownText(serial.name)) + ": ";
     const std::string check = "; check the cable, or the Bluetooth link, ";
     if (loss.cause == LossCause::HungUp) {
         return line(head + "the connection was lost: the port hung up" + check + again);
@@ -275,10 +373,178 @@ std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool u
     return line(head + "the connection was lost" + words + check + again);
 }
 
-std::string silenceReason(const std::string& command, int waitedMs) {
-    return line("the adapter gave no answer to " + command + " within " + std::to_string(waitedMs) +
-                " ms; check that it is powered, that the baud rate is the adapter's (115200 "
-                "unless changed), and for Bluetooth that it is paired.");
+std::string silenceReason(const PortRequest& port, const std::string& command, int waitedMs,
+                          bool updating, AdapterState state, FailureStep step) {
+    std::string words = "the adapter gave no answer to " + shownText(command) + " within " +
+                        std::to_string(waitedMs) + " ms";
+    switch (step) {
+        case FailureStep::IdentityMismatch:
+        case FailureStep::ProductMismatch:
+        case FailureStep::GateNoVersion:
+        case FailureStep::AdapterModelMismatch:
+            words += " (so the file could not be compared with it: the file is not at fault)";
+            break;
+        default:
+            break;
+    }
+    if (std::holds_alternative<TcpPortRequest>(port)) {
+        words +=
+            "; check that it is powered, that this computer is on the adapter's Wi-Fi network, "
+            "and that the address and port are the adapter's";
+    } else {
+        words +=
+            "; check that it is powered, that the baud rate is the adapter's (115200 unless "
+            "changed), and for Bluetooth that it is paired";
+    }
+    if (updating) {
+        words += "; " + stateWords(state);
+    }
+    return line(words + ".");
+}
+
+std::string flowFailureReason(const FailureFacts& facts, AdapterState state) {
+    const std::string fileModel = shownText(facts.fileModel);
+    const std::string adapterModel = shownText(facts.adapterModel);
+    const std::string number = std::to_string(facts.number);
+    std::string words;
+    std::string todo;
+    if (identificationStep(facts.step) && garbled(facts.answer)) {
+        // Not an answer that names another model: the link garbled or flooded it.
+        words = "the adapter's answer to " + facts.command + " was no text but " +
+                std::to_string(facts.answer.size()) +
+                " bytes of line noise or a flood, so the file could not be compared with it (the "
+                "file is not at fault)";
+        return line(words + "; " + kLeftAsItWas +
+                    "; check the link and that its rate is the adapter's, then try again.");
+    }
+    switch (facts.step) {
+        case FailureStep::UnknownFileModel:
+            words = "the update file names the model " + quoted(facts.fileModel) +
+                    ", which this program does not know";
+            todo = "the file is damaged or is not an update file for these adapters";
+            break;
+        case FailureStep::BootLoaderRefused:
+            words =
+                "the adapter's answer to ATI held no ELM327 identity, so it was taken to run "
+                "its boot loader, but it gave " +
+                answerTo(facts) + " instead of OK";
+            todo = "power it off and on and try again";
+            break;
+        case FailureStep::IdentityMismatch:
+            words = "the adapter names itself " + answerTo(facts) + ", which is not a " +
+                    fileModel + ", the file's model";
+            todo = kOtherFile;
+            break;
+        case FailureStep::ProductMismatch:
+            words = "the adapter's product text is " + answerTo(facts) + ", and the file's, " +
+                    quoted(facts.fileModel) + ", is not part of it";
+            todo = kOtherFile;
+            break;
+        case FailureStep::NoProductText:
+            words = "the update file holds no product text, so no adapter can be matched to it";
+            todo = "the file is damaged or is not an update file";
+            break;
+        case FailureStep::ElmVersionTooNew:
+            words = "the adapter reports " + answerTo(facts) +
+                    ", an ELM327 version newer than this program knows (up to " +
+                    std::to_string(facts.number / 10) + "." + std::to_string(facts.number % 10) +
+                    ")";
+            todo = "install a newer version of this program";
+            break;
+        case FailureStep::GateNoVersion:
+            words = "the adapter gave " + answerTo(facts) +
+                    ", which holds no firmware version of a " + fileModel + " adapter";
+            todo = kOtherFile;
+            break;
+        case FailureStep::GateTooOld:
+            words = "the adapter's firmware, " + answerTo(facts) +
+                    ", is too old to be updated with an update file";
+            todo = "ask the contact named above";
+            break;
+        case FailureStep::GateUpgradeFirst:
+            words = "the adapter's firmware, " + answerTo(facts) +
+                    ", is older than the version this file builds on";
+            todo = "install the version named above first, then this file";
+            break;
+        case FailureStep::GateFirmwareNewer:
+            words = "the adapter's firmware, " + answerTo(facts) +
+                    ", already has what this file (version " + number + ") brings";
+            todo = "use a newer update file";
+            break;
+        case FailureStep::GateNoUpgrade:
+            words = "the adapter's firmware, " + answerTo(facts) +
+                    ", cannot be updated with an update file";
+            todo = "nothing to do: this adapter keeps its firmware";
+            break;
+        case FailureStep::StartNotTaken:
+            words = "the adapter gave no complete answer to the start request QXUPDT03 (" +
+                    quoted(facts.answer) + ")";
+            break;
+        case FailureStep::LinesNotTaken:
+            words = "the adapter did not take the pair of lines after line " + number + ": " +
+                    lineTrouble(facts);
+            break;
+        case FailureStep::FinishNotTaken:
+            words = "the adapter did not close the download: QXFL and the closing record got " +
+                    quoted(facts.answer) + " instead of OK";
+            break;
+        case FailureStep::AdapterModelMismatch:
+            words = "the adapter names itself " + answerTo(facts) + ", a " + adapterModel +
+                    ", and the file is for a " + fileModel;
+            todo = kOtherFile;
+            break;
+        case FailureStep::DownloadModeRefused:
+            words = "the adapter refused the download-mode commands of a family-1 file, " +
+                    facts.command + ", with " + quoted(facts.answer) +
+                    " instead of OK: it is no ZNB540 or ZNB6730, so this file is not for it";
+            todo = kOtherFile;
+            break;
+        case FailureStep::LearnedModelMismatch:
+            words =
+                "the adapter's answer to QXVERS named no model, so it was put into download "
+                "mode to learn it: it took " +
+                facts.command + ", so it is a " + adapterModel + ", and the file is for a " +
+                fileModel;
+            todo = "update it with a file for a " + adapterModel;
+            break;
+        case FailureStep::RecordRefused:
+            words = "the adapter refused record " + number +
+                    " (ERR02), although the file passed its own check: the firmware is not for "
+                    "this adapter's hardware, or the record was damaged on the way";
+            todo =
+                "update it again; if the record is refused again, use the update file made "
+                "for this adapter";
+            break;
+        case FailureStep::RecordNotTaken:
+            words = "the adapter did not take record " + number + " in three tries";
+            break;
+        case FailureStep::EndNotTaken:
+            words = "the adapter did not take QXDLED, which closes the download (" +
+                    quoted(facts.answer) + ")";
+            break;
+        case FailureStep::StrayAnswer:
+            words =
+                "an answer came that no command waited for, so the adapter may hold a line or "
+                "record twice; the download was stopped";
+            break;
+        case FailureStep::None:
+            words = "the update did not finish";
+            break;
+    }
+    std::string reason = words + "; ";
+    if (state == AdapterState::DownloadMode) {
+        reason += "the adapter now waits in download mode: power it off and on, then " +
+                  (todo.empty() ? std::string("update it again") : todo);
+    } else {
+        reason += kLeftAsItWas + (todo.empty() ? std::string() : "; " + todo);
+    }
+    return line(reason + ".");
+}
+
+std::string stoppedInDownloadModeReason() {
+    return line(std::string("the update was stopped on request after the adapter had entered "
+                            "download mode; ") +
+                kWaitsInDownloadMode + ".");
 }
 
 std::string reasonWords(const std::string& reasonLine) {

@@ -7,6 +7,8 @@
 #include "channel/channel_factory.h"
 #include "channel/regular_file.h"
 #include "channel/traffic_log_notice.h"
+#include "engine/adapter_state.h"
+#include "engine/failure_facts.h"
 #include "engine/file_check.h"
 
 namespace korvane {
@@ -34,11 +36,24 @@ std::string unsendableLineReason(int lineNumber);
 std::string trafficLogProblemText(const TrafficLogProblem& problem);
 
 // A link to the adapter on `port` that was lost during a run: the port, the system's words, and
-// what to check; an update ends with the advice to power the adapter off and on and update again.
-std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating);
+// what to check; an update that left the adapter in download mode ends with the advice to power
+// it off and on and update again, any other run with the advice to try again.
+std::string linkLossReason(const PortRequest& port, const LinkLoss& loss, bool updating,
+                           AdapterState state = AdapterState::DownloadMode);
 
-// An adapter that did not answer `command` (its final CR left out) within `waitedMs`.
-std::string silenceReason(const std::string& command, int waitedMs);
+// An adapter on `port` that did not answer `command` (its final CR left out) within `waitedMs`,
+// during an update that left it in `state` (or a read-out, when not `updating`): what to check
+// for that kind of link, and what the adapter now needs. `step` is the flow's own account, if
+// any: an identification step says that the file was not at fault.
+std::string silenceReason(const PortRequest& port, const std::string& command, int waitedMs,
+                          bool updating, AdapterState state, FailureStep step = FailureStep::None);
+
+// The reason of a download flow's failure or refusal, from what the flow noted: what the adapter
+// was asked and answered, what state it is left in, and what to do next.
+std::string flowFailureReason(const FailureFacts& facts, AdapterState state);
+
+// The reason of an update stopped on request after the adapter took a download-mode command.
+std::string stoppedInDownloadModeReason();
 
 // The words of a reason line, without its indent and line end: for a message of its own.
 std::string reasonWords(const std::string& reasonLine);

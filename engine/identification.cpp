@@ -6,12 +6,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/adapter_query.h"
 #include "engine/command_exchange.h"
 #include "engine/flow_texts.h"
 #include "engine/flows.h"
 #include "engine/model_catalog.h"
+#include "engine/shown_text.h"
 #include "engine/support_contact.h"
 #include "engine/text_match.h"
 #include "engine/update_job.h"
@@ -77,7 +79,8 @@ VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode co
     removeChar(version, '>');
     (job.*note)(version);
     job.reportText(label);
-    job.reportText(version);
+    // The adapter's own text: shown escaped, so it cannot start a line of its own.
+    job.reportText(shownText(version).c_str());
     job.reportText("\r\n");
     return VersionReportResult::Reported;
 }
@@ -89,7 +92,9 @@ GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     char reply[kReplySize] = {};
     queryAdapter(channel, "QXI\r", reply, sizeof(reply));
     const char* identity = skipPrefix(reply, "QXI", kWholePrefix);
+    const std::string fileModel = job.file().modelName;
     if (model == nullptr || !matchesIdentity(identity, *model)) {
+        job.noteFailure({FailureStep::IdentityMismatch, "QXI", identity, 0, {}, fileModel});
         return GateResult::ModelMismatch;
     }
     job.deviceCode = code;
@@ -98,9 +103,14 @@ GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     const char* product = skipPrefix(reply, "QXPROI", kWholePrefix);
     const char* productText = job.file().productText;
     if (productText[0] == '\0') {
+        job.noteFailure({FailureStep::NoProductText, "QXPROI", product, 0, {}, {}});
         return GateResult::ModelMismatch;
     }
-    return contains(product, productText) ? GateResult::Passed : GateResult::ModelMismatch;
+    if (!contains(product, productText)) {
+        job.noteFailure({FailureStep::ProductMismatch, "QXPROI", product, 0, {}, productText});
+        return GateResult::ModelMismatch;
+    }
+    return GateResult::Passed;
 }
 
 GateResult checkElmVersion(UpdateJob& job, Channel& channel) {
@@ -110,7 +120,16 @@ GateResult checkElmVersion(UpdateJob& job, Channel& channel) {
     const int version = parseVersionNumber(rest, '\0');
     const ModelRow* model = findLineModel(job.deviceCode);
     const int highest = model != nullptr ? model->highestElmVersion : kDefaultHighestElmVersion;
-    return version > highest ? GateResult::ElmVersionTooNew : GateResult::Passed;
+    if (version > highest) {
+        job.noteFailure({FailureStep::ElmVersionTooNew,
+                         "ATI",
+                         skipPrefix(reply, "ATI", kWholePrefix),
+                         highest,
+                         {},
+                         {}});
+        return GateResult::ElmVersionTooNew;
+    }
+    return GateResult::Passed;
 }
 
 GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersion) {
@@ -121,17 +140,25 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
     char reply[kReplySize] = {};
     queryAdapter(channel, model->versionQuery, reply, sizeof(reply));
     const char* answer = skipPrefix(reply, model->versionQuery, kWholePrefix);
+    // The query without its CR, as the reason names it.
+    const std::string query(model->versionQuery, std::strlen(model->versionQuery) - 1);
+    // The answer as it came: the version is read from it in place below.
+    const std::string answerText = answer;
+    const auto refuse = [&](FailureStep step) {
+        job.noteFailure({step, query, answerText, fileVersion, {}, job.file().modelName});
+        return GateResult::Refused;
+    };
 
     if (beginsWithIdentity(answer, model->tooOldIdentity)) {
         reportTooOld(job);
-        return GateResult::Refused;
+        return refuse(FailureStep::GateTooOld);
     }
     const VersionAnswer* matched = matchingAnswer(answer, model->versionAnswers);
     if (matched == nullptr) {
         // An answer without the model's identity (garbled, or none at all) is refused with a
         // text like every other refusal, so the user is never left without an ending.
         job.reportFailure(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
-        return GateResult::Refused;
+        return refuse(FailureStep::GateNoVersion);
     }
 
     // Echo (the query without its CR) and version prefix are stepped over together, from the
@@ -146,19 +173,19 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
     if (deviceVersion < model->threshold) {
         if (model->upgradeText == nullptr) {
             job.reportFailure(kNoUpgradeText);
-            return GateResult::Refused;
+            return refuse(FailureStep::GateNoUpgrade);
         }
         if (fileVersion <= model->threshold) {
             return GateResult::IntermediateUpdate;
         }
         job.reportFailure(model->upgradeText);
-        return GateResult::Refused;
+        return refuse(FailureStep::GateUpgradeFirst);
     }
     if (fileVersion > model->threshold) {
         return GateResult::DirectUpdate;
     }
     job.reportFailure(kFirmwareNewerText);
-    return GateResult::Refused;
+    return refuse(FailureStep::GateFirmwareNewer);
 }
 
 VersionReportResult reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {

@@ -184,6 +184,7 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
     LinePair pair;
     LineResult failure = LineResult::FailedFourTimes;
     ExactlyOnce once;
+    FailureFacts lastFacts;
 
     for (;;) {
         if (job.stopRequested()) {
@@ -214,6 +215,13 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
             continue;
         }
         reportPairFailure(job, result, linesSent);
+        FailureFacts facts;
+        facts.step = LineResult::StrayAnswer == result ? FailureStep::StrayAnswer
+                                                       : FailureStep::LinesNotTaken;
+        facts.command = "QXBL";
+        facts.number = linesSent;
+        facts.lineResult = result;
+        lastFacts = facts;
         if (result == LineResult::StrayAnswer || result == LineResult::RepeatedThrice) {
             // A stray answer: the adapter acted on a line command whose answer nobody waited for,
             // so it may hold a line twice, and no resend can tell or mend that.
@@ -229,6 +237,7 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
     // A pair that was never accepted is a failed download, also when it held the last lines of
     // the file: the adapter lacks those lines, so closing the download as a success would leave
     // it with incomplete firmware while the user is told the update finished.
+    job.noteFailure(lastFacts);
     return failure;
 }
 
@@ -248,7 +257,11 @@ LineResult finishDownload(Channel& channel) {
 
 LineResult recoverFinish(Channel& channel) {
     char reply[kLineReplySize] = {};
-    if (!exchangeCommand(channel, kClosingRecordCommand, reply, sizeof(reply), kClosingRecordMs,
+    return recoverFinish(channel, reply, sizeof(reply));
+}
+
+LineResult recoverFinish(Channel& channel, char* reply, std::size_t replySize) {
+    if (!exchangeCommand(channel, kClosingRecordCommand, reply, replySize, kClosingRecordMs,
                          kClosingRecordMs)
              .answered()) {
         return LineResult::NoAnswer;
@@ -256,7 +269,7 @@ LineResult recoverFinish(Channel& channel) {
     if (!contains(reply, "OK")) {
         return LineResult::Refused;
     }
-    if (!exchangeCommand(channel, "QXFL\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
+    if (!exchangeCommand(channel, "QXFL\r", reply, replySize, kExchangeMs, kExchangeMs)
              .answered()) {
         return LineResult::NoAnswer;
     }
@@ -310,6 +323,7 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     UpdateFile& file = job.file();
     const std::optional<ModelCode> model = lookupModelName(file.modelName);
     if (!model) {
+        job.noteFailure({FailureStep::UnknownFileModel, {}, {}, 0, {}, file.modelName});
         job.reportFailure(kFormatErrorText);
         return FlowResult::Failed;
     }
@@ -333,6 +347,10 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
         const ExchangeReply started =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
         if (!started.answered() || !contains(reply, "OK")) {
+            if (started.answered()) {
+                job.noteDownloadModeRefused();
+            }
+            job.noteFailure({FailureStep::BootLoaderRefused, "QXUPDT03", reply, 0, {}, {}});
             job.reportFailure("**Failed** Device connection error!\r\n");
             job.reportFailure(kPowerOnText);
             return FlowResult::Failed;
@@ -359,6 +377,7 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
 
     job.noteDownloadMode();
     if (!requestStart(channel, reply, sizeof(reply)).answered()) {
+        job.noteFailure({FailureStep::StartNotTaken, "QXUPDT03", reply, 0, {}, {}});
         job.reportFailure("**Failed** Request start download fail!\r\n");
         return FlowResult::Failed;
     }
@@ -374,6 +393,7 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
 
     const LineResult finished = finishDownload(channel);
     if (finished == LineResult::StrayAnswer) {
+        job.noteFailure({FailureStep::StrayAnswer, "QXFL", {}, 0, {}, {}});
         // An answer to a line came after the last one was taken: the adapter may hold it twice.
         // Closing the download would make that image its firmware.
         job.reportFailure(kStopFailedText);
@@ -381,7 +401,9 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     }
     if (finished != LineResult::Accepted) {
         sleepMs(kFinishRetryWaitMs);
-        if (recoverFinish(channel) != LineResult::Accepted) {
+        char answer[kLineReplySize] = {};
+        if (recoverFinish(channel, answer, sizeof(answer)) != LineResult::Accepted) {
+            job.noteFailure({FailureStep::FinishNotTaken, "QXFL", answer, 0, {}, {}});
             job.reportFailure(kStopFailedText);
             return FlowResult::Failed;
         }

@@ -66,6 +66,8 @@ LineResult finishDownload(Channel& channel);
 // The closing record command, then "QXFL\r": Accepted when both were answered "OK"; NoAnswer or
 // Refused otherwise.
 LineResult recoverFinish(Channel& channel);
+// The same, leaving the last answer in `reply`.
+LineResult recoverFinish(Channel& channel, char* reply, std::size_t replySize);
 
 // Sets the ELM327 version that the adapter reports after its new firmware is in.
 AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code);

@@ -208,11 +208,13 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     releaseFileBuffer();
     runFacts_.deviceCode = deviceCode;
     if (result != FlowResult::Completed) {
-        reportSilence(watch);
+        reportReason(watch);
         return endRun(endedWithout());
     }
+    finished_ = true;
     // Recorded before the end is told, so that a finished update is never missing from the record.
-    const JobOutcome finished = endRun(JobOutcome{JobResult::Finished, {}, {}});
+    const JobOutcome finished =
+        endRun(JobOutcome{JobResult::Finished, {}, {}, AdapterState::Finished});
     reportText(kDownloadFinished);
     reportProgress(100);
     return finished;
@@ -238,7 +240,7 @@ JobOutcome UpdateJob::readVersions(int slot) {
     if (reported) {
         return endRun(JobOutcome{JobResult::Finished, {}, {}});
     }
-    reportSilence(watch);
+    reportReason(watch);
     JobOutcome outcome = endedWithout();
     // A read-out never touches the firmware, so it is never a refusal.
     if (outcome.result == JobResult::Refused) {
@@ -251,6 +253,8 @@ void UpdateJob::beginRun(PortSlot& held, bool updating) {
     firstFailure_.clear();
     firstReason_.clear();
     downloadMode_ = false;
+    finished_ = false;
+    facts_ = FailureFacts{};
     changeTold_ = false;
     running_ = &held;
     updating_ = updating;
@@ -290,7 +294,7 @@ void UpdateJob::noteOpenFailure(const PortChoice& port, std::string_view path) {
     observer_->runStarted(runFacts_);
     // Nothing reached the adapter: an update is refused, a read-out failed.
     observer_->runEnded(runFacts_, JobOutcome{update ? JobResult::Refused : JobResult::Failed,
-                                           firstFailure_, firstReason_});
+                                              firstFailure_, firstReason_});
 }
 
 void UpdateJob::noteDownloadMode() {
@@ -303,6 +307,24 @@ void UpdateJob::noteDownloadMode() {
         if (observer_ != nullptr) {
             observer_->changeAhead(runFacts_);
         }
+    }
+}
+
+void UpdateJob::noteDownloadModeRefused() {
+    downloadMode_ = false;
+    runFacts_.downloadMode = false;
+}
+
+AdapterState UpdateJob::adapterState() const {
+    if (finished_) {
+        return AdapterState::Finished;
+    }
+    return downloadMode_ ? AdapterState::DownloadMode : AdapterState::Untouched;
+}
+
+void UpdateJob::noteFailure(FailureFacts facts) {
+    if (facts_.step == FailureStep::None) {
+        facts_ = std::move(facts);
     }
 }
 
@@ -326,12 +348,27 @@ void UpdateJob::reportReasonLine(const std::string& line) {
     reportText(line.c_str());
 }
 
-void UpdateJob::reportSilence(const AnswerWatch& watch) {
+void UpdateJob::reportReason(const AnswerWatch& watch) {
     // A lost link is the reason, whatever the adapter did before it went.
     reportLinkLoss();
-    // A stop request ends the run on purpose; the adapter's silence is then no reason.
-    if (!lossTold_ && watch.silent() && !stopRequested()) {
-        reportReasonLine(silenceReason(watch.silentCommand(), watch.silentWaitMs()));
+    if (lossTold_ || running_ == nullptr) {
+        return;
+    }
+    if (stopRequested()) {
+        // A stop request ends the run on purpose; the adapter's silence is then no reason, but an
+        // adapter left in download mode needs saying.
+        if (updating_ && adapterState() == AdapterState::DownloadMode) {
+            reportReasonLine(stoppedInDownloadModeReason());
+        }
+        return;
+    }
+    if (watch.silent()) {
+        reportReasonLine(silenceReason(running_->port, watch.silentCommand(), watch.silentWaitMs(),
+                                       updating_, adapterState(), facts_.step));
+        return;
+    }
+    if (updating_) {
+        reportReasonLine(flowFailureReason(facts_, adapterState()));
     }
 }
 
@@ -344,19 +381,15 @@ void UpdateJob::reportLinkLoss() {
         return;
     }
     lossTold_ = true;
-    reportReasonLine(linkLossReason(running_->port, loss, updating_));
+    reportReasonLine(linkLossReason(running_->port, loss, updating_, adapterState()));
 }
 
 void UpdateJob::reportFailure(const char* text) {
-    const bool first = firstFailure_.empty() && text != nullptr;
-    if (first) {
+    if (firstFailure_.empty() && text != nullptr) {
         firstFailure_ = text;
     }
+    // The reason follows once the failure's whole group of texts is out (reportReason).
     reportText(text);
-    // A link lost before the first failure is its reason: told right after it.
-    if (first) {
-        reportLinkLoss();
-    }
 }
 
 // The outcome of a run that did not finish: stopped when the stop request was set, else a
@@ -370,6 +403,7 @@ JobOutcome UpdateJob::endedWithout() {
     }
     outcome.failureText = firstFailure_;
     outcome.reasonText = firstReason_;
+    outcome.adapter = adapterState();
     return outcome;
 }
 

@@ -9,6 +9,7 @@
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
 #include "channel/critical_lock.h"
+#include "engine/failure_facts.h"
 #include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
@@ -89,9 +90,18 @@ public:
     // Reports a reason line (what went wrong and what to try); the first one after the run's
     // first failure becomes its outcome's reason.
     void reportReasonLine(const std::string& line);
-    // Called by a flow just before it sends the command that puts the adapter into download
-    // mode: from then on a failure is no longer a refusal. The observer hears of it once per run.
+    // What a flow learned when it failed or refused, for the run's reason line; the first account
+    // of a run is kept.
+    void noteFailure(FailureFacts facts);
+    // Called by a flow just before it sends a command that puts the adapter into download mode:
+    // from then on the adapter is taken to wait in download mode (an unanswered command may have
+    // been taken), and a failure is no longer a refusal. The observer hears of it once per run.
     void noteDownloadMode();
+    // Called by a flow when the adapter's answer refused every download-mode command sent so far:
+    // the adapter stays untouched.
+    void noteDownloadModeRefused();
+    // What the current (or last) run left the adapter in, so far.
+    AdapterState adapterState() const;
     // Called by a flow once it knows whether the adapter runs its application firmware.
     void noteAppMode(bool application);
     // Called with each of the adapter's version texts as it is reported.
@@ -119,9 +129,9 @@ private:
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
     FlowResult runFamilyFlow(Channel& channel);
-    // After a failed run: the reason line of a lost link, else of an adapter that stopped
-    // answering.
-    void reportSilence(const AnswerWatch& watch);
+    // After a failed run, once its fixed texts are out: the reason line of a lost link, else of
+    // an adapter that stopped answering, else of what the flow noted.
+    void reportReason(const AnswerWatch& watch);
     // The reason line of the run's lost link, once per run, when the link is lost.
     void reportLinkLoss();
     // Starts a run on `held`: no failure and no lost link told yet.
@@ -147,6 +157,8 @@ private:
     std::string firstFailure_;
     std::string firstReason_;
     bool downloadMode_ = false;
+    bool finished_ = false;  // the run's download was closed properly
+    FailureFacts facts_;     // the flow's account of the current run's failure
     RunFacts runFacts_;
     bool changeTold_ = false;  // the observer heard that the adapter is about to be changed
     RunObserver* observer_ = nullptr;

@@ -260,7 +260,7 @@ std::string UpdaterWindow::wifiPort() const {
 }
 
 void UpdaterWindow::appendOutput(const std::string& text, bool append) {
-    appendOutput(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), append);
+    appendOutput(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), append);
 }
 
 void UpdaterWindow::setProgress(int percent) {

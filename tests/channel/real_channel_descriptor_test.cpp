@@ -50,7 +50,6 @@ TEST(RealChannelDescriptor, TcpDescriptorConnects) {
 
 TEST(RealChannelDescriptor, PortsThatCannotOpenGiveTheConnectionError) {
     const std::string descriptors[] = {
-        "com|:115200",
         "com|/dev/korvane-no-such-port:115200",
         "tcp|127.0.0.1:" + std::to_string(test::unusedLoopbackPort()),
         "tcp|localhost:35000",

@@ -98,13 +98,26 @@ TEST(TrafficLog, EachPortHasAFileOfItsOwn) {
         const char* part;
     };
     const Case cases[] = {
-        {"/dev/ttyUSB0", "ttyUSB0"}, {"/dev/pts/3", "pts_3"},        {"COM3", "COM3"},
-        {"\\\\.\\COM12", "COM12"},   {"../../etc/x", ".._.._etc_x"}, {"..", "port"},
+        {"/dev/ttyUSB0", "ttyUSB0"},
+        {"/dev/pts/3", "pts_3"},
+        {"COM3", "COM3"},
+        {"\\\\.\\COM12", "COM12"},
+        {"../../etc/x", ".._.._etc_x"},
+        {"..", "%2E%2E"},
+        {"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0",
+         "serial_by-path_pci-0000%3A00%3A14.0-usb-0%3A1%3A1.0-port0"},
+        {"/dev/a_b", "a%5Fb"},
+        {"/dev/a/b", "a_b"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(trafficLogPortName(c.port), c.part) << c.port;
     }
-    EXPECT_EQ(trafficLogPortName(std::string(100, 'a')).size(), 64u);
+    // Two long by-id names that differ only at the end keep files of their own.
+    const std::string byId = "/dev/serial/by-id/usb-Korvane_OBD_Adapter_" + std::string(90, 'x');
+    const std::string first = trafficLogPortName(byId + "-if00-port0");
+    const std::string second = trafficLogPortName(byId + "-if01-port0");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.size(), 117u);
 
     ScopedTempCwd cwd;
     LogLevel = kTrafficLogLevel;

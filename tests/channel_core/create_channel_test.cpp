@@ -98,11 +98,11 @@ TEST(CreateChannel, ExtraFieldsAndPartsAreIgnored) {
 
 TEST(CreateChannel, PortThatNeverOpensIsTriedThreeTimesThenReportsTheConnectionError) {
     ScriptedChannelFactory channels;
-    // As a real serial port would: an empty port name cannot be opened.
+    // As a real serial port would: a port that is not there cannot be opened.
     channels.setOpenRule([](const PortRequest& request) {
-        return !std::get<SerialPortRequest>(request).name.empty();
+        return std::get<SerialPortRequest>(request).name != "/dev/none";
     });
-    Outcome outcome = create("com|:115200", channels.factory());
+    Outcome outcome = create("com|/dev/none:115200", channels.factory());
     EXPECT_EQ(outcome.channel, nullptr);
     EXPECT_EQ(outcome.reports, std::vector<std::string>{kConnectionError});
     EXPECT_EQ(channels.constructions(), 3);

@@ -33,7 +33,6 @@ TEST(PortDescriptor, WellFormedDescriptorsGiveTheRequestTheyName) {
         {"com|COM3:115200|extra", SerialPortRequest{"COM3", 115200}},
         {"com|COM3:115200:1", SerialPortRequest{"COM3", 115200}},
         {"com|\\\\.\\COM12:9600", SerialPortRequest{"\\\\.\\COM12", 9600}},
-        {"com|:115200", SerialPortRequest{"", 115200}},
         // Rates and ports are whole numbers in their range (refusals: MalformedPartsAreNamed).
         {"com|COM3:50", SerialPortRequest{"COM3", 50}},
         {"com|COM3:8000000", SerialPortRequest{"COM3", 8000000}},
@@ -99,6 +98,14 @@ TEST(PortDescriptor, MalformedPartsAreNamed) {
         {"tcp|:", DescriptorPart::TcpPort, "", false},
         {"tcp|::1:35000", DescriptorPart::TcpPort, "", true},
         {"tcp|fe80::1:35000", DescriptorPart::TcpPort, "", true},
+        // An IPv4 address with a bad port after it is a bad port, not an IPv6 address.
+        {"tcp|127.0.0.1:abc:35000", DescriptorPart::TcpPort, "abc", false},
+        // A by-path name: the text after its last ":" is a rate, so the name is at fault.
+        {"com|/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0:115200",
+         DescriptorPart::NameWithColon, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0",
+         false},
+        {"com|:115200", DescriptorPart::EmptyName, "", false},
+        {"tcp|:1", DescriptorPart::EmptyName, "", false},
     };
     for (const Case& c : cases) {
         DescriptorProblem problem;
@@ -130,8 +137,12 @@ TEST(PortChoice, PartsMakeARequestOrTheDescriptorsProblem) {
          false},
         {serialPortChoice("COM3", "9600x"), std::nullopt, "com|COM3:9600x", DescriptorPart::Baud,
          "9600x", false},
-        {serialPortChoice("a:9600", "115200"), std::nullopt, "com|a:9600:115200",
-         DescriptorPart::Separator, "", false},
+        // Any device path, ":" included: the request is not read back from its text.
+        {serialPortChoice("/dev/serial/by-path/pci-0000:00:14.0-port0", "115200"),
+         SerialPortRequest{"/dev/serial/by-path/pci-0000:00:14.0-port0", 115200},
+         "com|/dev/serial/by-path/pci-0000:00:14.0-port0:115200", DescriptorPart::None, "", false},
+        {serialPortChoice("", "115200"), std::nullopt, "com|:115200", DescriptorPart::EmptyName, "",
+         false},
         {tcpPortChoice("10.0.0.5", "23"), TcpPortRequest{"10.0.0.5", 23}, "tcp|10.0.0.5:23",
          DescriptorPart::None, "", false},
         {tcpPortChoice("10.0.0.5", "035000"), TcpPortRequest{"10.0.0.5", 35000},
@@ -143,7 +154,7 @@ TEST(PortChoice, PartsMakeARequestOrTheDescriptorsProblem) {
          DescriptorPart::TcpPort, "65536", false},
         // An address with a port of its own is not taken with a port the port box does not hold.
         {tcpPortChoice("1.2.3.4:80", "23"), std::nullopt, "tcp|1.2.3.4:80:23",
-         DescriptorPart::TcpPort, "23", true},
+         DescriptorPart::PortInAddress, "1.2.3.4:80", false},
         {tcpPortChoice("::1", "35000"), std::nullopt, "tcp|::1:35000", DescriptorPart::TcpPort,
          "35000", true},
     };

@@ -180,6 +180,11 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         {"read", "--baud", "9600", "--tcp"},
         {"read", "--tcp", "--file", "x"},
         {"ports", "extra"},
+        // A port without its address, an empty value, an empty name.
+        {"read", "--tcp=", "--progress=none"},
+        {"read", "--tcp", ":35000"},
+        {"read", "--port", "tcp|:1"},
+        {"read", "--port", "com|:115200"},
     };
     for (const auto& args : wrong) {
         const Finished run = runProgram(args);
@@ -187,6 +192,35 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         EXPECT_NE(run.err.find("usage: korvane-fw " + args[0]), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
     }
+}
+
+// "--" ends the options, "help help" explains itself, and the version stands alone.
+TEST(Cli, CommandLineEdges) {
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                      ("korvane_dash_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5413, 256));
+    const std::filesystem::path dashed = dir / "-f.hex";
+    std::filesystem::copy_file(update.path, dashed,
+                               std::filesystem::copy_options::overwrite_existing);
+    // Relative to the folder, so that the argument itself starts with "-".
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    const Finished checked = runProgram({"check", "--", "-f.hex"});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_NE(checked.out.find("File:         -f.hex\n"), std::string::npos) << checked.out;
+
+    const Finished help = runProgram({"help", "help"});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_NE(help.out.find("korvane-fw help [COMMAND]"), std::string::npos) << help.out;
+
+    const Finished version = runProgram({"-V", "extra"});
+    EXPECT_EQ(version.status, 2);
+    EXPECT_EQ(version.out, "");
+    EXPECT_NE(version.err.find("usage: korvane-fw"), std::string::npos) << version.err;
+    std::filesystem::remove_all(dir);
+    std::filesystem::remove(update.path);
 }
 
 // Ctrl-C, SIGTERM and SIGHUP each stop the update with its stop text and 128 + the signal's

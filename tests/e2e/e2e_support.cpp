@@ -31,13 +31,13 @@ struct RecordingReports : JobReports {
     int stopAtProgress;
 };
 
-JobRecord runJob(const std::string& descriptor, const std::string& path, bool update,
-                 int stopAtProgress) {
+template <typename Port>
+JobRecord runJob(const Port& port, const std::string& path, bool update, int stopAtProgress) {
     JobRecord record;
     UpdateJob job;
     RecordingReports reports(record, job, stopAtProgress);
     job.setReports(&reports);
-    record.slot = job.openPort(descriptor, path);
+    record.slot = job.openPort(port, path);
     if (record.slot >= 0) {
         record.outcome = update ? job.runUpdate(record.slot) : job.readVersions(record.slot);
         job.releasePort(record.slot);
@@ -104,8 +104,13 @@ void expectLinkLossReason(const JobRecord& record, const std::string& fixed,
                           const std::string& descriptor) {
     const auto first = std::find(record.texts.begin(), record.texts.end(), fixed);
     ASSERT_NE(first, record.texts.end()) << record.output();
-    ASSERT_NE(first + 1, record.texts.end()) << record.output();
-    const std::string& reason = *(first + 1);
+    // The reason follows the failure's whole group of fixed texts.
+    auto at = first + 1;
+    while (at != record.texts.end() && at->starts_with("**Failed** ")) {
+        ++at;
+    }
+    ASSERT_NE(at, record.texts.end()) << record.output();
+    const std::string& reason = *at;
     const bool tcp = descriptor.starts_with("tcp|");
     // "com|NAME:BAUD" names NAME; "tcp|ADDRESS:PORT" names ADDRESS:PORT.
     const std::string port =
@@ -153,6 +158,22 @@ UpdateFileOnDisk writeUpdateFile(const sim::UpdateFileRecipe& recipe) {
 
 JobRecord runUpdateJob(const std::string& descriptor, const std::string& path, int stopAtProgress) {
     return runJob(descriptor, path, true, stopAtProgress);
+}
+
+JobRecord runUpdateJob(const PortRequest& port, const std::string& path) {
+    return runJob(port, path, true, -1);
+}
+
+JobRecord openWhileHolding(const PortRequest& held, const PortRequest& port) {
+    UpdateJob job;
+    const int heldSlot = job.openPort(held, "");
+    EXPECT_GE(heldSlot, 0);
+    JobRecord record;
+    RecordingReports reports(record, job, -1);
+    job.setReports(&reports);
+    record.slot = job.openPort(port, "");
+    job.setReports(nullptr);
+    return record;
 }
 
 JobRecord runReadJob(const std::string& descriptor) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/port_descriptor.h"
 #include "engine/job_outcome.h"
 #include "sim/adapter/adapter_server.h"
 #include "sim/update_file_writer.h"
@@ -49,7 +50,8 @@ struct JobRecord {
     int count(const std::string& text) const;
 };
 
-// A link lost during a run: right after the first `fixed` text, and nowhere else, one reason line
+// A link lost during a run: after the first `fixed` text and the failure texts right after it, and
+// nowhere else, one reason line
 // that names the port of `descriptor`, says the connection was lost (or closed by the adapter
 // over TCP) and ends with what to do.
 void expectLinkLossReason(const JobRecord& record, const std::string& fixed,
@@ -72,6 +74,10 @@ UpdateFileOnDisk writeUpdateFile(const sim::UpdateFileRecipe& recipe);
 JobRecord runUpdateJob(const std::string& descriptor, const std::string& path,
                        int stopAtProgress = -1);
 JobRecord runReadJob(const std::string& descriptor);
+// The same for a port request built directly (a name the descriptor form cannot carry).
+JobRecord runUpdateJob(const PortRequest& port, const std::string& path);
+// What opening `port` reports while the same job holds `held` open.
+JobRecord openWhileHolding(const PortRequest& held, const PortRequest& port);
 
 // The firmware bytes an adapter's image holds: family 2, bytes 3 to 66 of every line before the
 // information line; family 1, the data bytes of every record.

@@ -31,11 +31,19 @@ JobRecord updateOn(const sim::AdapterSettings& settings, int fileModel,
     return runUpdateJob(adapter.descriptor(), update.path);
 }
 
-// What the user reads after the connection, up to the end.
+// What the user reads after the connection, up to the end, without the refusal's reason line,
+// which must be there: last, and saying that the adapter was left as it was.
 std::string afterConnection(const JobRecord& record) {
     const std::string all = record.output();
     const std::size_t at = all.find(kConnected);
-    return at == std::string::npos ? all : all.substr(at + sizeof(kConnected) - 1);
+    std::string after = at == std::string::npos ? all : all.substr(at + sizeof(kConnected) - 1);
+    const std::size_t reason = after.rfind("\r\n  ");
+    if (reason == std::string::npos) {
+        ADD_FAILURE() << "no reason line: " << all;
+        return after;
+    }
+    EXPECT_NE(after.find("the adapter was left as it was", reason), std::string::npos) << after;
+    return after.substr(0, reason + 2);
 }
 
 // Every model's adapter below, at and above its threshold, offered a file at the threshold and

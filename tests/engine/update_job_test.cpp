@@ -99,6 +99,7 @@ struct FlowLog {
     std::vector<std::string> writtenBefore;  // what the channel had been sent before each flow
     FlowResult result = FlowResult::Completed;
     bool downloadMode = false;          // the flow puts the adapter into download mode
+    bool downloadModeRefused = false;   // and the adapter's answer then refuses it
     std::vector<const char*> failures;  // failure texts the flow reports after its text
     // What the version reports give.
     VersionReportResult versionResult = VersionReportResult::NoVersionLetter;
@@ -117,6 +118,9 @@ JobFlows fakeFlows(FlowLog& log) {
         log.writtenBefore.push_back(scriptedUnder(channel).written());
         if (log.downloadMode) {
             job.noteDownloadMode();
+        }
+        if (log.downloadModeRefused) {
+            job.noteDownloadModeRefused();
         }
         job.reportText("flow text\r\n");
         for (const char* failure : log.failures) {
@@ -293,8 +297,12 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     const int slot = open(files_.write("sound.bin", soundUpdateFile(2)));
     job_.runUpdate(slot);  // "ATE1" goes unanswered; its outcome does not matter
     // The scripted silence ends its reads at once, which is a dropped link rather than an adapter
-    // that waited out its deadline: no reason line (the end-to-end tests wait for real).
-    EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n"}));
+    // that waited out its deadline: no silence reason (the end-to-end tests wait for real), only
+    // the flow's failure and the adapter's state.
+    EXPECT_EQ(log_.take(),
+              (Events{"%1", "%2", "flow text\r\n",
+                      "  the update did not finish; the adapter was left as it was (never put into "
+                      "download mode).\r\n"}));
     EXPECT_EQ(channelOf(slot).writes(), Events{"ATE1\r"});
     EXPECT_TRUE(job_.file().data.empty());
 
@@ -303,11 +311,11 @@ TEST_F(UpdateJobTest, SilentAdapterStillGetsItsFlowAndFlowFailureReportsNoSucces
     EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
 }
 
-// A link lost during a run (as the channel tells it) gets one reason line: right after the first
-// failure text, or at the end of a run that reported none. It names the port as it was opened,
-// the system's words when there are any, and what to check; an update ends with powering the
-// adapter off and on, a read-out with trying again.
-TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
+// A link lost during a run (as the channel tells it) gets one reason line, once the run's failure
+// texts are out. It names the port as it was opened, the system's words when there are any, and
+// what to check; an update that left the adapter in download mode ends with powering it off and
+// on, any other run with trying again.
+TEST_F(UpdateJobTest, ALostLinkIsToldOnceAfterTheFailureTexts) {
     const char* kFirst = "**Failed** first!\r\n";
     const char* kSecond = "**Failed** second!\r\n";
     // The system's words in brackets, as far as the system has any.
@@ -326,7 +334,8 @@ TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
         bool read;  // a read-out, not an update
         LinkLoss loss;
         std::vector<const char*> failures;
-        Events expected;  // after the port opened
+        Events expected;           // after the port opened
+        bool downloadMode = true;  // the flow put the adapter into download mode
     };
     const Case cases[] = {
         {"serial hang-up",
@@ -334,8 +343,8 @@ TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
          false,
          {LossCause::HungUp, 0},
          {kFirst, kSecond},
-         {"%1", "%2", "flow text\r\n", kFirst,
-          "  COM3: the connection was lost: the port hung up" + serialAdvice + update, kSecond}},
+         {"%1", "%2", "flow text\r\n", kFirst, kSecond,
+          "  COM3: the connection was lost: the port hung up" + serialAdvice + update}},
         {"TCP closed by the adapter",
          "tcp|127.0.0.1:35000",
          false,
@@ -350,23 +359,35 @@ TEST_F(UpdateJobTest, ALostLinkIsToldOnceRightAfterTheFirstFailureText) {
          {},
          {"%1", "%2", "flow text\r\n",
           "  127.0.0.1:35000: the connection was lost" + words(ECONNRESET) + wifiAdvice + update}},
+        {"lost before download mode",
+         "com|COM3:115200",
+         false,
+         {LossCause::HungUp, 0},
+         {kFirst},
+         {"%1", "%2", "flow text\r\n", kFirst,
+          "  COM3: the connection was lost: the port hung up" + serialAdvice +
+              "try again; the adapter was left as it was.\r\n"},
+         false},
         {"read-out of a port that failed",
          "com|COM3:115200",
          true,
          {LossCause::Failed, EIO},
          {},
          {"  COM3: the connection was lost" + words(EIO) + serialAdvice + "try again.\r\n"}},
-        {"a link that works tells nothing",
+        {"a link that works: the flow's own reason",
          "com|COM3:115200",
          false,
          {},
          {kFirst},
-         {"%1", "%2", "flow text\r\n", kFirst}},
+         {"%1", "%2", "flow text\r\n", kFirst,
+          "  the update did not finish; the adapter now waits in download mode: power it off and "
+          "on, then update it again.\r\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         flows_.result = FlowResult::Failed;
         flows_.failures = c.failures;
+        flows_.downloadMode = c.downloadMode;
         const int slot = job_.openPort(c.descriptor, files_.write("f.bin", soundUpdateFile(2)));
         ASSERT_GE(slot, 0);
         log_.take();
@@ -390,6 +411,7 @@ TEST_F(UpdateJobTest, OutcomeSaysHowTheRunEndedWithItsFirstFailureText) {
         std::vector<const char*> failures;
         JobResult expected;
         std::string text;
+        bool downloadModeRefused = false;
     };
     const Case cases[] = {
         {"missing file",
@@ -427,6 +449,14 @@ TEST_F(UpdateJobTest, OutcomeSaysHowTheRunEndedWithItsFirstFailureText) {
          {kFirst, kSecond},
          JobResult::Failed,
          kFirst},
+        {"download mode refused by the adapter",
+         "",
+         FlowResult::Failed,
+         true,
+         {kFirst},
+         JobResult::Refused,
+         kFirst,
+         true},
         {"finished after a retried failure",
          "",
          FlowResult::Completed,
@@ -439,10 +469,16 @@ TEST_F(UpdateJobTest, OutcomeSaysHowTheRunEndedWithItsFirstFailureText) {
         SCOPED_TRACE(c.name);
         flows_.result = c.flowResult;
         flows_.downloadMode = c.downloadMode;
+        flows_.downloadModeRefused = c.downloadModeRefused;
         flows_.failures = c.failures;
         const int slot = open(c.file.empty() ? files_.write("f.bin", soundUpdateFile(2)) : c.file);
         const JobOutcome outcome = job_.runUpdate(slot);
         EXPECT_EQ(outcome.result, c.expected);
+        // What the adapter was left in follows what the flow did with it.
+        const AdapterState state = c.expected == JobResult::Finished ? AdapterState::Finished
+                                   : c.expected == JobResult::Failed ? AdapterState::DownloadMode
+                                                                     : AdapterState::Untouched;
+        EXPECT_EQ(outcome.adapter, state);
         EXPECT_EQ(outcome.finished(), c.expected == JobResult::Finished);
         EXPECT_EQ(outcome.failureText, c.text);
         job_.releasePort(slot);

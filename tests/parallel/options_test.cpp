@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -61,6 +62,33 @@ protected:
     }
     fs::path dir_;
 };
+
+// A line without "|" is a serial port's path, ":" included, with an optional rate after a blank.
+TEST(PortsFile, ALineWithoutABarIsASerialPortsPath) {
+    const std::string byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0";
+    struct Case {
+        std::string text;
+        std::optional<PortRequest> request;  // none: refused
+    };
+    const Case cases[] = {
+        {byPath, SerialPortRequest{byPath, 115200}},
+        {byPath + " 38400", SerialPortRequest{byPath, 38400}},
+        {byPath + "\t 9600\r\n", SerialPortRequest{byPath, 9600}},
+        {"/dev/my port", SerialPortRequest{"/dev/my port", 115200}},
+        {byPath + " 49", std::nullopt},
+        {"com|" + byPath + ":115200", std::nullopt},  // the descriptor form keeps its rules
+    };
+    for (const Case& c : cases) {
+        std::vector<JobPort> ports;
+        std::string error;
+        const bool parsed = parsePortsFileText(c.text, ports, error);
+        ASSERT_EQ(parsed, c.request.has_value()) << c.text << ": " << error;
+        if (parsed) {
+            ASSERT_EQ(ports.size(), 1u);
+            EXPECT_EQ(ports[0].request, *c.request) << c.text;
+        }
+    }
+}
 
 TEST_F(PortsFileOnDisk, ReadsTheFileAndRefusesWhatItCannotRead) {
     std::vector<JobPort> ports;

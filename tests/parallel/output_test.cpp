@@ -71,11 +71,8 @@ TEST(ReportLines, AnEndlessLineIsHandedOnInBoundedPieces) {
 }
 
 TEST(ReportLines, ControlBytesCannotReachTheTerminal) {
-    EXPECT_EQ(printableLine("\x1b[2Jgone\x07\r\x7f ok\tend"), "?[2Jgone??? ok\tend");
-    EXPECT_EQ(printableLine("\xb0"
-                            "C"),
-              "\xb0"
-              "C");  // 8-bit text passes
+    EXPECT_EQ(printableLine("\x1b[2Jgone\x07\r\x7f ok\tend"),
+              "\\x1B[2Jgone\\x07\\x0D\\x7F ok\tend");
 }
 
 // Eight adapters report at once, each line in three pieces: every output line is whole and
@@ -134,8 +131,16 @@ AdapterResult result(const std::string& label, AdapterOutcome outcome, const std
     r.jobResult = outcome == AdapterOutcome::Finished   ? JobResult::Finished
                   : outcome == AdapterOutcome::CutShort ? JobResult::Stopped
                                                         : JobResult::Failed;
+    r.adapter =
+        outcome == AdapterOutcome::Finished ? AdapterState::Finished : AdapterState::Untouched;
     r.message = message;
     r.duration = milliseconds(ms);
+    return r;
+}
+
+AdapterResult withState(AdapterResult r, JobResult jobResult, AdapterState adapter) {
+    r.jobResult = jobResult;
+    r.adapter = adapter;
     return r;
 }
 
@@ -157,9 +162,9 @@ TEST(TextBatchOutput, UnfinishedLineIsWrittenWhenItsAdapterIsDoneAndTheTableEnds
               "[10.0.0.1:35000] device version:V2.2\n"
               "[COM3]           Adapter version:v1\n"
               "\n"
-              "PORT            RESULT               TIME\n"
-              "10.0.0.1:35000  device version:V2.2  1.2 s\n"
-              "COM3            finished             0.0 s\n"
+              "PORT            OUTCOME   ADAPTER    RESULT               TIME\n"
+              "10.0.0.1:35000  failed    untouched  device version:V2.2  1.2 s\n"
+              "COM3            finished  finished   finished             0.0 s\n"
               "1 of 2 adapters finished, 1 failed.\n");
     EXPECT_EQ(err.str(), "");
 }
@@ -210,24 +215,36 @@ TEST(SingleAdapterOutput, TextsAsTheyComeAndProgressBesideThem) {
 TEST(SummaryTable, ResultsAndCounts) {
     const std::vector<AdapterResult> results = {
         result("/dev/ttyUSB0", AdapterOutcome::Finished, "", 61234),
-        result("192.168.0.10:35000", AdapterOutcome::Failed,
-               "**Failed** Repeat three times error on 4 line!", 940),
-        result("/dev/rfcomm0", AdapterOutcome::CutShort,
-               "**Failed** Request stop download fail,Upgrade again after power on!", 3000),
-        result("COM4", AdapterOutcome::Failed, "", 5),  // nothing to name
+        withState(result("192.168.0.10:35000", AdapterOutcome::Failed,
+                         "**Failed** Repeat three times error on 4 line!", 940),
+                  JobResult::Failed, AdapterState::DownloadMode),
+        withState(
+            result("/dev/rfcomm0", AdapterOutcome::CutShort,
+                   "**Failed** Request stop download fail,Upgrade again after power on!", 3000),
+            JobResult::Stopped, AdapterState::DownloadMode),
+        withState(result("COM4", AdapterOutcome::Failed, "", 5),  // nothing to name
+                  JobResult::Refused, AdapterState::Untouched),
         result("COM5", AdapterOutcome::Failed, "bad\x1b[2Jtext", 5),
     };
-    EXPECT_EQ(summaryTable(results),
-              "PORT                RESULT                                          TIME\n"
-              "/dev/ttyUSB0        finished                                        61.2 s\n"
-              "192.168.0.10:35000  **Failed** Repeat three times error on 4 line!  0.9 s\n"
-              "/dev/rfcomm0        cut short                                       3.0 s\n"
-              "COM4                failed                                          0.0 s\n"
-              "COM5                bad?[2Jtext                                     0.0 s\n"
-              "1 of 5 adapters finished, 3 failed, 1 cut short.\n");
+    EXPECT_EQ(
+        summaryTable(results),
+        "PORT                OUTCOME   ADAPTER        RESULT                                 "
+        "         TIME\n"
+        "/dev/ttyUSB0        finished  finished       finished                               "
+        "         61.2 s\n"
+        "192.168.0.10:35000  failed    download mode  **Failed** Repeat three times error on "
+        "4 line!  0.9 s\n"
+        "/dev/rfcomm0        stopped   download mode  cut short                              "
+        "         3.0 s\n"
+        "COM4                refused   untouched      refused                                "
+        "         0.0 s\n"
+        "COM5                failed    untouched      bad\\x1B[2Jtext                         "
+        "         0.0 s\n"
+        "1 of 5 adapters finished, 3 failed (1 refused, untouched), 1 cut short.\n"
+        "2 adapters wait in download mode: power them off and on, then update them again.\n");
     EXPECT_EQ(summaryTable({results[0]}),
-              "PORT          RESULT    TIME\n"
-              "/dev/ttyUSB0  finished  61.2 s\n"
+              "PORT          OUTCOME   ADAPTER   RESULT    TIME\n"
+              "/dev/ttyUSB0  finished  finished  finished  61.2 s\n"
               "1 of 1 adapter finished.\n");
 }
 
@@ -273,10 +290,14 @@ TEST(ProgressBoardOnATerminal, TextsScrollAboveOneLinePerAdapter) {
     final.feed(terminal.str());
     EXPECT_FALSE(final.sawUnknownSequence());
     const std::vector<std::string> table = {
-        "[127.0.0.1:1]  Port is opened!",     "[127.0.0.1:1]  Device connection ok!",
-        "[/dev/ttyUSB0] device version:V2.2", "",
-        "PORT          RESULT     TIME",      "127.0.0.1:1   finished   2.0 s",
-        "/dev/ttyUSB0  no answer  0.1 s",     "1 of 2 adapters finished, 1 failed.",
+        "[127.0.0.1:1]  Port is opened!",
+        "[127.0.0.1:1]  Device connection ok!",
+        "[/dev/ttyUSB0] device version:V2.2",
+        "",
+        "PORT          OUTCOME   ADAPTER    RESULT     TIME",
+        "127.0.0.1:1   finished  finished   finished   2.0 s",
+        "/dev/ttyUSB0  failed    untouched  no answer  0.1 s",
+        "1 of 2 adapters finished, 1 failed.",
     };
     EXPECT_EQ(final.lines(), table);
 }
@@ -376,12 +397,13 @@ TEST(JsonBatchOutput, TextsKeepEveryByteAndResultsAndSummaryFollow) {
     EXPECT_EQ(text.at("text"),
               "temp \xc2\xb0"
               "C\x01\x1b\"q\"\\\r\n");
-    EXPECT_EQ(lines[1],
-              R"({"port":"com|/dev/ttyUSB0:115200","kind":"result","result":"cut_short",)"
-              R"("outcome":"stopped","message":"stop ÿ","reason":"","duration_ms":1500})");
+    EXPECT_EQ(
+        lines[1],
+        R"({"port":"com|/dev/ttyUSB0:115200","kind":"result","result":"cut_short",)"
+        R"("outcome":"stopped","adapter":"untouched","message":"stop ÿ","reason":"","duration_ms":1500})");
     EXPECT_EQ(nlohmann::json::parse(lines[2]).at("result"), "finished");
     EXPECT_EQ(lines[3], R"({"kind":"summary","adapters":2,"finished":1,"failed":0,)"
-                        R"("cut_short":1,"exit_status":130})");
+                        R"("cut_short":1,"refused":0,"in_download_mode":0,"exit_status":130})");
 }
 
 }  // namespace

@@ -24,7 +24,10 @@ constexpr char kFinishedTexts[] =
 constexpr char kStormTexts[] =
     "Port is opened!\r\ndevice version:V2.2\r\nDevice connection ok!\r\n"
     "**Failed** Repeat three times error on 4 line!\r\n"
-    "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
+    "**Failed** Request stop download fail,Upgrade again after power on!\r\n"
+    "  the adapter did not take the pair of lines after line 4: it asked for the same pair three "
+    "times (RepBlock); the adapter now waits in download mode: power it off and on, then update "
+    "it again.\r\n";
 constexpr char kStormResult[] = "**Failed** Repeat three times error on 4 line!";
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -39,6 +42,16 @@ std::vector<std::string> splitLines(const std::string& text) {
 // The texts as the program prints them for people: "\r\n" as "\n".
 std::vector<std::string> printedLines(const std::string& texts) {
     return splitLines(std::regex_replace(texts, std::regex("\r\n"), "\n"));
+}
+
+// The same lines as they are read back after the port prefix and its padding: a reason line's
+// indent cannot be told from the padding.
+std::vector<std::string> afterPrefix(const std::string& texts) {
+    std::vector<std::string> lines = printedLines(texts);
+    for (std::string& line : lines) {
+        line.erase(0, line.find_first_not_of(' '));
+    }
+    return lines;
 }
 
 std::string labelOf(const std::string& descriptor) {
@@ -119,22 +132,28 @@ TEST_F(Tray, EveryAdapterUpdatesAtOnceAndTheStormFailsOnlyItsOwn) {
     ASSERT_EQ(byPort.size(), descriptors_.size());
     for (std::size_t i = 0; i < descriptors_.size(); ++i) {
         EXPECT_EQ(byPort[labelOf(descriptors_[i])],
-                  printedLines(i == kStorm ? kStormTexts : kFinishedTexts))
+                  afterPrefix(i == kStorm ? kStormTexts : kFinishedTexts))
             << descriptors_[i];
     }
 
     // The summary: a heading, one row per port in the order given, the count.
     const std::vector<std::string> table(blank + 1, lines.end());
-    ASSERT_EQ(table.size(), descriptors_.size() + 2) << run.out;
-    EXPECT_TRUE(std::regex_match(table[0], std::regex("PORT +RESULT +TIME"))) << table[0];
+    ASSERT_EQ(table.size(), descriptors_.size() + 3) << run.out;
+    EXPECT_TRUE(std::regex_match(table[0], std::regex("PORT +OUTCOME +ADAPTER +RESULT +TIME")))
+        << table[0];
     for (std::size_t i = 0; i < descriptors_.size(); ++i) {
-        const std::string result = i == kStorm ? std::string(kStormResult) : "finished";
+        const std::string result =
+            i == kStorm ? "failed +download mode +" +
+                              std::regex_replace(kStormResult, std::regex(R"([.*!])"), R"(\$&)")
+                        : "finished +finished +finished";
         const std::regex row(
             std::regex_replace(labelOf(descriptors_[i]), std::regex(R"([.\[\]*])"), R"(\$&)") +
-            " +" + std::regex_replace(result, std::regex(R"([.*!])"), R"(\$&)") + R"( +\d+\.\d s)");
+            " +" + result + R"( +\d+\.\d s)");
         EXPECT_TRUE(std::regex_match(table[i + 1], row)) << table[i + 1];
     }
-    EXPECT_EQ(table.back(), "9 of 10 adapters finished, 1 failed.");
+    EXPECT_EQ(table[table.size() - 2], "9 of 10 adapters finished, 1 failed.");
+    EXPECT_EQ(table.back(),
+              "1 adapter waits in download mode: power it off and on, then update it again.");
 
     // Progress on standard error, one prefixed line per change; only the finished reach 100.
     for (std::size_t i = 0; i < descriptors_.size(); ++i) {
@@ -186,7 +205,9 @@ TEST_F(Tray, JsonLinesCarryEveryReportInOrderPerPort) {
     }
     const nlohmann::json summary = nlohmann::json::parse(lines.back());
     EXPECT_EQ(summary, nlohmann::json::parse(R"({"kind":"summary","adapters":10,"finished":9,
-        "failed":1,"cut_short":0,"exit_status":1})"));
+        "failed":1,"cut_short":0,"refused":0,"in_download_mode":1,"exit_status":1})"));
+    EXPECT_EQ(results[descriptors_[kStorm]].at("outcome"), "failed");
+    EXPECT_EQ(results[descriptors_[kStorm]].at("adapter"), "download mode");
 }
 
 TEST(ParallelCli, CtrlCStopsEveryAdapterAndReportsThemCutShort) {
@@ -218,7 +239,7 @@ TEST(ParallelCli, CtrlCStopsEveryAdapterAndReportsThemCutShort) {
         EXPECT_LT(adapter->server().status().lineCommands, 100);
         const std::regex row(
             std::regex_replace(labelOf(adapter->descriptor()), std::regex(R"(\.)"), R"(\.)") +
-            R"( +cut short +\d+\.\d s\n)");
+            R"( +stopped +(download mode|untouched) +cut short +\d+\.\d s\n)");
         EXPECT_TRUE(std::regex_search(run.out, row)) << run.out;
     }
     EXPECT_NE(run.out.find("0 of 4 adapters finished, 4 cut short.\n"), std::string::npos)
@@ -248,7 +269,9 @@ TEST(ParallelCli, ReadsSeveralAdaptersAndNamesTheOneThatIsNotThere) {
                             " +Adapter version:Korvane MC v2\\.2\\.29\n")))
         << run.out;
     EXPECT_TRUE(std::regex_search(
-        run.out, std::regex(R"(\n127\.0\.0\.1:1 +\*\*Failed\*\* Port connection error! +\d)")))
+        run.out,
+        std::regex(
+            R"(\n127\.0\.0\.1:1 +failed +untouched +\*\*Failed\*\* Port connection error! +\d)")))
         << run.out;
     EXPECT_NE(run.out.find("2 of 3 adapters finished, 1 failed.\n"), std::string::npos);
 

@@ -47,7 +47,7 @@ TEST(PortDescription, KindAndDescriptionFromWhatIsKnown) {
         {namedPort("COM7", "BTHMODEM"), "bluetooth", "Bluetooth rfcomm, driver BTHMODEM"},
         {namedPort("/dev/ttyS0", "serial8250"), "serial", "driver serial8250"},
         {namedPort("/dev/ttyS1", ""), "serial", ""},
-        {namedPort("/dev/ttyACM0", "cdc\x1b[2J"), "serial", "driver cdc?[2J"},
+        {namedPort("/dev/ttyACM0", "cdc\x1b[2J"), "serial", "driver cdc\\x1B[2J"},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(serialPortKind(c.port), c.kind) << c.port.name;

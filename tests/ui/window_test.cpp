@@ -229,6 +229,20 @@ TEST_F(WindowTest, FailedOpenShowsTheJobsTextAndReturnsToIdle) {
     EXPECT_EQ(job.releaseCount, 0);
 }
 
+// A reason line that names a path with non-ASCII letters shows them as they are.
+TEST_F(WindowTest, NonAsciiPathInAReasonShowsRight) {
+    openWindow();
+    job.updateWork = [](FakeJob& j, int) {
+        j.reportText("  /home/j\xC3\xBCrgen/\xE2\x82\xAC.hex: no such file; check the path.\r\n");
+    };
+    window->pathBox()->setText(QStringLiteral(u"/home/j\u00FCrgen/\u20AC.hex"));
+    window->updateButton()->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(output(), QStringLiteral(u"Port is opened!\n  /home/j\u00FCrgen/\u20AC.hex: no such "
+                                       u"file; check the path.\n"));
+    EXPECT_EQ(job.lastPath, "/home/j\xC3\xBCrgen/\xE2\x82\xAC.hex");
+}
+
 TEST_F(WindowTest, WorkerReportsReachTheControlsAndTheWindowEndsIdle) {
     openWindow();
     job.openResult = 3;

@@ -15,6 +15,9 @@
 #include "ui/model/panel_defaults.h"
 #include "ui/model/window_model.h"
 
+#include "engine/failure_reason.h"
+#include "engine/flow_texts.h"
+
 namespace korvane::test {
 namespace {
 
@@ -217,6 +220,25 @@ TEST_F(WindowModelTest, TheJobsOutcomeIsKeptOnceIdle) {
         EXPECT_EQ(model.lastOutcome().result, result);
         EXPECT_EQ(model.lastOutcome().failureText, job.outcome.failureText);
     }
+}
+
+// The views take UTF-8: a path with non-ASCII letters shows as itself in a reason line, and an
+// 8-bit byte that is no UTF-8 arrives as the Latin-1 character it stands for.
+TEST_F(WindowModelTest, ReportsReachTheViewAsUtf8) {
+    const std::string path = "/home/j\xC3\xBCrgen/Firmware \xE2\x82\xAC.hex";
+    view.path = path;
+    job.updateWork = [&path](FakeJob& j, int) {
+        FileFailure missing;
+        missing.cause = FileCause::Missing;
+        missing.path = path;
+        j.reportText(kFileInvalidText);
+        j.reportText(fileFailureReason(missing).c_str());
+        j.reportText("caf\xE9\r\n");
+    };
+    model.startUpdate();
+    ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
+    EXPECT_EQ(view.output, "Port is opened!\n**Failed** File is Invalid!\n  " + path +
+                               ": no such file; check the path.\ncaf\xC3\xA9\n");
 }
 
 TEST_F(WindowModelTest, FailedOpenReturnsToIdleAtOnceAndStartsNoWorker) {

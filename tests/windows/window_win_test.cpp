@@ -216,6 +216,19 @@ TEST_F(Win32WindowTest, ReportsReachTheControlsAndBusyDisablesOnlyTheInputs) {
     EXPECT_EQ(SendMessageW(control(kIdOutput), EM_GETLINECOUNT, 0, 0), 3);
 }
 
+// A reason line that names a path with non-ASCII letters shows them as they are.
+TEST_F(Win32WindowTest, NonAsciiPathInAReasonShowsRight) {
+    openWindow();
+    job.updateWork = [](FakeJob& j, int) {
+        j.reportText("  C:\\Users\\J\xC3\xBCrgen\\\xE2\x82\xAC.hex: no such file.\r\n");
+    };
+    setText(control(kIdPath), L"C:\\Users\\J\u00FCrgen\\\u20AC.hex");
+    click(kIdUpdate);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(output(), L"Port is opened!\n  C:\\Users\\J\u00FCrgen\\\u20AC.hex: no such file.\n");
+    EXPECT_EQ(job.lastPath, "C:\\Users\\J\xC3\xBCrgen\\\xE2\x82\xAC.hex");
+}
+
 TEST_F(Win32WindowTest, FailedOpenShowsTheJobsTextAndStaysIdle) {
     openWindow();
     job.openResult = -1;

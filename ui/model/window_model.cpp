@@ -8,6 +8,7 @@
 #include "channel/worker_thread.h"
 #include "engine/failure_reason.h"
 #include "engine/finding_text.h"
+#include "engine/shown_text.h"
 #include "ui/model/input_bounds.h"
 #include "ui/thread_handoff.h"
 
@@ -31,15 +32,17 @@ constexpr const char* kPathTooLongText =
     "The chosen file's path is longer than 1023 bytes and cannot be used; move the file to a "
     "shorter path.\r\n";
 
-// A report's text as the output box shows it: the box breaks lines at "\n" alone.
-std::string shownText(const char* text) {
+// A report's text as the output box shows it, in UTF-8 (texts from outside reach the job's
+// reports escaped and UTF-8 already; anything else 8-bit is taken as Latin-1): the box breaks
+// lines at "\n" alone.
+std::string outputText(const char* text) {
     std::string shown;
     for (const char* at = text; *at != '\0'; ++at) {
         if (*at != '\r') {
             shown.push_back(*at);
         }
     }
-    return shown;
+    return asUtf8(shown);
 }
 
 // The device type a port's name tells: Bluetooth serial ports and USB serial adapters have names
@@ -99,8 +102,8 @@ void WindowModel::attach() {
     // worker's in the middle of a read or write: from there it is posted, never waited for.
     setTrafficLogProblemHandler([this](const TrafficLogProblem& problem) {
         std::function<void()> action =
-            [this,
-             shown = shownText((kReasonIndent + trafficLogProblemText(problem) + "\r\n").c_str())] {
+            [this, shown = outputText(
+                       (kReasonIndent + trafficLogProblemText(problem) + "\r\n").c_str())] {
                 if (view_.isShown()) {
                     view_.appendOutput(shown, true);
                 }
@@ -152,7 +155,7 @@ void WindowModel::startFind() {
         if (!choice.request) {
             ChannelFailure failure;
             failure.descriptor = choice.problem;
-            view_.appendOutput(shownText(portFailureReason(failure).c_str()), true);
+            view_.appendOutput(outputText(portFailureReason(failure).c_str()), true);
             return;
         }
         targets.push_back({*choice.request, false});
@@ -174,15 +177,15 @@ void WindowModel::startFind() {
             }
         }
         if (targets.empty()) {
-            view_.appendOutput(shownText("Find: no serial ports found.\r\n"), true);
+            view_.appendOutput(outputText("Find: no serial ports found.\r\n"), true);
             return;
         }
     }
     setBusy(JobKind::Find);
     view_.appendOutput(
-        shownText(("Find: looking for an adapter on " + std::to_string(targets.size()) +
-                   (targets.size() == 1 ? " port" : " ports") + "...\r\n")
-                      .c_str()),
+        outputText(("Find: looking for an adapter on " + std::to_string(targets.size()) +
+                    (targets.size() == 1 ? " port" : " ports") + "...\r\n")
+                       .c_str()),
         true);
     findStop_.store(false);
     findWorker_.reset();
@@ -197,7 +200,7 @@ void WindowModel::runFind(std::vector<DiscoveryTarget> targets) {
     // Each port's finding as soon as it is known; posted, so that no worker ever waits for the
     // window's thread.
     options.onFinding = [this](std::size_t, const PortFinding& finding) {
-        view_.post([this, shown = shownText((findingLine(finding) + "\r\n").c_str())] {
+        view_.post([this, shown = outputText((findingLine(finding) + "\r\n").c_str())] {
             if (view_.isShown()) {
                 view_.appendOutput(shown, true);
             }
@@ -228,7 +231,7 @@ void WindowModel::findDone(const std::vector<PortFinding>& findings) {
         said = "Find: chosen " + findingPortName(*first) + ".\r\n";
     }
     if (view_.isShown()) {
-        view_.appendOutput(shownText(said.c_str()), true);
+        view_.appendOutput(outputText(said.c_str()), true);
     }
     setBusy(std::nullopt);
     if (idleListener_) {
@@ -292,7 +295,7 @@ void WindowModel::workerDone() {
 
 void WindowModel::onText(const char* text) {
     // Copied here: the job's text may live in a buffer that is reused once we return.
-    show([this, shown = shownText(text)] {
+    show([this, shown = outputText(text)] {
         if (view_.isShown()) {
             view_.appendOutput(shown, true);
         }
@@ -329,7 +332,7 @@ void WindowModel::takeChosenFile(const std::string& path) {
         return;
     }
     if (!fitsBound(path, kMaxPathBytes)) {
-        view_.appendOutput(shownText(kPathTooLongText), true);
+        view_.appendOutput(outputText(kPathTooLongText), true);
         return;
     }
     view_.setPathText(path);

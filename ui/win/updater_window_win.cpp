@@ -490,7 +490,7 @@ void UpdaterWindowWin::setControlsEnabled(bool enabled) {
 
 void UpdaterWindowWin::appendOutput(const std::string& text, bool append) {
     HWND box = control(kIdOutput);
-    const std::wstring shown = editTextFromLatin1(text);
+    const std::wstring shown = editTextFromUtf8(text);
     if (append) {
         const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
         SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(length), length);

@@ -1,5 +1,9 @@
 #include "ui/win/window_text.h"
 
+#include <optional>
+
+#include "channel/wide_text_win.h"
+
 namespace korvane {
 
 std::wstring windowText(HWND window) {
@@ -36,13 +40,22 @@ void fitStaticText(HWND label) {
     }
 }
 
-std::wstring editTextFromLatin1(const std::string& text) {
-    std::wstring wide;
-    wide.reserve(text.size() + text.size() / 16);
+std::wstring editTextFromUtf8(const std::string& text) {
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 16);
     for (const char c : text) {
         if (c == '\n') {
-            wide.push_back(L'\r');
+            lines.push_back('\r');
         }
+        lines.push_back(c);
+    }
+    if (std::optional<std::wstring> wide = wideFromUtf8(lines)) {
+        return *wide;
+    }
+    // Not UTF-8 after all: one character per byte, so nothing is lost.
+    std::wstring wide;
+    wide.reserve(lines.size());
+    for (const char c : lines) {
         wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
     }
     return wide;
