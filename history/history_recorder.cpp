@@ -113,6 +113,7 @@ void HistoryRecorder::runEnded(const RunFacts& facts, const JobOutcome& outcome)
     record_.event = "end";
     record_.ended = utcTimestamp();
     record_.outcome = jobResultName(outcome.result);
+    record_.adapterState = adapterStateName(outcome.adapter);
     record_.failure = outcome.failureText;
     record_.reason = outcome.reasonText;
     log_.append(record_);
