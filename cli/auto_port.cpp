@@ -1,6 +1,12 @@
 #include "cli/auto_port.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <ostream>
+
+#include "channel/worker_thread.h"
 
 #include "cli/detect_output.h"
 #include "engine/finding_text.h"
@@ -15,8 +21,56 @@ std::vector<DiscoveryTarget> everyListedPort(const std::vector<std::string>& nam
     return targets;
 }
 
+namespace {
+
+// How often the waiting thread looks at the interrupt flag, which a signal handler sets.
+constexpr auto kInterruptCheck = std::chrono::milliseconds(50);
+
+class NoInterrupt : public InterruptSource {
+public:
+    bool pending() override { return false; }
+};
+
+}  // namespace
+
+std::vector<PortFinding> discoverUnlessInterrupted(std::span<const DiscoveryTarget> targets,
+                                                   const ChannelFactory& factory,
+                                                   InterruptSource& interrupt, bool& interrupted) {
+    std::atomic<bool> stop{false};
+    DiscoveryOptions options;
+    options.stop = &stop;
+    std::vector<PortFinding> findings;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    WorkerThread worker([&] {
+        std::vector<PortFinding> found = discoverAdapters(targets, factory, options);
+        std::lock_guard<std::mutex> hold(mutex);
+        findings = std::move(found);
+        done = true;
+        finished.notify_all();
+    });
+    interrupted = false;
+    std::unique_lock<std::mutex> hold(mutex);
+    while (!finished.wait_for(hold, kInterruptCheck, [&] { return done; })) {
+        if (!interrupted && interrupt.pending()) {
+            interrupted = true;
+            stop.store(true);
+        }
+    }
+    hold.unlock();
+    worker.join();
+    return findings;
+}
+
 int resolveAutoPort(JobOptions& options, const std::vector<std::string>& listed,
                     const ChannelFactory& factory, std::ostream& err) {
+    NoInterrupt none;
+    return resolveAutoPort(options, listed, factory, err, none);
+}
+
+int resolveAutoPort(JobOptions& options, const std::vector<std::string>& listed,
+                    const ChannelFactory& factory, std::ostream& err, InterruptSource& interrupt) {
     if (!options.autoBaud && !options.autoPort) {
         return -1;
     }
@@ -31,7 +85,13 @@ int resolveAutoPort(JobOptions& options, const std::vector<std::string>& listed,
             return kExitFailed;
         }
     }
-    const std::vector<PortFinding> findings = discoverAdapters(targets, factory);
+    bool interrupted = false;
+    const std::vector<PortFinding> findings =
+        discoverUnlessInterrupted(targets, factory, interrupt, interrupted);
+    if (interrupted) {
+        err << "korvane-fw: the adapter search was stopped\n";
+        return interrupt.exitStatus();
+    }
     const PortFinding* chosen = nullptr;
     int found = 0;
     for (const PortFinding& finding : findings) {

@@ -9,6 +9,7 @@
 #include "cli/job_commands.h"
 #include "cli/job_options.h"
 #include "cli/port_label.h"
+#include "cli/signal_interrupt.h"
 #include "engine/adapter_discovery.h"
 #include "engine/finding_text.h"
 
@@ -85,7 +86,9 @@ int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err) 
         "\"QXVERS\": it never changes the adapter, its echo or its rate.\n"
         "One line per adapter found, beginning with the descriptor to use (korvane-fw update "
         "--port DESCRIPTOR ...); one line per port without an adapter saying why.\n\n"
-        "Exit status: 0 when at least one adapter was found, 1 when none, 2 on a usage error.");
+        "Exit status: 0 when at least one adapter was found, 1 when none, 2 on a usage error, "
+        "130 after Ctrl-C (the ports each end after the rate they are at; what was found so far "
+        "is printed).");
     const ParsedLine parsed = parseCommandLine(*app, args);
     if (parsed.kind != ParsedLine::Kind::Go) {
         return finishCommandLine(parsed, "detect", out, err);
@@ -101,7 +104,10 @@ int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err) 
             err << "korvane-fw: no serial ports found; name one with --serial, --port or --tcp\n";
         }
     }
-    const std::vector<PortFinding> findings = discoverAdapters(targets, defaultChannelFactory());
+    SignalInterrupt interrupt;
+    bool interrupted = false;
+    const std::vector<PortFinding> findings =
+        discoverUnlessInterrupted(targets, defaultChannelFactory(), interrupt, interrupted);
     bool any = false;
     for (const PortFinding& finding : findings) {
         any = any || finding.found();
@@ -112,6 +118,9 @@ int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err) 
         for (const PortFinding& finding : findings) {
             out << findingLine(finding) << "\n";
         }
+    }
+    if (interrupted) {
+        return interrupt.exitStatus();
     }
     return any ? kExitOk : kExitFailed;
 }

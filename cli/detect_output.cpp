@@ -1,6 +1,7 @@
 #include "cli/detect_output.h"
 
 #include <nlohmann/json.hpp>
+#include <variant>
 
 #include "engine/finding_text.h"
 
@@ -22,8 +23,13 @@ std::string findingsJson(std::span<const PortFinding> findings) {
         nlohmann::ordered_json entry;
         entry["port"] = findingPortName(finding);
         entry["found"] = found;
-        entry["descriptor"] = found ? nlohmann::ordered_json(findingDescriptor(finding))
-                                    : nlohmann::ordered_json(nullptr);
+        // A name that holds ":" has no descriptor; "port" and "baud" name it then.
+        const std::string use = findingUse(finding);
+        entry["descriptor"] = found && use.rfind("--", 0) != 0 ? nlohmann::ordered_json(use)
+                                                               : nlohmann::ordered_json(nullptr);
+        const auto* serial = std::get_if<SerialPortRequest>(&finding.request);
+        entry["baud"] = found && serial != nullptr ? nlohmann::ordered_json(serial->baud)
+                                                   : nlohmann::ordered_json(nullptr);
         entry["mode"] = found ? nlohmann::ordered_json(findingModeText(probe.verdict))
                               : nlohmann::ordered_json(nullptr);
         entry["updatable"] = probe.updatable();

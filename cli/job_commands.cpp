@@ -57,12 +57,6 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
     if (parsed.kind != ParsedLine::Kind::Go) {
         return finishCommandLine(parsed, name, out, err);
     }
-    const int autoStatus =
-        resolveAutoPort(options, options.autoPort ? listSerialPorts() : std::vector<std::string>{},
-                        defaultChannelFactory(), err);
-    if (autoStatus >= 0) {
-        return autoStatus;
-    }
     if (!options.progressGiven) {
         const bool terminal = &err == &std::cerr && standardErrorIsTerminal();
         options.progress = terminal ? ProgressMode::Bar : ProgressMode::Plain;
@@ -78,6 +72,14 @@ int runJobCommand(JobKind kind, const CliArgs& args, std::ostream& out, std::ost
         });
     }
     SignalInterrupt interrupt;
+    const int autoStatus =
+        resolveAutoPort(options, options.autoPort ? listSerialPorts() : std::vector<std::string>{},
+                        defaultChannelFactory(), err, interrupt);
+    if (autoStatus >= 0) {
+        LogLevel = previousLogLevel;
+        setTrafficLogProblemHandler(nullptr);
+        return autoStatus;
+    }
     // One adapter named by --port, --serial or --tcp: its texts as they come, unprefixed.
     ProgressDisplay progress(options.progress, err);
     SingleAdapterOutput single(out, progress);

@@ -16,12 +16,20 @@ std::string findingPortName(const PortFinding& finding) {
     return tcp.address + ":" + std::to_string(tcp.port);
 }
 
+std::string findingUse(const PortFinding& finding) {
+    const auto* serial = std::get_if<SerialPortRequest>(&finding.request);
+    if (serial != nullptr && serial->name.find(':') != std::string::npos) {
+        return "--serial " + serial->name + " --baud " + std::to_string(serial->baud);
+    }
+    return findingDescriptor(finding);
+}
+
 std::string findingLine(const PortFinding& finding) {
     const ProbeFinding& probe = finding.probe;
     if (!finding.found()) {
         return findingPortName(finding) + ": no adapter: " + finding.reason;
     }
-    std::string line = findingDescriptor(finding) + "  ";
+    std::string line = findingUse(finding) + "  ";
     switch (probe.verdict) {
         case ProbeVerdict::Application:
             line += probe.modelName + ", application, device version " +

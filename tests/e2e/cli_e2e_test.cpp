@@ -386,6 +386,29 @@ TEST(Cli, DetectTellsEachPortAndExitsByWhatItFound) {
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find("\"reason\": \"line noise only\""), std::string::npos) << none.out;
     EXPECT_EQ(runProgram({"detect", "--port", "com|x"}).status, 2);
+
+    // A stable name that holds ":" cannot be a descriptor: the line says how to name it instead.
+    const std::string byPath =
+        ::testing::TempDir() + "korvane-pci-0000:00:14.0-port" + std::to_string(::getpid());
+    ASSERT_EQ(::symlink(pty.c_str(), byPath.c_str()), 0);
+    const Finished named = runProgram({"detect", "--serial", byPath});
+    ::unlink(byPath.c_str());
+    EXPECT_EQ(named.status, 0);
+    EXPECT_EQ(named.out.rfind("--serial " + byPath + " --baud 230400  Azur01, application", 0), 0u)
+        << named.out;
+
+    // Ctrl-C ends the search after the rate each port is at and tells what was tried.
+    sim::AdapterSettings silent;
+    silent.decoy = sim::Decoy::Silent;
+    EmulatedLink quiet(silent, Link::Pty);
+    ASSERT_TRUE(quiet.started());
+    Program search({"detect", "--serial", quiet.server().ptyPath()});
+    ::usleep(700 * 1000);
+    search.interrupt();
+    const Finished stopped = search.wait();
+    EXPECT_EQ(stopped.status, 130) << stopped.err;
+    EXPECT_NE(stopped.out.find("(stopped before every rate was tried)"), std::string::npos)
+        << stopped.out;
 }
 
 TEST(Cli, PortsListsOneNamePerLine) {

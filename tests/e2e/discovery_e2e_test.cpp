@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
+#include "cli/auto_port.h"
 #include "engine/adapter_discovery.h"
 #include "tests/e2e/e2e_support.h"
 
@@ -121,6 +123,34 @@ TEST(Discovery, APortAnotherProgramHoldsIsLeftAlone) {
     EXPECT_NE(finding.reason.find("in use by another program"), std::string::npos)
         << finding.reason;
     EXPECT_EQ(adapter.server().commands().size(), 0u);
+}
+
+// --port auto takes the one adapter among the listed ports, and refuses when there are two.
+TEST(Discovery, PortAutoTakesTheOneAdapterOnly) {
+    EmulatedLink first(adapterAt(sim::kModelZnb5411, 38400), Link::Pty);
+    EmulatedLink second(adapterAt(sim::kModelZnb5412, 9600), Link::Pty);
+    EmulatedLink modem(decoy(sim::Decoy::Modem), Link::Pty);
+    ASSERT_TRUE(first.started() && second.started() && modem.started());
+    const std::string one = first.server().ptyPath();
+    const std::string two = second.server().ptyPath();
+    const std::string other = modem.server().ptyPath();
+
+    JobOptions options;
+    options.autoPort = true;
+    std::ostringstream said;
+    EXPECT_EQ(resolveAutoPort(options, {other, one}, defaultChannelFactory(), said), -1);
+    ASSERT_EQ(options.ports.size(), 1u);
+    EXPECT_EQ(options.ports[0].request, PortRequest(SerialPortRequest{one, 38400}));
+
+    JobOptions several;
+    several.autoPort = true;
+    std::ostringstream refused;
+    EXPECT_EQ(resolveAutoPort(several, {one, other, two}, defaultChannelFactory(), refused), 1);
+    EXPECT_TRUE(several.ports.empty());
+    EXPECT_NE(refused.str().find("2 adapters found; name one with --port"), std::string::npos)
+        << refused.str();
+    EXPECT_NE(refused.str().find("com|" + two + ":9600  ZNB5412"), std::string::npos)
+        << refused.str();
 }
 
 }  // namespace
