@@ -92,8 +92,9 @@ int runCli(const CliArgs& args, std::ostream& out, std::ostream& err) {
     std::string topic;
     help->add_option("COMMAND", topic, "The command to explain");
     app.footer(
-        "\nEvery failure prints a fixed text such as \"**Failed** Port connection error!\" and, "
-        "on the next line, indented by two blanks, what went wrong and what to try.\n"
+        "\nEvery failure prints a fixed text such as \"**Failed** Port connection error!\" (or "
+        "its group of them) and, on the next line, indented by two blanks, what went wrong, "
+        "what state the adapter is left in, and what to try.\n"
         "Exit status: 0 success, 1 failure, 2 usage error, 128 + the signal after Ctrl-C (130), "
         "SIGTERM (143) or SIGHUP (129).\n"
         "See korvane-fw(1) for the whole manual.");

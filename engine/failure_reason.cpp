@@ -325,10 +325,15 @@ std::string lineTrouble(const FailureFacts& facts) {
 const char* kOtherFile = "use the update file made for this adapter";
 
 // An answer that is no text an adapter gives: control bytes other than line ends, bytes outside
-// ASCII, or more than any identity or version text (a flood that filled the reply).
-bool garbled(const std::string& answer) {
+// ASCII, more than any identity or version text (a flood that filled the reply), or bytes before
+// the echo of its command (noise on the line, so the echo was not recognised).
+bool garbled(const std::string& answer, const std::string& command) {
     constexpr std::size_t kLongestText = 200;
     if (answer.size() >= kLongestText) {
+        return true;
+    }
+    const std::size_t echo = command.empty() ? std::string::npos : answer.find(command);
+    if (echo != std::string::npos && echo > 0) {
         return true;
     }
     return std::any_of(answer.begin(), answer.end(), [](char c) {
@@ -408,7 +413,7 @@ std::string flowFailureReason(const FailureFacts& facts, AdapterState state) {
     const std::string number = std::to_string(facts.number);
     std::string words;
     std::string todo;
-    if (identificationStep(facts.step) && garbled(facts.answer)) {
+    if (identificationStep(facts.step) && garbled(facts.answer, facts.command)) {
         // Not an answer that names another model: the link garbled or flooded it.
         words = "the adapter's answer to " + facts.command + " was no text but " +
                 std::to_string(facts.answer.size()) +

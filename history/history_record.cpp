@@ -40,6 +40,7 @@ Json recordJson(const HistoryRecord& r) {
                   {"after", versionsJson(r.after)}}},
                 {"file", file},
                 {"outcome", r.outcome},
+                {"adapter_state", r.adapterState},
                 {"failure", r.failure},
                 {"reason", r.reason}};
 }
@@ -107,6 +108,7 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
     r.fileModel = text(file, "model");
     r.fileVersion = text(file, "version");
     r.outcome = text(object, "outcome");
+    r.adapterState = text(object, "adapter_state");
     r.failure = text(object, "failure");
     r.reason = text(object, "reason");
     return r;

@@ -41,6 +41,9 @@ struct HistoryRecord {
     // "finished", "refused", "failed", "stopped"; "interrupted" for a start without an end; empty
     // in a start line.
     std::string outcome;
+    // What the run left the adapter in: "untouched", "download mode" (it needs power off and on
+    // and the update again) or "finished"; empty in a start line.
+    std::string adapterState;
     std::string failure;  // the first failure text, as reported
     std::string reason;   // its reason line, as reported
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "engine/model_catalog.h"
 #include "history/sha256.h"
@@ -29,6 +31,25 @@ const char* resultWords(HistoryFileResult result) {
             break;
     }
     return "done";
+}
+
+// The update file's path as a later reader can find it again: relative paths are made absolute
+// against the current folder (the text is UTF-8 on every system).
+std::string absolutePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    const std::filesystem::path given(std::u8string(path.begin(), path.end()));
+    if (given.is_absolute()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(given, error);
+    if (error) {
+        return path;
+    }
+    const std::u8string text = whole.lexically_normal().u8string();
+    return std::string(text.begin(), text.end());
 }
 
 }  // namespace
@@ -92,6 +113,7 @@ void HistoryRecorder::runEnded(const RunFacts& facts, const JobOutcome& outcome)
     record_.event = "end";
     record_.ended = utcTimestamp();
     record_.outcome = jobResultName(outcome.result);
+    record_.adapterState = adapterStateName(outcome.adapter);
     record_.failure = outcome.failureText;
     record_.reason = outcome.reasonText;
     log_.append(record_);
@@ -115,7 +137,7 @@ void HistoryRecorder::fill(const RunFacts& facts) {
     record_.model = model != nullptr && model->fileModel != nullptr ? model->fileModel : "";
     record_.before = facts.before;
     record_.after = facts.after;
-    record_.filePath = facts.path;
+    record_.filePath = absolutePath(facts.path);
     record_.fileSize = facts.fileSize;
     record_.fileFamily = facts.family;
     record_.fileModel = facts.fileModel;

@@ -99,6 +99,17 @@ TEST(FailureTable, EachFailureIsExplainedAfterItsTextsAndNamesTheAdaptersState) 
          JobResult::Refused,
          AdapterState::Untouched,
          Link::Pty},
+        {"flooded while identified",
+         [&](sim::AdapterSettings& s) {
+             model1(s);
+             s.faults.floodAtCommand = 4;  // QXI
+         },
+         sim::kModelZnb5413,
+         {kMismatch},
+         "answer to QXI was no text but 252 bytes of line noise or a flood, so the file could not "
+         "be compared with it (the file is not at fault)",
+         JobResult::Refused,
+         AdapterState::Untouched},
         {"another product",
          [&](sim::AdapterSettings& s) {
              model1(s);

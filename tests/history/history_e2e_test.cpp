@@ -96,6 +96,7 @@ TEST(HistoryE2e, FinishedFailedAndStoppedUpdatesAreRecordedWithTheirFacts) {
         const HistoryRecord& record = readout.records[0];
         EXPECT_EQ(record.outcome, c.outcome);
         EXPECT_EQ(record.outcome, jobResultName(outcome.result));
+        EXPECT_EQ(record.adapterState, adapterStateName(outcome.adapter));
         EXPECT_EQ(record.kind, "update");
         EXPECT_EQ(record.port, adapter.descriptor());
         EXPECT_EQ(record.link, "tcp");

@@ -75,14 +75,24 @@ TEST_F(Win32WindowTest, StartsWithBtSelectedDefaultsFilledAndFocusOnUpdate) {
     GetWindowRect(w.btPanel().handle(), &panel);
     EXPECT_TRUE(EqualRect(&frame, &panel));
 
-    // The About entry below a separator in the system menu, and both icons.
+    // The About entry below a separator in the system menu, the update history beside it, and
+    // both icons.
     HMENU menu = GetSystemMenu(w.handle(), FALSE);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 2);
-    EXPECT_EQ(GetMenuItemID(menu, count - 1), kAboutCommand);
+    ASSERT_GE(count, 3);
+    EXPECT_EQ(GetMenuItemID(menu, count - 2), kAboutCommand);
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), kHistoryCommand);
     wchar_t entry[64] = {};
     GetMenuStringW(menu, kAboutCommand, entry, 64, MF_BYCOMMAND);
     EXPECT_STREQ(entry, L"&About KorvaneFwUpdater...");
+    GetMenuStringW(menu, kHistoryCommand, entry, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(entry, L"Update &history\u2026");
+    // It opens the read-only table with the command line's columns.
+    SendMessageW(w.handle(), WM_SYSCOMMAND, kHistoryCommand, 0);
+    ASSERT_NE(w.historyWindow().handle(), nullptr);
+    const HWND header =
+        reinterpret_cast<HWND>(SendMessageW(w.historyWindow().list(), LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 7);
     EXPECT_NE(SendMessageW(w.handle(), WM_GETICON, ICON_BIG, 0), 0);
     EXPECT_NE(SendMessageW(w.handle(), WM_GETICON, ICON_SMALL, 0), 0);
 }
