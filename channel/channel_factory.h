@@ -8,6 +8,7 @@
 
 #include "channel/channel.h"
 #include "channel/open_failure.h"
+#include "channel/open_stop.h"
 #include "channel/port_descriptor.h"
 
 namespace korvane {
@@ -17,23 +18,33 @@ namespace korvane {
 // that failed to open is still a valid object.
 //
 // Constructors that cannot say why (test stand-ins) may take just (request, isOpen); a failure of
-// theirs then has the cause Other.
+// theirs then has the cause Other. Constructors whose opening may wait take an OpenStop as well
+// and give up when it says stop.
 template <typename Request>
 class ChannelConstructor {
 public:
-    using Full = std::function<std::unique_ptr<Channel>(const Request& request, bool& isOpen,
-                                                        OpenFailure& failure)>;
+    using Full = std::function<std::unique_ptr<Channel>(
+        const Request& request, bool& isOpen, OpenFailure& failure, const OpenStop& stop)>;
 
     ChannelConstructor() = default;
     template <typename F>
-    requires std::invocable<F&, const Request&, bool&, OpenFailure&> ChannelConstructor(F construct)
-        : construct_(std::move(construct)) {}
+    requires std::invocable<F&, const Request&, bool&, OpenFailure&, const OpenStop&>
+    ChannelConstructor(F construct) : construct_(std::move(construct)) {}
+    template <typename F>
+    requires(std::invocable<F&, const Request&, bool&, OpenFailure&> &&
+             !std::invocable<F&, const Request&, bool&, OpenFailure&, const OpenStop&>)
+        ChannelConstructor(F construct)
+        : construct_([construct = std::move(construct)](
+                         const Request& request, bool& isOpen, OpenFailure& failure,
+                         const OpenStop&) mutable { return construct(request, isOpen, failure); }) {
+    }
     template <typename F>
     requires(std::invocable<F&, const Request&, bool&> &&
              !std::invocable<F&, const Request&, bool&, OpenFailure&>)
         ChannelConstructor(F construct)
         : construct_([construct = std::move(construct)](const Request& request, bool& isOpen,
-                                                        OpenFailure& failure) mutable {
+                                                        OpenFailure& failure,
+                                                        const OpenStop&) mutable {
               std::unique_ptr<Channel> channel = construct(request, isOpen);
               if (channel == nullptr || !isOpen) {
                   failure.cause = OpenCause::Other;
@@ -43,13 +54,13 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(construct_); }
 
-    std::unique_ptr<Channel> operator()(const Request& request, bool& isOpen,
-                                        OpenFailure& failure) const {
-        return construct_(request, isOpen, failure);
+    std::unique_ptr<Channel> operator()(const Request& request, bool& isOpen, OpenFailure& failure,
+                                        const OpenStop& stop = {}) const {
+        return construct_(request, isOpen, failure, stop);
     }
     std::unique_ptr<Channel> operator()(const Request& request, bool& isOpen) const {
         OpenFailure ignored;
-        return construct_(request, isOpen, ignored);
+        return construct_(request, isOpen, ignored, {});
     }
 
 private:
@@ -82,10 +93,12 @@ struct ChannelFailure {
 // Opens the requested port, with up to three construction attempts. On failure reports "**Failed**
 // Port connection error!\r\n" and returns nullptr; a request without a descriptor text
 // (fitsDescriptor) is refused with "**Failed** Port parameter error!\r\n" and nothing is built.
-// Why it failed goes to `failure` when given.
+// Why it failed goes to `failure` when given. Once `stop` says stop, the opening is given up
+// without a text, with the cause OpenCause::Stopped.
 std::unique_ptr<Channel> createChannel(const PortRequest& request, const ChannelFactory& factory,
                                        const ChannelReport& report,
-                                       ChannelFailure* failure = nullptr);
+                                       ChannelFailure* failure = nullptr,
+                                       const OpenStop& stop = {});
 
 // The same for a port descriptor ("com|NAME:BAUD" or "tcp|IP:PORT"); a malformed one is reported
 // as "**Failed** Port parameter error!\r\n" and nothing is built.

@@ -33,7 +33,8 @@ std::string portName(const TcpPortRequest& request) {
 template <typename Request>
 std::unique_ptr<Channel> construct(const Request& request,
                                    const ChannelConstructor<Request>& constructor,
-                                   const ChannelReport& report, ChannelFailure* failure) {
+                                   const ChannelReport& report, ChannelFailure* failure,
+                                   const OpenStop& stop) {
     ChannelFailure why;
     // Attempts follow each other at once; a channel that did not open is destroyed before the
     // next one is built, so at most one exists at a time.
@@ -43,9 +44,15 @@ std::unique_ptr<Channel> construct(const Request& request,
         }
         bool isOpen = false;
         why.open = OpenFailure{};
-        std::unique_ptr<Channel> channel = constructor(request, isOpen, why.open);
+        std::unique_ptr<Channel> channel = constructor(request, isOpen, why.open, stop);
         if (channel != nullptr && isOpen) {
             return channel;
+        }
+        if (why.open.cause == OpenCause::Stopped || (stop && stop())) {
+            // Given up on purpose: nothing failed that the user should be told of.
+            why.open.cause = OpenCause::Stopped;
+            keep(failure, std::move(why));
+            return nullptr;
         }
     }
     if (!why.open.failed()) {
@@ -62,7 +69,8 @@ std::unique_ptr<Channel> construct(const Request& request,
 }  // namespace
 
 std::unique_ptr<Channel> createChannel(const PortRequest& request, const ChannelFactory& factory,
-                                       const ChannelReport& report, ChannelFailure* failure) {
+                                       const ChannelReport& report, ChannelFailure* failure,
+                                       const OpenStop& stop) {
     if (!fitsDescriptor(request)) {
         tell(report, kPortParameterErrorText);
         ChannelFailure why;
@@ -72,9 +80,9 @@ std::unique_ptr<Channel> createChannel(const PortRequest& request, const Channel
         return nullptr;
     }
     if (const auto* serial = std::get_if<SerialPortRequest>(&request)) {
-        return construct(*serial, factory.com, report, failure);
+        return construct(*serial, factory.com, report, failure, stop);
     }
-    return construct(std::get<TcpPortRequest>(request), factory.tcp, report, failure);
+    return construct(std::get<TcpPortRequest>(request), factory.tcp, report, failure, stop);
 }
 
 std::unique_ptr<Channel> createChannel(std::string_view descriptor, const ChannelFactory& factory,

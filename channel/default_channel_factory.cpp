@@ -14,9 +14,9 @@ ChannelFactory defaultChannelFactory() {
         failure = channel->openFailure();
         return channel;
     };
-    auto tcp = [](const TcpPortRequest& request, bool& isOpen,
-                  OpenFailure& failure) -> std::unique_ptr<Channel> {
-        auto channel = std::make_unique<TcpChannel>(request, isOpen);
+    auto tcp = [](const TcpPortRequest& request, bool& isOpen, OpenFailure& failure,
+                  const OpenStop& stop) -> std::unique_ptr<Channel> {
+        auto channel = std::make_unique<TcpChannel>(request, isOpen, stop);
         failure = channel->openFailure();
         return channel;
     };

@@ -18,6 +18,7 @@ enum class OpenCause {
     Refused,           // nobody listens at that address and port
     TimedOut,          // no answer to the connection attempt in time
     Unreachable,       // no route to the address from this computer
+    Stopped,           // given up on a stop request before it opened
     Other,             // any other failure; `systemCode` says which
 };
 

@@ -11,9 +11,9 @@ constexpr int kListenBacklog = 5;
 constexpr int kAcceptIdleWaitMs = 1000;
 }  // namespace
 
-TcpChannel::TcpChannel(const TcpPortRequest& request, bool& isOpen)
+TcpChannel::TcpChannel(const TcpPortRequest& request, bool& isOpen, const OpenStop& stop)
     : mode_("client"), remoteIp_(request.address), remotePort_(request.port) {
-    isOpen = clientOpen();
+    isOpen = clientOpen(stop);
 }
 
 TcpChannel::TcpChannel(ChannelConfig config, bool& isOpen) {
@@ -170,7 +170,7 @@ std::vector<std::string> TcpChannel::pendingPeerNames() {
     return names;
 }
 
-bool TcpChannel::clientOpen() {
+bool TcpChannel::clientOpen(const OpenStop& stop) {
     open_ = false;
     openFailure_ = OpenFailure{};
     if (!startSocketLayer()) {
@@ -178,7 +178,7 @@ bool TcpChannel::clientOpen() {
         openFailure_.port = remoteIp_ + ":" + std::to_string(remotePort_);
         return false;
     }
-    socket_ = connectTcp(remoteIp_, remotePort_, kConnectTimeoutMs, openFailure_);
+    socket_ = connectTcp(remoteIp_, remotePort_, kConnectTimeoutMs, openFailure_, stop);
     if (!socket_) {
         stopSocketLayer();
         return false;

@@ -39,7 +39,8 @@ public:
     static constexpr std::size_t kMaxPendingPeers = 64;
 
     // A client connected to the requested address and port; `isOpen` tells whether that worked.
-    TcpChannel(const TcpPortRequest& request, bool& isOpen);
+    // A stop request seen through `stop` gives the connection attempt up.
+    TcpChannel(const TcpPortRequest& request, bool& isOpen, const OpenStop& stop = {});
     // Reads "mode" and the addresses and ports of that mode (ports by the atoi rule), then
     // connects or listens.
     TcpChannel(ChannelConfig config, bool& isOpen);
@@ -72,7 +73,7 @@ private:
 
     bool server() const { return mode_ == "server"; }
     bool peer() const { return ownerServer_ != nullptr; }
-    bool clientOpen();
+    bool clientOpen(const OpenStop& stop = {});
     void clientClose();
     bool serverOpen();
     void serverClose();

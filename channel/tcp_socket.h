@@ -4,6 +4,7 @@
 #include <string>
 
 #include "channel/open_failure.h"
+#include "channel/open_stop.h"
 #include "channel/pump_link.h"
 #include "channel/tcp_target.h"
 #include "channel/tick.h"
@@ -48,9 +49,10 @@ void stopSocketLayer();
 
 // Connects to `ip`:`port` within `timeoutMs`; nullptr when the address is not dotted IPv4, the
 // port is outside 1..65535, the peer refuses or does not answer in time, with the cause in
-// `failure` (its `port` is "ip:port").
+// `failure` (its `port` is "ip:port"). While it waits, `stop` is looked at every
+// kOpenStopLookMs; once it says stop, the attempt is given up (OpenCause::Stopped).
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
-                                      OpenFailure& failure);
+                                      OpenFailure& failure, const OpenStop& stop = {});
 inline std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs) {
     OpenFailure ignored;
     return connectTcp(ip, port, timeoutMs, ignored);

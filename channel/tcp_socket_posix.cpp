@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "channel/deadline_wait.h"
@@ -290,7 +291,7 @@ OpenCause connectErrorCause(int error) {
 }  // namespace
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
-                                      OpenFailure& failure) {
+                                      OpenFailure& failure, const OpenStop& stop) {
     unsigned char parts[4];
     sockaddr_in address{};
     if (!checkTcpTarget(ip, port, parts, failure) || !socketAddress(ip, port, address)) {
@@ -313,10 +314,17 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
             return nullptr;
         }
         pollfd entry{fd, POLLOUT, 0};
-        if (!pollUntil(&entry, 1, deadline)) {
-            failure.value = timeoutMs;
-            failure.record(OpenCause::TimedOut, 0);
-            return nullptr;
+        // In pieces, so that a stop request is seen while the peer keeps us waiting.
+        while (!pollUntil(&entry, 1, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())))) {
+            if (deadline.expired()) {
+                failure.value = timeoutMs;
+                failure.record(OpenCause::TimedOut, 0);
+                return nullptr;
+            }
+            if (stop && stop()) {
+                failure.record(OpenCause::Stopped, 0);
+                return nullptr;
+            }
         }
         int error = 0;
         socklen_t size = sizeof error;

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "channel/deadline_wait.h"
@@ -337,7 +338,7 @@ OpenCause connectErrorCause(int error) {
 }  // namespace
 
 std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeoutMs,
-                                      OpenFailure& failure) {
+                                      OpenFailure& failure, const OpenStop& stop) {
     unsigned char parts[4];
     sockaddr_in address{};
     if (!checkTcpTarget(ip, port, parts, failure) || !socketAddress(ip, port, address)) {
@@ -360,12 +361,20 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
             failure.record(connectErrorCause(error), error);
             return nullptr;
         }
-        // A refused or failed connect shows in the error set.
-        const int ready = selectUntil(raw, true, deadline);
-        if (ready == 0) {
-            failure.value = timeoutMs;
-            failure.record(OpenCause::TimedOut, 0);
-            return nullptr;
+        // A refused or failed connect shows in the error set. The wait goes in pieces, so that a
+        // stop request is seen while the peer keeps us waiting.
+        int ready = 0;
+        while ((ready = selectUntil(
+                    raw, true, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())))) == 0) {
+            if (deadline.expired()) {
+                failure.value = timeoutMs;
+                failure.record(OpenCause::TimedOut, 0);
+                return nullptr;
+            }
+            if (stop && stop()) {
+                failure.record(OpenCause::Stopped, 0);
+                return nullptr;
+            }
         }
         // A refused connect lands in the error set; the socket's error tells why.
         int socketError = 0;

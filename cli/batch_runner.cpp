@@ -86,7 +86,10 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
     const std::string path = update ? request.file : std::string();
     AdapterResult& result = run.result;
     const int slot = job.openPort(request.ports[run.index].request, path);
-    if (slot < 0) {
+    if (slot < 0 && job.stopRequested()) {
+        // Stopped while the port was being opened: nothing reached the adapter.
+        result.jobResult = JobResult::Stopped;
+    } else if (slot < 0) {
         // Nothing reached the adapter. The port's own failure text says why.
         run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
         result.jobResult = update ? JobResult::Refused : JobResult::Failed;
@@ -94,6 +97,9 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
     } else if (job.stopRequested()) {
         // An interrupt that came while the port was being opened: the adapter is left as it was.
         job.releasePort(slot);
+        if (update) {
+            job.reportText(stoppedBeforeDownloadReason().c_str());
+        }
         result.jobResult = JobResult::Stopped;
     } else {
         const JobOutcome outcome = update ? job.runUpdate(slot) : job.readVersions(slot);
@@ -131,15 +137,18 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
 
 int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted,
                     int interruptedStatus) {
-    if (interrupted) {
+    bool allFinished = true;
+    bool cutShort = false;
+    for (const AdapterResult& result : results) {
+        allFinished = allFinished && result.outcome == AdapterOutcome::Finished;
+        cutShort = cutShort || result.outcome == AdapterOutcome::CutShort;
+    }
+    // An interrupt that cut no adapter short (it came after the last one had ended, or in the
+    // wait after a download) changes nothing: the status is the updates' own.
+    if (interrupted && (cutShort || results.empty())) {
         return interruptedStatus;
     }
-    for (const AdapterResult& result : results) {
-        if (result.outcome != AdapterOutcome::Finished) {
-            return kExitFailed;
-        }
-    }
-    return kExitOk;
+    return allFinished ? kExitOk : kExitFailed;
 }
 
 BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,

@@ -45,8 +45,8 @@ using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
 // record, and an adapter whose port was still being opened is not started. Those that did not
 // finish are reported cut short.
 //
-// Exit status: the interrupt's exitStatus() after one; else kExitOk when every adapter finished;
-// else kExitFailed.
+// Exit status: the interrupt's exitStatus() after one that cut an adapter short; else kExitOk when
+// every adapter finished; else kExitFailed.
 BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
                   const JobMaker& makeJob = {});
 

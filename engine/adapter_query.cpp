@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "engine/command_exchange.h"
+#include "engine/line_noise.h"
+#include "engine/update_job.h"
 
 namespace korvane {
 
@@ -11,10 +13,15 @@ constexpr int kQueryTimeoutMs = 2000;
 constexpr int kWholePrefix = 255;
 }  // namespace
 
-void queryAdapter(Channel& channel, const char* command, char* reply, std::size_t replySize) {
+void queryAdapter(UpdateJob& job, Channel& channel, const char* command, char* reply,
+                  std::size_t replySize) {
     reply[0] = '\0';
     sendCommand(channel, command, kQueryTimeoutMs);
     readPromptReply(channel, reply, replySize, kQueryTimeoutMs);
+    if (isLineNoise(reply)) {
+        job.noteLineNoise(command);
+        reply[0] = '\0';
+    }
 }
 
 void dropEcho(char* reply, const char* echo) {

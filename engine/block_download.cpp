@@ -13,6 +13,7 @@
 #include "engine/command_exchange.h"
 #include "engine/flow_texts.h"
 #include "engine/flows.h"
+#include "engine/line_noise.h"
 #include "engine/model_catalog.h"
 #include "engine/text_match.h"
 #include "engine/update_file.h"
@@ -223,8 +224,14 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
 FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     job.appMode = false;
     char reply[kMainReplySize] = {};
-    if (!exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs)
-             .answered()) {
+    const bool versionAnswered =
+        exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs)
+            .answered();
+    // Noise is no answer: the adapter may talk at another rate.
+    if (versionAnswered && isLineNoise(reply)) {
+        job.noteLineNoise("QXVERS\r");
+    }
+    if (!versionAnswered || isLineNoise(reply)) {
         job.reportFailure(kPowerOnText);
         return FlowResult::Failed;
     }
@@ -243,7 +250,9 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     }
 
     // Download mode: the models' commands in turn, until one is answered "OK".
-    job.noteDownloadMode();
+    if (!job.enterDownloadMode()) {
+        return FlowResult::Failed;
+    }
     const ModelRow* entered = nullptr;
     bool answered = true;
     for (const ModelRow& model : modelCatalog()) {

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "engine/shown_text.h"
+#include "engine/update_file.h"
 
 namespace korvane {
 
@@ -125,6 +126,7 @@ std::string openReason(const OpenFailure& failure) {
                         words + "; " + wifi);
         case OpenCause::Unreachable:
             return line(head + "the address cannot be reached from here" + words + "; " + wifi);
+        case OpenCause::Stopped:
         case OpenCause::Other:
         case OpenCause::None:
             break;
@@ -164,7 +166,8 @@ std::string fileFailureReason(const FileFailure& failure) {
                         "; move the file to a shorter path.");
         case FileCause::TooLarge:
             return line(head + std::to_string(failure.size) +
-                        " bytes is far larger than any update file; is it the right file?");
+                        " bytes is larger than any update file can be (at most " +
+                        std::to_string(kMaxUpdateFileSize) + "); is it the right file?");
         case FileCause::ReadFailed:
         case FileCause::None:
             break;
@@ -550,6 +553,18 @@ std::string stoppedInDownloadModeReason() {
     return line(std::string("the update was stopped on request after the adapter had entered "
                             "download mode; ") +
                 kWaitsInDownloadMode + ".");
+}
+
+std::string lineNoiseReason(const std::string& command) {
+    return line("the adapter's answer to " + command +
+                " was line noise, not text: the line rate may be wrong; check that the baud rate "
+                "is the adapter's (115200 unless changed).");
+}
+
+std::string stoppedBeforeDownloadReason() {
+    return line(
+        "stopped before the adapter was put into download mode: it was left as it was, its "
+        "firmware untouched.");
 }
 
 std::string reasonWords(const std::string& reasonLine) {

@@ -55,6 +55,12 @@ std::string flowFailureReason(const FailureFacts& facts, AdapterState state);
 // The reason of an update stopped on request after the adapter took a download-mode command.
 std::string stoppedInDownloadModeReason();
 
+// The adapter's answer to `command` (its final CR left out) was line noise, not text.
+std::string lineNoiseReason(const std::string& command);
+
+// A run stopped before the adapter was asked into download mode.
+std::string stoppedBeforeDownloadReason();
+
 // The words of a reason line, without its indent and line end: for a message of its own.
 std::string reasonWords(const std::string& reasonLine);
 

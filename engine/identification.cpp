@@ -70,7 +70,7 @@ VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode co
         return VersionReportResult::UnknownModel;
     }
     char reply[kReplySize] = {};
-    queryAdapter(channel, command, reply, sizeof(reply));
+    queryAdapter(job, channel, command, reply, sizeof(reply));
     dropEcho(reply, command);
     if (std::strchr(reply, letter) == nullptr) {
         return VersionReportResult::NoVersionLetter;
@@ -90,7 +90,7 @@ VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode co
 GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     const ModelRow* model = findLineModel(code);
     char reply[kReplySize] = {};
-    queryAdapter(channel, "QXI\r", reply, sizeof(reply));
+    queryAdapter(job, channel, "QXI\r", reply, sizeof(reply));
     const char* identity = skipPrefix(reply, "QXI", kWholePrefix);
     const std::string fileModel = job.file().modelName;
     if (model == nullptr || !matchesIdentity(identity, *model)) {
@@ -99,7 +99,7 @@ GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
     }
     job.deviceCode = code;
 
-    queryAdapter(channel, "QXPROI\r", reply, sizeof(reply));
+    queryAdapter(job, channel, "QXPROI\r", reply, sizeof(reply));
     const char* product = skipPrefix(reply, "QXPROI", kWholePrefix);
     const char* productText = job.file().productText;
     if (productText[0] == '\0') {
@@ -115,7 +115,7 @@ GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
 
 GateResult checkElmVersion(UpdateJob& job, Channel& channel) {
     char reply[kReplySize] = {};
-    queryAdapter(channel, "ATI\r", reply, sizeof(reply));
+    queryAdapter(job, channel, "ATI\r", reply, sizeof(reply));
     char* rest = skipPrefix(reply, "ATIELM327 v", kWholePrefix);
     const int version = parseVersionNumber(rest, '\0');
     const ModelRow* model = findLineModel(job.deviceCode);
@@ -138,7 +138,7 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
         return GateResult::Refused;
     }
     char reply[kReplySize] = {};
-    queryAdapter(channel, model->versionQuery, reply, sizeof(reply));
+    queryAdapter(job, channel, model->versionQuery, reply, sizeof(reply));
     const char* answer = skipPrefix(reply, model->versionQuery, kWholePrefix);
     // The query without its CR, as the reason names it.
     const std::string query(model->versionQuery, std::strlen(model->versionQuery) - 1);

@@ -14,6 +14,7 @@
 #include "engine/flow_texts.h"
 #include "engine/flows.h"
 #include "engine/identification.h"
+#include "engine/line_noise.h"
 #include "engine/model_catalog.h"
 #include "engine/text_match.h"
 #include "engine/update_file.h"
@@ -284,10 +285,10 @@ AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     const AtiVersionSetting& setting = *model->atiSetting;
 
     char reply[kLineReplySize] = {};
-    queryAdapter(channel, setting.query, reply, sizeof(reply));
+    queryAdapter(job, channel, setting.query, reply, sizeof(reply));
     dropEcho(reply, setting.query);
     if (contains(reply, "ELM327")) {
-        queryAdapter(channel, setting.query, reply, sizeof(reply));
+        queryAdapter(job, channel, setting.query, reply, sizeof(reply));
         dropEcho(reply, setting.query);
     }
     char* found = std::strchr(reply, setting.letter);
@@ -330,8 +331,14 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     job.modelCode = *model;
 
     char reply[kMainReplySize] = {};
-    if (!exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
-             .answered()) {
+    const bool answered =
+        exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
+            .answered();
+    // Noise is no answer, least of all a boot loader's: the adapter may talk at another rate.
+    if (answered && isLineNoise(reply)) {
+        job.noteLineNoise("ATI\r");
+    }
+    if (!answered || isLineNoise(reply)) {
         job.reportFailure(kPowerOnText);
         return FlowResult::Failed;
     }
@@ -343,7 +350,9 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
     } else {
         // No ELM327 identity: the adapter runs its boot loader.
         job.noteAppMode(false);
-        job.noteDownloadMode();
+        if (!job.enterDownloadMode()) {
+            return FlowResult::Failed;
+        }
         const ExchangeReply started =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
         if (!started.answered() || !contains(reply, "OK")) {
@@ -375,7 +384,9 @@ FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
         }
     }
 
-    job.noteDownloadMode();
+    if (!job.enterDownloadMode()) {
+        return FlowResult::Failed;
+    }
     if (!requestStart(channel, reply, sizeof(reply)).answered()) {
         job.noteFailure({FailureStep::StartNotTaken, "QXUPDT03", reply, 0, {}, {}});
         job.reportFailure("**Failed** Request start download fail!\r\n");

@@ -24,7 +24,7 @@ std::optional<std::int32_t> loadWholeFile(const std::string& path, std::vector<s
                                           FileFailure* failure) {
     FileFailure why;
     std::vector<std::uint8_t> buffer;
-    if (!readRegularFile(path, INT32_MAX, buffer, why)) {
+    if (!readRegularFile(path, kMaxUpdateFileSize, buffer, why)) {
         if (failure != nullptr) {
             *failure = std::move(why);
         }

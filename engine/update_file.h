@@ -30,6 +30,12 @@ struct UpdateFile {
 
 // Files shorter than this are refused before the check with kFileInvalidText.
 inline constexpr std::int32_t kMinUpdateFileSize = 138;
+// Files larger than this are refused the same way, before they are read. No sound update file
+// comes near it: family-2 data lines are numbered in 16 bits below the information line's
+// 0xFFF1, so the longest family-2 file is 65,522 lines of 138 bytes (9,042,036 bytes, about 4 MiB
+// of firmware); the same firmware as family-1 records of 130 data bytes (272 bytes a line) is
+// about 8.8 MB. 16 MiB leaves room for harmless padding between records.
+inline constexpr std::int32_t kMaxUpdateFileSize = 16 * 1024 * 1024;
 inline constexpr const char* kFileInvalidText = "**Failed** File is Invalid!\r\n";
 inline constexpr const char* kFormatErrorText = "**Failed** update file format error!\r\n";
 
@@ -45,9 +51,9 @@ inline constexpr std::uint8_t kLengthMask = 0xA7;
 inline constexpr std::uint8_t kCharMask = 0x6B;
 
 // Loads the whole file (path in UTF-8) byte for byte and gives its size; nothing (and nothing
-// handed over) when it cannot be opened, read in full, is larger than 2 GiB, the path holds a NUL
-// character, or it is no regular file (a folder, named pipe or device is refused without waiting
-// on it). The cause goes to `failure` when given.
+// handed over) when it cannot be opened, read in full, is larger than kMaxUpdateFileSize (it is
+// then not read at all), the path holds a NUL character, or it is no regular file (a folder, named
+// pipe or device is refused without waiting on it). The cause goes to `failure` when given.
 std::optional<std::int32_t> loadWholeFile(const std::string& path, std::vector<std::uint8_t>& out,
                                           FileFailure* failure = nullptr);
 

@@ -11,6 +11,7 @@
 #include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/flows.h"
+#include "engine/stop_aware_channel.h"
 
 namespace korvane {
 
@@ -109,10 +110,18 @@ int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
         reportText(text);
     };
     if (port.request) {
-        channel = createChannel(*port.request, factory_, tell, &failure);
+        channel = createChannel(*port.request, factory_, tell, &failure,
+                                [this] { return stopRequested(); });
     } else {
         tell(kPortParameterErrorText);
         failure.descriptor = port.problem;
+    }
+    if (!channel && failure.open.cause == OpenCause::Stopped) {
+        // Stopped while the port was being opened: nothing reached the adapter.
+        if (!path.empty()) {
+            reportReasonLine(stoppedBeforeDownloadReason());
+        }
+        return -1;
     }
     if (!channel) {
         reportReasonLine(portFailureReason(failure));
@@ -199,10 +208,15 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     }
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
-    AnswerWatch watch(*held->channel);
+    StopAwareChannel stoppable(*held->channel, *this);
+    AnswerWatch watch(stoppable);
     std::array<char, kMainReplySize> reply{};
     exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
+    if (stopRequested()) {
+        releaseFileBuffer();
+        return endRun(endedWithout());
+    }
 
     const FlowResult result = runFamilyFlow(watch);
     releaseFileBuffer();
@@ -226,7 +240,8 @@ JobOutcome UpdateJob::readVersions(int slot) {
         return JobOutcome{};
     }
     beginRun(*held, false);
-    AnswerWatch watch(*held->channel);
+    StopAwareChannel stoppable(*held->channel, *this);
+    AnswerWatch watch(stoppable);
     bool reported = false;
     if (flows_.deviceVersion) {
         reported =
@@ -259,6 +274,7 @@ void UpdateJob::beginRun(PortSlot& held, bool updating) {
     running_ = &held;
     updating_ = updating;
     lossTold_ = false;
+    noisyCommand_.clear();
     if (updating) {
         // What an earlier run learned was about that run's adapter, not this one's.
         deviceCode = kModelUnknown;
@@ -297,7 +313,10 @@ void UpdateJob::noteOpenFailure(const PortChoice& port, std::string_view path) {
                                               firstFailure_, firstReason_});
 }
 
-void UpdateJob::noteDownloadMode() {
+bool UpdateJob::enterDownloadMode() {
+    if (stopRequested()) {
+        return false;
+    }
     downloadMode_ = true;
     if (!changeTold_) {
         changeTold_ = true;
@@ -308,6 +327,7 @@ void UpdateJob::noteDownloadMode() {
             observer_->changeAhead(runFacts_);
         }
     }
+    return true;
 }
 
 void UpdateJob::noteDownloadModeRefused() {
@@ -362,6 +382,11 @@ void UpdateJob::reportReason(const AnswerWatch& watch) {
         }
         return;
     }
+    // An answer of line noise was taken for none; the adapter was not silent, and what the flow
+    // made of the missing answer is not the reason either.
+    if (reportLineNoise()) {
+        return;
+    }
     if (watch.silent()) {
         reportReasonLine(silenceReason(running_->port, watch.silentCommand(), watch.silentWaitMs(),
                                        updating_, adapterState(), facts_.step));
@@ -384,7 +409,28 @@ void UpdateJob::reportLinkLoss() {
     reportReasonLine(linkLossReason(running_->port, loss, updating_, adapterState()));
 }
 
+void UpdateJob::noteLineNoise(const char* command) {
+    if (noisyCommand_.empty() && command != nullptr) {
+        noisyCommand_ = command;
+        if (!noisyCommand_.empty() && noisyCommand_.back() == '\r') {
+            noisyCommand_.pop_back();
+        }
+    }
+}
+
+bool UpdateJob::reportLineNoise() {
+    if (noisyCommand_.empty()) {
+        return false;
+    }
+    reportReasonLine(lineNoiseReason(noisyCommand_));
+    return true;
+}
+
 void UpdateJob::reportFailure(const char* text) {
+    // After a stop that came before download mode, what failed failed only because of it.
+    if (!downloadMode_ && stopRequested()) {
+        return;
+    }
     if (firstFailure_.empty() && text != nullptr) {
         firstFailure_ = text;
     }
@@ -398,6 +444,9 @@ JobOutcome UpdateJob::endedWithout() {
     JobOutcome outcome;
     if (stopRequested()) {
         outcome.result = JobResult::Stopped;
+        if (updating_ && !downloadMode_) {
+            reportReasonLine(stoppedBeforeDownloadReason());
+        }
     } else {
         outcome.result = downloadMode_ ? JobResult::Failed : JobResult::Refused;
     }

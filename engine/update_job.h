@@ -85,7 +85,9 @@ public:
     bool stopRequested();
 
     void reportText(const char* text) const { reporter_.reportText(text); }
-    // Reports a failure or refusal text; the first one of a run becomes its outcome's text.
+    // Reports a failure or refusal text; the first one of a run becomes its outcome's text. After
+    // a stop that came before download mode nothing is reported: the run ends because it was
+    // stopped, and what failed then failed only because of that.
     void reportFailure(const char* text);
     // Reports a reason line (what went wrong and what to try); the first one after the run's
     // first failure becomes its outcome's reason.
@@ -96,12 +98,19 @@ public:
     // Called by a flow just before it sends a command that puts the adapter into download mode:
     // from then on the adapter is taken to wait in download mode (an unanswered command may have
     // been taken), and a failure is no longer a refusal. The observer hears of it once per run.
-    void noteDownloadMode();
+    // False when a stop was requested before: the command must not go out, and the adapter is
+    // left as it was.
+    [[nodiscard]] bool enterDownloadMode();
+    // Whether the adapter has been asked into download mode in this run (and did not refuse).
+    bool inDownloadMode() const { return downloadMode_; }
     // Called by a flow when the adapter's answer refused every download-mode command sent so far:
     // the adapter stays untouched.
     void noteDownloadModeRefused();
     // What the current (or last) run left the adapter in, so far.
     AdapterState adapterState() const;
+    // Called when the answer to `command` (its CR left out of the reason) was line noise: that is
+    // then the run's reason.
+    void noteLineNoise(const char* command);
     // Called by a flow once it knows whether the adapter runs its application firmware.
     void noteAppMode(bool application);
     // Called with each of the adapter's version texts as it is reported.
@@ -134,6 +143,8 @@ private:
     void reportReason(const AnswerWatch& watch);
     // The reason line of the run's lost link, once per run, when the link is lost.
     void reportLinkLoss();
+    // The reason line of an answer that was line noise, when one came in this run (true then).
+    bool reportLineNoise();
     // Starts a run on `held`: no failure and no lost link told yet.
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
@@ -165,6 +176,7 @@ private:
     PortSlot* running_ = nullptr;  // the slot of the current (or last) run
     bool updating_ = false;        // the run is an update, not a read-out
     bool lossTold_ = false;
+    std::string noisyCommand_;  // the first command answered with line noise in this run
 };
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "channel/standard_streams.h"
 #include "sim/update_file_writer.h"
 
 namespace {
@@ -51,6 +52,7 @@ bool readPayloadFile(const std::string& path, std::vector<std::uint8_t>& payload
 }  // namespace
 
 int main(int argc, char** argv) {
+    korvane::guardStandardStreams();
     korvane::sim::UpdateFileRecipe recipe;
     std::string outPath;
     std::string payloadPath;

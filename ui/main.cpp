@@ -3,11 +3,13 @@
 #include <iostream>
 
 #include "channel/serial_port_list.h"
+#include "channel/standard_streams.h"
 #include "engine/update_job.h"
 #include "ui/command_line.h"
 #include "ui/updater_app.h"
 
 int main(int argc, char** argv) {
+    korvane::guardStandardStreams();
     // --help and --version answer without a display.
     if (const auto status = korvane::answerInfoOption(argc, argv, std::cout)) {
         return *status;

@@ -66,6 +66,9 @@ struct FaultPlan {
     // Time to write one line or record into flash: delays the answer (not the echo) of every
     // "QXBL" and "QXDLDT" command.
     int lineDelayMs = 0;
+    // Delays the answer (not the echo) of every other command: identification and version
+    // queries, mode commands. An adapter that answers late, but within the updater's deadline.
+    int answerDelayMs = 0;
     // The link stalls for `stallMs` when the line command with number `stallAtLine` arrives
     // (counted as `dropAtLine` counts): that command and everything that arrives during the stall
     // get their echo and answer only when it ends, in order, as a link that carries on after a

@@ -162,6 +162,7 @@ const char* usageText() {
            "  --drop-at-line K         close the link when line command K arrives\n"
            "  --refuse-baud            refuse \"QX DLBD 02\"\n"
            "  --line-delay MS          flash write time per line or record\n"
+           "  --answer-delay MS        every other answer (queries, mode commands) MS late\n"
            "  --stall K:MS             the link stalls for MS ms when line command K arrives\n"
            "Exit status: 0 the last update completed, 1 it did not, 3 no update was started,\n"
            "2 bad arguments or the link could not be set up.\n";
@@ -255,6 +256,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions& options, st
     number(app, "--drop-at-line", 1, INT_MAX, faults.dropAtLine);
     flag(app, "--refuse-baud", [&] { faults.refuseBaudSwitch = true; });
     number(app, "--line-delay", 0, kMostLineDelayMs, faults.lineDelayMs);
+    number(app, "--answer-delay", 0, kMostLineDelayMs, faults.answerDelayMs);
     text(app, "--stall", [&](const std::string& value) {
         int at = 0;
         int ms = 0;

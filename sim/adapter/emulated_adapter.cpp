@@ -176,7 +176,10 @@ void EmulatedAdapter::handleCommand(const std::string& text, bool overlong, std:
         enqueue(floodText(), atNs);
         return;
     }
-    const Reply reply = overlong ? Reply{{"?"}} : dispatch(text);
+    Reply reply = overlong ? Reply{{"?"}} : dispatch(text);
+    if (!isLineCommand(text)) {
+        reply.delayMs = std::max(reply.delayMs, faults.answerDelayMs);
+    }
     emit(number, text, echoed, reply, atNs);
     switch (reply.after) {
         case Reply::After::Nothing:

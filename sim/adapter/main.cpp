@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "channel/standard_streams.h"
 #include "sim/adapter/adapter_server.h"
 #include "sim/adapter/cli_options.h"
 
@@ -23,7 +24,6 @@ void installStopHandlers() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
 }
 
 void printCommand(const korvane::sim::ReceivedCommand& command) {
@@ -46,6 +46,7 @@ int exitStatusFor(korvane::sim::UpdateStatus status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    korvane::guardStandardStreams();
     using namespace korvane::sim;
     CliOptions options;
     std::string error;

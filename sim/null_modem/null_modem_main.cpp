@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "channel/standard_streams.h"
 #include "sim/null_modem/null_modem_link.h"
 
 namespace {
@@ -19,6 +20,7 @@ extern "C" void onStopSignal(int) {
 }  // namespace
 
 int main(int argc, char**) {
+    korvane::guardStandardStreams();
     if (argc != 1) {
         std::fprintf(stderr, "usage: korvane-null-modem\n");
         return 2;

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -32,10 +33,15 @@ std::string readWhole(const std::string& path) {
     return text.str();
 }
 
+// Where the program's standard output goes: a file the test reads afterwards, nowhere (the
+// descriptor closed), or with standard error into a pipe the test reads while it runs.
+enum class Output { File, Closed, Pipe };
+
 // korvane-fw run as a child process, its output collected in files.
 class Program {
 public:
-    explicit Program(std::vector<std::string> args, const std::string& workDir = "") {
+    explicit Program(std::vector<std::string> args, const std::string& workDir = "",
+                     Output output = Output::File) {
         static int counter = 0;
         const std::string base = ::testing::TempDir() + "korvane_fw_" + std::to_string(::getpid()) +
                                  "_" + std::to_string(counter++);
@@ -43,10 +49,21 @@ public:
         errPath_ = base + ".err";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int pipeEnds[2] = {-1, -1};
+        if (output == Output::Pipe && ::pipe2(pipeEnds, O_CLOEXEC) == 0) {
+            pipe_ = pipeEnds[0];
+            posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+            posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+        } else {
+            if (output == Output::Closed) {
+                posix_spawn_file_actions_addclose(&actions, 1);
+            } else {
+                posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
+                                                 O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            }
+            posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         if (!workDir.empty()) {
             posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
         }
@@ -60,11 +77,36 @@ public:
             pid_ = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        if (pipeEnds[1] >= 0) {
+            ::close(pipeEnds[1]);
+        }
     }
     ~Program() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             wait();
+        }
+        closePipe();
+    }
+
+    // Output::Pipe: reads what the program writes until `text` came (true) or the output ended.
+    bool readUntil(const std::string& text) {
+        std::string seen;
+        char chunk[512];
+        while (seen.find(text) == std::string::npos) {
+            const ssize_t count = ::read(pipe_, chunk, sizeof chunk);
+            if (count <= 0) {
+                return false;
+            }
+            seen.append(chunk, static_cast<std::size_t>(count));
+        }
+        return true;
+    }
+    // Output::Pipe: the reader goes away, as `grep -m1` does once it found its line.
+    void closePipe() {
+        if (pipe_ >= 0) {
+            ::close(pipe_);
+            pipe_ = -1;
         }
     }
 
@@ -84,6 +126,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int pipe_ = -1;
     std::string outPath_;
     std::string errPath_;
 };
@@ -269,6 +312,125 @@ TEST(Cli, SignalsStopTheUpdateAndNeverReportSuccess) {
         EXPECT_EQ(run.err.find("progress 100%"), std::string::npos);
         EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
         EXPECT_LT(adapter.server().status().lineCommands, 100);
+    }
+}
+
+// Whether the adapter heard a command that puts it into download mode.
+bool heardDownloadModeCommand(const sim::AdapterServer& server) {
+    for (const sim::ReceivedCommand& command : server.commands()) {
+        if (command.text == "QXUPDT03" || command.text.starts_with("QXDLZNB") ||
+            command.text == "QX DLBD 02") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A signal while the adapter is still being identified (its answers late, but within their
+// deadline): the job ends there, the adapter hears no download-mode command and nothing after the
+// stop, and the output says it was left as it was.
+TEST(Cli, SignalBeforeDownloadModeLeavesTheAdapterAsItWas) {
+    struct Case {
+        int model;
+        bool bootLoader;
+        Link link;
+        int signal;
+        bool json;
+    };
+    const Case cases[] = {
+        {sim::kModelZnb5411, false, Link::Tcp, SIGINT, false},
+        {sim::kModelZnb5411, true, Link::Pty, SIGTERM, false},
+        {sim::kModelZnb540, false, Link::Tcp, SIGHUP, true},
+        {sim::kModelZnb6730, false, Link::Pty, SIGINT, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.model) + " " + linkName(c.link));
+        sim::AdapterSettings settings;
+        settings.model = c.model;
+        settings.bootLoader = c.bootLoader;
+        settings.faults.answerDelayMs = 1500;
+        EmulatedLink adapter(settings, c.link);
+        ASSERT_TRUE(adapter.started()) << adapter.error();
+        const UpdateFileOnDisk update = writeUpdateFile(recipeFor(c.model, 640));
+        std::vector<std::string> args = {"update", "--port", adapter.descriptor(), "--file",
+                                         update.path};
+        if (c.json) {
+            args.push_back("--progress=json");
+        }
+        Program program(args);
+        // "ATE1", then the first question of identification ("ATI" or "QXVERS").
+        ASSERT_TRUE(adapter.server().waitUntil(
+            [](const sim::AdapterStatus& status) { return status.commandCount >= 2; }, 20000));
+        program.interrupt(c.signal);
+        const Finished run = program.wait();
+        EXPECT_EQ(run.status, 128 + c.signal) << run.out;
+        EXPECT_FALSE(heardDownloadModeCommand(adapter.server()));
+        EXPECT_EQ(adapter.server().status().commandCount, 2);
+        EXPECT_EQ(adapter.server().status().update, sim::UpdateStatus::None);
+        EXPECT_NE(run.out.find("stopped before the adapter was put into download mode"),
+                  std::string::npos)
+            << run.out;
+        // The cut waits are no failure of the adapter's.
+        EXPECT_EQ(run.out.find("**Failed**"), std::string::npos) << run.out;
+        if (c.json) {
+            EXPECT_NE(run.out.find(R"("result":"cut_short","outcome":"stopped")"),
+                      std::string::npos)
+                << run.out;
+        }
+    }
+}
+
+// Ctrl-C while the connection to an adapter that never accepts is being made acts at once, not
+// after the three connection attempts of 3000 ms each.
+TEST(Cli, SignalDuringATcpConnectActsAtOnce) {
+    SilentListener neverAccepts(true);
+    ASSERT_GT(neverAccepts.port(), 0);
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 640));
+    Program program({"update", "--tcp", "127.0.0.1:" + std::to_string(neverAccepts.port()),
+                     "--file", update.path, "--progress=none"});
+    ::usleep(300 * 1000);
+    const auto stop = std::chrono::steady_clock::now();
+    program.interrupt(SIGINT);
+    const Finished run = program.wait();
+    const auto took = std::chrono::steady_clock::now() - stop;
+    EXPECT_EQ(run.status, 130) << run.out;
+    // Well within one attempt's 3000 ms, whatever the load of the machine.
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_EQ(run.out,
+              "  stopped before the adapter was put into download mode: it was left as it was, "
+              "its firmware untouched.\n");
+}
+
+// Output that cannot be written never hurts the download: with standard output closed (the
+// port's descriptor would otherwise take its number) and with a reader that goes away in the
+// middle (`korvane-fw update ... 2>&1 | grep -m1 'progress 20%'`), the adapter ends up holding
+// the whole file and the exit status is the update's.
+TEST(Cli, ClosedOrBrokenOutputNeverHurtsTheUpdate) {
+    struct Case {
+        Output output;
+        Link link;
+    };
+    for (const Case& c : {Case{Output::Closed, Link::Tcp}, Case{Output::Closed, Link::Pty},
+                          Case{Output::Pipe, Link::Tcp}, Case{Output::Pipe, Link::Pty}}) {
+        SCOPED_TRACE(std::string(c.output == Output::Pipe ? "pipe " : "closed ") +
+                     linkName(c.link));
+        sim::AdapterSettings settings;
+        settings.model = sim::kModelZnb5412;
+        settings.faults.lineDelayMs = 5;
+        EmulatedLink adapter(settings, c.link);
+        ASSERT_TRUE(adapter.started()) << adapter.error();
+        const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5412, 6400));
+        Program program(
+            {"update", "--port", adapter.descriptor(), "--file", update.path, "--progress=plain"},
+            "", c.output);
+        if (c.output == Output::Pipe) {
+            EXPECT_TRUE(program.readUntil("progress 20%"));
+            program.closePipe();
+        }
+        const Finished run = program.wait();
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(adapter.server().status().update, sim::UpdateStatus::Completed);
+        EXPECT_EQ(imagePayload(adapter.server().image()), update.file.image);
     }
 }
 

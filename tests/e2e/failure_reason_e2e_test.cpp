@@ -13,11 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 
+#include "engine/update_file.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace korvane::e2e {
@@ -198,6 +200,10 @@ TEST(FailureReason, UpdateFilesThatCannotBeUsedSayWhy) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string small = (dir / "small.hex").string();
     std::ofstream(small) << std::string(137, 'A');
+    // Sparse: larger than any update file can be, without taking the disk space.
+    const std::string oversized = (dir / "oversized.hex").string();
+    std::ofstream(oversized).close();
+    fs::resize_file(oversized, kMaxUpdateFileSize + 1);
     const std::string unreadable = (dir / "unreadable.hex").string();
     std::ofstream(unreadable) << std::string(200, 'A');
     ::chmod(unreadable.c_str(), 0);
@@ -216,6 +222,8 @@ TEST(FailureReason, UpdateFilesThatCannotBeUsedSayWhy) {
         {"137 bytes", small, "137 bytes is too small for an update file (at least 138)"},
         {"path of 1024 bytes", "/" + std::string(1023, 'p'),
          "the path is 1024 bytes long, at most 1023"},
+        {"oversized, refused before it is read", oversized,
+         std::to_string(kMaxUpdateFileSize + 1) + " bytes is larger than any update file can be"},
     };
     for (const Case& c : cases) {
         const JobRecord record = runUpdateJob(adapter.descriptor(), c.path);
@@ -229,6 +237,38 @@ TEST(FailureReason, UpdateFilesThatCannotBeUsedSayWhy) {
         expectReason(*texts, kFileInvalid, "unreadable.hex: permission denied", "unreadable");
     }
     fs::remove_all(dir);
+}
+
+// An adapter at another line rate than the port's answers with line noise, a ">" among it. That is
+// no answer, least of all a boot loader's: the flow gives its no-answer texts and the reason
+// names the line rate, and nothing but "ATE1" and the first question went out (no "QXUPDT03").
+TEST(FailureReason, AnswerOfLineNoiseIsNoAnswer) {
+    struct Case {
+        int model;
+        bool bootLoader;
+        const char* question;
+    };
+    for (const Case& c :
+         {Case{sim::kModelZnb5411, false, "ATI"}, Case{sim::kModelAzur03, true, "ATI"},
+          Case{sim::kModelZnb540, false, "QXVERS"}}) {
+        SCOPED_TRACE(c.model);
+        sim::AdapterSettings settings;
+        settings.model = c.model;
+        settings.bootLoader = c.bootLoader;
+        settings.baud = 38400;  // the port runs at 115200
+        settings.mismatchAsNoise = true;
+        EmulatedLink adapter(settings, Link::Pty);
+        ASSERT_TRUE(adapter.started()) << adapter.error();
+        const UpdateFileOnDisk update = writeUpdateFile(recipeFor(c.model, 640));
+        const JobRecord record = runUpdateJob(adapter.descriptor(), update.path);
+        EXPECT_EQ(record.outcome.result, JobResult::Refused) << record.output();
+        expectReason(record.texts, "**Failed** Please power on the device again!\r\n",
+                     (std::string("answer to ") + c.question + " was line noise").c_str(),
+                     record.output());
+        EXPECT_FALSE(record.saw("Device connection")) << record.output();
+        // Every byte the updater sent reached the adapter garbled: "ATE1\r" and the question.
+        EXPECT_EQ(adapter.server().status().counts.garbledIn, 5 + std::strlen(c.question) + 1);
+    }
 }
 
 }  // namespace

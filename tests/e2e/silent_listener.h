@@ -4,9 +4,13 @@ namespace korvane::e2e {
 
 // A TCP listener on 127.0.0.1 that lets a client connect and then never reads or answers: an
 // adapter that stays silent.
+//
+// With `acceptQueueFull`, its queue of connections waiting to be accepted is filled at once and
+// never emptied: a further client's connection attempt then gets no answer at all, as from an
+// adapter that never accepts.
 class SilentListener {
 public:
-    SilentListener();
+    explicit SilentListener(bool acceptQueueFull = false);
     ~SilentListener();
     SilentListener(const SilentListener&) = delete;
     SilentListener& operator=(const SilentListener&) = delete;
@@ -16,6 +20,7 @@ public:
 
 private:
     int fd_ = -1;
+    int filler_ = -1;  // the connection that fills the accept queue
     int port_ = 0;
 };
 

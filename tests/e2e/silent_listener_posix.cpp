@@ -7,7 +7,7 @@
 
 namespace korvane::e2e {
 
-SilentListener::SilentListener() {
+SilentListener::SilentListener(bool acceptQueueFull) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
         return;
@@ -18,14 +18,25 @@ SilentListener::SilentListener() {
     address.sin_port = 0;
     socklen_t length = sizeof(address);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(fd_, 4) != 0 ||
+        ::listen(fd_, acceptQueueFull ? 0 : 4) != 0 ||
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return;
+    }
+    if (acceptQueueFull) {
+        // A backlog of 0 holds one connection; later attempts are not answered while it waits.
+        filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (filler_ < 0 ||
+            ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+            return;
+        }
     }
     port_ = ntohs(address.sin_port);
 }
 
 SilentListener::~SilentListener() {
+    if (filler_ >= 0) {
+        ::close(filler_);
+    }
     if (fd_ >= 0) {
         ::close(fd_);
     }

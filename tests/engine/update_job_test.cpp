@@ -13,6 +13,8 @@
 #include "channel/tick.h"
 #include "channel/worker_thread.h"
 #include "engine/answer_watch.h"
+#include "engine/failure_reason.h"
+#include "engine/stop_aware_channel.h"
 #include "engine/update_job.h"
 #include "sim/update_file_writer.h"
 #include "tests/support/scripted_channel.h"
@@ -105,10 +107,17 @@ struct FlowLog {
     VersionReportResult versionResult = VersionReportResult::NoVersionLetter;
 };
 
-// The scripted channel a flow works on, under the job's watch for a silent adapter.
+// The scripted channel a flow works on, under the job's watch for a silent adapter and for a
+// stop.
 ScriptedChannel& scriptedUnder(Channel& channel) {
-    auto* watch = dynamic_cast<AnswerWatch*>(&channel);
-    return static_cast<ScriptedChannel&>(watch != nullptr ? watch->inner() : channel);
+    Channel* under = &channel;
+    if (auto* watch = dynamic_cast<AnswerWatch*>(under)) {
+        under = &watch->inner();
+    }
+    if (auto* stoppable = dynamic_cast<StopAwareChannel*>(under)) {
+        under = &stoppable->inner();
+    }
+    return dynamic_cast<ScriptedChannel&>(*under);
 }
 
 JobFlows fakeFlows(FlowLog& log) {
@@ -117,7 +126,7 @@ JobFlows fakeFlows(FlowLog& log) {
         log.bufferSizes.push_back(job.file().data.size());
         log.writtenBefore.push_back(scriptedUnder(channel).written());
         if (log.downloadMode) {
-            job.noteDownloadMode();
+            EXPECT_TRUE(job.enterDownloadMode());
         }
         if (log.downloadModeRefused) {
             job.noteDownloadModeRefused();
@@ -283,7 +292,9 @@ TEST_F(UpdateJobTest, SoundFileTurnsTheEchoOnAndRunsTheFlowOfItsFamily) {
         EXPECT_EQ(log_.take(), (Events{"%1", "%2", "flow text\r\n", kFinished, "%100"}));
         EXPECT_EQ(flows_.calls, Events{family == 1 ? "block" : "line"});
         EXPECT_EQ(flows_.writtenBefore, Events{"ATE1\r"});
-        EXPECT_EQ(channelOf(slot).readTimeouts(), std::vector<int>(10, 2000));
+        // Before download mode a read of the 2000 ms deadline is waited for in slices, between
+        // which the stop request is looked at.
+        EXPECT_EQ(channelOf(slot).readTimeouts(), std::vector<int>(10, StopAwareChannel::kSliceMs));
         // The flow works on the loaded file; the job releases it once the flow is done.
         EXPECT_EQ(flows_.bufferSizes, std::vector<std::size_t>{bytes.size()});
         EXPECT_TRUE(job_.file().data.empty());
@@ -541,35 +552,51 @@ TEST(UpdateJobStop, RequestIsClearedBySetReportSinkAndSeenAcrossThreads) {
     EXPECT_TRUE(seen);
 }
 
+// In download mode the stop ends the download between two units; before it, the adapter is left
+// as it was, and the job says so.
 TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
-    ScratchFiles files;
-    ScriptedChannelFactory channels;
-    ReportLog log;
-    std::promise<void> flowRunning;
-    JobFlows flows;
-    flows.lineDownload = [&](UpdateJob& job, Channel&) {
-        flowRunning.set_value();
-        // Reads the stop request before each unit, as the download loops do.
-        const Deadline deadline(20000);
-        while (!deadline.expired() && !job.stopRequested()) {
-            sleepMs(1);
+    for (const bool downloading : {true, false}) {
+        SCOPED_TRACE(downloading);
+        ScratchFiles files;
+        ScriptedChannelFactory channels;
+        ReportLog log;
+        std::promise<void> flowRunning;
+        JobFlows flows;
+        flows.lineDownload = [&](UpdateJob& job, Channel&) {
+            if (downloading) {
+                EXPECT_TRUE(job.enterDownloadMode());
+            }
+            flowRunning.set_value();
+            // Reads the stop request before each unit, as the download loops do.
+            const Deadline deadline(20000);
+            while (!deadline.expired() && !job.stopRequested()) {
+                sleepMs(1);
+            }
+            return job.stopRequested() ? FlowResult::Failed : FlowResult::Completed;
+        };
+        UpdateJob job(channels.factory(), flows);
+        job.setReportSink(&log, &ReportLog::sink);
+        const int slot = job.openPort("com|COM3:115200", files.write("f.bin", soundUpdateFile(2)));
+        ASSERT_EQ(slot, 0);
+        JobOutcome outcome;
+        {
+            WorkerThread worker([&] { outcome = job.runUpdate(slot); });
+            ASSERT_EQ(flowRunning.get_future().wait_for(std::chrono::seconds(20)),
+                      std::future_status::ready);
+            job.requestStop();
         }
-        return job.stopRequested() ? FlowResult::Failed : FlowResult::Completed;
-    };
-    UpdateJob job(channels.factory(), flows);
-    job.setReportSink(&log, &ReportLog::sink);
-    const int slot = job.openPort("com|COM3:115200", files.write("f.bin", soundUpdateFile(2)));
-    ASSERT_EQ(slot, 0);
-    JobOutcome outcome;
-    {
-        WorkerThread worker([&] { outcome = job.runUpdate(slot); });
-        ASSERT_EQ(flowRunning.get_future().wait_for(std::chrono::seconds(20)),
-                  std::future_status::ready);
-        job.requestStop();
+        EXPECT_EQ(outcome.result, JobResult::Stopped);
+        Events expected{kPortOpened, "%1", "%2"};
+        if (downloading) {
+            expected.push_back(stoppedInDownloadModeReason());
+        } else {
+            expected.push_back(stoppedBeforeDownloadReason());
+            // Too late for download mode now.
+            EXPECT_FALSE(job.enterDownloadMode());
+        }
+        EXPECT_EQ(log.take(), expected);
+        EXPECT_TRUE(job.file().data.empty());
     }
-    EXPECT_EQ(outcome.result, JobResult::Stopped);
-    EXPECT_EQ(log.take(), (Events{kPortOpened, "%1", "%2"}));
-    EXPECT_TRUE(job.file().data.empty());
 }
 
 }  // namespace

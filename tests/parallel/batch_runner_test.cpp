@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "engine/failure_reason.h"
 #include "sim/update_file_writer.h"
 #include "tests/support/scripted_channel.h"
 
@@ -171,7 +172,7 @@ std::function<int(UpdateJob&)> fails(std::vector<const char*> texts,
                                      std::vector<const char*> failures, bool downloading) {
     return [texts, failures, downloading](UpdateJob& job) {
         if (downloading) {
-            job.noteDownloadMode();
+            EXPECT_TRUE(job.enterDownloadMode());
         }
         for (const char* text : texts) {
             job.reportText(text);
@@ -333,7 +334,7 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     EXPECT_EQ(run.results[0].outcome, AdapterOutcome::CutShort);
     EXPECT_EQ(run.results[1].outcome, AdapterOutcome::Finished);
     EXPECT_EQ(flowsRun, 1);  // adapter 1 only
-    EXPECT_EQ(output.texts(0), "Port is opened!\r\n");
+    EXPECT_EQ(output.texts(0), "Port is opened!\r\n" + stoppedBeforeDownloadReason());
     EXPECT_EQ(output.progress(0), std::vector<int>{});  // no update began
     EXPECT_EQ(channels_.constructions(), 2);
     EXPECT_EQ(channels_.liveChannels(), 0);

@@ -4,10 +4,12 @@
 #include <commctrl.h>
 
 #include "channel/serial_port_list.h"
+#include "channel/standard_streams.h"
 #include "engine/update_job.h"
 #include "ui/win/updater_window_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    korvane::guardStandardStreams();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     // The one job of the process, built before the window runs and released after it has gone:
