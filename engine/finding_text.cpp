@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "engine/shown_text.h"
+
 namespace korvane {
 
 const char* findingModeText(ProbeVerdict verdict) {
@@ -24,7 +26,9 @@ std::string findingUse(const PortFinding& finding) {
     return findingDescriptor(finding);
 }
 
-std::string findingLine(const PortFinding& finding) {
+namespace {
+
+std::string findingWords(const PortFinding& finding) {
     const ProbeFinding& probe = finding.probe;
     if (!finding.found()) {
         return findingPortName(finding) + ": no adapter: " + finding.reason;
@@ -46,6 +50,14 @@ std::string findingLine(const PortFinding& finding) {
             break;
     }
     return line;
+}
+
+}  // namespace
+
+std::string findingLine(const PortFinding& finding) {
+    // Port names and the adapter's version texts come from outside: the line is shown escaped,
+    // so that neither can reach the terminal raw or start a line of its own.
+    return shownText(findingWords(finding));
 }
 
 }  // namespace korvane

@@ -9,7 +9,8 @@ namespace korvane {
 // What discovery found, in words for the command line and the window.
 
 // One line without a line end. An adapter: findingUse first, then model, mode and the
-// two version texts. No adapter: the port and why.
+// two version texts. No adapter: the port and why. Shown escaped (shownText): port names and
+// version texts come from outside.
 std::string findingLine(const PortFinding& finding);
 
 // What to name the port with: its descriptor, or "--serial NAME --baud N" for a name that holds

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/failure_reason.h"
+#include "engine/finding_text.h"
 
 namespace korvane {
 namespace {
@@ -67,6 +68,19 @@ TEST(ShownText, ReasonLinesStayOneLine) {
                                       fileTooSmallReason("a\nb", 10, 138)}) {
         EXPECT_EQ(reason.find_first_of("\n\r\x1b"), reason.size() - 2) << reason;
     }
+}
+
+// What an adapter calls its versions cannot forge a line of the detect output either.
+TEST(ShownText, AFindingsLineStaysOneLine) {
+    PortFinding finding;
+    finding.request = SerialPortRequest{"/dev/ttyUSB0", 115200};
+    finding.probe.verdict = ProbeVerdict::Application;
+    finding.probe.modelName = "ZNB5413";
+    finding.probe.deviceVersion = "V2.2\ncom|/dev/evil:115200  Azur01";
+    finding.probe.adapterVersion = "\x1b]0;title\x07";
+    const std::string line = findingLine(finding);
+    EXPECT_EQ(line.find_first_of("\n\x1b\x07"), std::string::npos) << line;
+    EXPECT_NE(line.find("V2.2\\x0Acom|/dev/evil"), std::string::npos) << line;
 }
 
 }  // namespace
