@@ -144,10 +144,14 @@ BlockResult endDownload(Channel& channel) {
 
 BlockResult endDownload(Channel& channel, ExactlyOnce& once) {
     char reply[kReplySize];
+    const int graceMs = once.graceMs;
     for (int tries = 0; tries < kMostTries; ++tries) {
         reply[0] = '\0';
+        // Only the first try waits out a late answer: one after a resend is a second copy anyway.
+        once.graceMs = tries == 0 ? graceMs : 0;
         const ExchangeReply sent = exchangeCommandLine(channel, "QXDLED\r", reply, sizeof(reply),
                                                        kCommandMs, kCommandMs, once);
+        once.graceMs = graceMs;
         if (sent.result == ExchangeResult::StrayAnswer) {
             return BlockResult::StrayAnswer;
         }

@@ -91,12 +91,15 @@ ExchangeReply exchangeUntil(Channel& channel, const char* command, char* reply,
     if (length == 0) {
         return failed(ExchangeResult::NoCommand);
     }
-    if (rules.once != nullptr && takeStrayAnswer(channel)) {
+    if (rules.once != nullptr && rules.once->commandSent && takeStrayAnswer(channel)) {
         return failed(ExchangeResult::StrayAnswer);
     }
     channel.purge();
     if (!writeCommand(channel, command, length, writeTimeoutMs)) {
         return failed(ExchangeResult::WriteFailed);
+    }
+    if (rules.once != nullptr) {
+        rules.once->commandSent = true;
     }
 
     const bool echoFirst = rules.once != nullptr && rules.once->adapterEchoes;

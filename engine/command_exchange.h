@@ -26,7 +26,9 @@ namespace korvane {
 // by an ExactlyOnce that lives as long as the download (it learns whether the adapter echoes):
 //   - Before the command is written, input that is still waiting and holds any character but CR,
 //     LF, NUL and ">" is an answer nobody waited for: StrayAnswer, nothing is written.
-//     (The rest of a line-mode answer, "\r>", is not.)
+//     (The rest of a line-mode answer, "\r>", is not.) Before the download's first command under
+//     these rules no line or record has gone out, so nothing waiting can be a late answer to one:
+//     it is purged, as before any other command.
 //   - When the deadline passes without a complete answer, reading goes on for `graceMs` more, and
 //     a complete answer then is the answer to the command already sent. A silent link costs that
 //     much more per attempt.
@@ -40,6 +42,7 @@ inline constexpr int kLateAnswerGraceMs = 3000;
 struct ExactlyOnce {
     int graceMs = kLateAnswerGraceMs;
     bool adapterEchoes = false;
+    bool commandSent = false;  // a command went out under these rules
 };
 
 // Answered with the reply's length including its final ">"; NoCommand, TimedOut, WriteFailed,

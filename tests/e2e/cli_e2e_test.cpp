@@ -21,7 +21,8 @@ namespace korvane::e2e {
 namespace {
 
 struct Finished {
-    int status = -1;  // exit status, or 128 + signal
+    int status = -1;      // exit status, or 128 + signal
+    bool killed = false;  // a signal ended the process
     std::string out;
     std::string err;
 };
@@ -117,6 +118,7 @@ public:
         int status = 0;
         if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
             result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            result.killed = WIFSIGNALED(status);
         }
         pid_ = -1;
         result.out = readWhole(outPath_);
@@ -313,6 +315,26 @@ TEST(Cli, SignalsStopTheUpdateAndNeverReportSuccess) {
         EXPECT_NE(adapter.server().status().update, sim::UpdateStatus::Completed);
         EXPECT_LT(adapter.server().status().lineCommands, 100);
     }
+}
+
+// The first Ctrl-C asks the update to stop, which waits for the line in flight (here slow to be
+// taken); a second one ends the program at once, by the signal itself.
+TEST(Cli, SecondCtrlCEndsTheProgramAtOnce) {
+    sim::AdapterSettings settings;
+    settings.model = sim::kModelZnb5411;
+    settings.faults.lineDelayMs = 1500;
+    EmulatedLink adapter(settings, Link::Tcp);
+    ASSERT_TRUE(adapter.started()) << adapter.error();
+    const UpdateFileOnDisk update = writeUpdateFile(recipeFor(sim::kModelZnb5411, 640));
+    Program program({"update", "--port", adapter.descriptor(), "--file", update.path});
+    ASSERT_TRUE(adapter.server().waitUntil(
+        [](const sim::AdapterStatus& status) { return status.lineCommands >= 1; }, 20000));
+    program.interrupt(SIGINT);
+    ::usleep(200 * 1000);
+    program.interrupt(SIGINT);
+    const Finished run = program.wait();
+    EXPECT_TRUE(run.killed) << run.status << run.out;
+    EXPECT_EQ(run.status, 130);
 }
 
 // Whether the adapter heard a command that puts it into download mode.

@@ -167,6 +167,10 @@ TEST(FailureReason, EachPortThatCannotOpenSaysWhy) {
          "the TCP port \"65536\" is not a whole number from 1 to 65535"},
         {"IPv6 address", "tcp|::1:35000", kParameterError, "IPv6 addresses are not accepted"},
         {"unknown kind", "udp|x:1", kParameterError, "the port kind \"udp\" is neither"},
+        {"serial port without its rate", "com|/dev/ttyS0", kParameterError,
+         "\"/dev/ttyS0\" lacks the \":\" before the baud rate"},
+        {"address without its port", "tcp|127.0.0.1", kParameterError,
+         "\"127.0.0.1\" lacks the \":\" before the TCP port"},
     };
     for (const Case& c : cases) {
         const JobRecord record = runReadJob(c.descriptor);

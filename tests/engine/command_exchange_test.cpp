@@ -282,6 +282,51 @@ TEST(ExchangeWithRetry, GivesTheThirdFailure) {
     EXPECT_EQ(channel.writes().size(), 1u);
 }
 
+// The exactly-once rules of a download's line and record commands: what counts as an answer
+// nobody waited for, and what is merely left over from before the download.
+TEST(ExactlyOnceRules, TellStrayAnswersFromLeftovers) {
+    struct Case {
+        const char* name;
+        std::string waiting;  // input already there when the command is to go out
+        bool sentBefore;      // a command of the download went out before
+        bool adapterEchoes;   // an earlier answer came with its echo
+        bool echo;            // the adapter echoes this command
+        std::string answer;   // what it answers after its echo (if any)
+        ExchangeResult result;
+        bool written;
+    };
+    const Case cases[] = {
+        {"a late answer waits before the next line", "OK\r>", true, false, false, "OK\r>",
+         ExchangeResult::StrayAnswer, false},
+        {"the rest of a line-mode answer is no answer", "\r>", true, false, false, "OK\r>",
+         ExchangeResult::Answered, true},
+        {"text before the first line of a download is purged", "OK\r>", false, false, false,
+         "OK\r>", ExchangeResult::Answered, true},
+        {"a prompt before the echo of the command just written", "", true, true, false, "OK\r>",
+         ExchangeResult::StrayAnswer, true},
+        {"an echoing adapter's answer after its echo", "", true, true, true, "OK\r>",
+         ExchangeResult::Answered, true},
+        {"an adapter that never echoes", "", true, false, false, "OK\r>", ExchangeResult::Answered,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedChannel channel;
+        channel.setEcho(c.echo);
+        channel.queueInput(c.waiting);
+        channel.reply("QXBL01\r", c.answer);
+        ExactlyOnce once;
+        once.graceMs = 0;
+        once.commandSent = c.sentBefore;
+        once.adapterEchoes = c.adapterEchoes;
+        char reply[64];
+        EXPECT_EQ(
+            exchangeCommand(channel, "QXBL01\r", reply, sizeof reply, 2000, 2000, once).result,
+            c.result);
+        EXPECT_EQ(channel.writes().size(), c.written ? 1u : 0u);
+    }
+}
+
 TEST(SendCommand, PurgesThenWritesTheWholeCommand) {
     ScriptedChannel channel;
     channel.queueInput("stale");

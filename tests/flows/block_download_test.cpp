@@ -310,6 +310,24 @@ TEST_F(BlockDownloadTest, StopRequestEndsBeforeTheNextRecord) {
     EXPECT_EQ(channel.baudRates(), (std::vector<int>{kFastLinkBaud}));
 }
 
+// "QXDLED" to a silent adapter: only the first of its three tries waits out a late answer, with
+// one more read (a read that fails at once costs two then, never a spin).
+TEST_F(BlockDownloadTest, OnlyTheFirstEndTryGetsTheGracePeriod) {
+    ScriptedChannel silent;
+    ExactlyOnce once;
+    once.commandSent = true;
+    EXPECT_EQ(endDownload(silent, once), BlockResult::NotAccepted);
+    std::vector<int> waits;  // leaving out the looks for a stray answer, which do not wait
+    for (const int timeout : silent.readTimeouts()) {
+        if (timeout > 0) {
+            waits.push_back(timeout);
+        }
+    }
+    EXPECT_EQ(waits, std::vector<int>(4, 2000));
+    EXPECT_EQ(silent.writes().size(), 3u);
+    EXPECT_EQ(once.graceMs, kLateAnswerGraceMs);
+}
+
 TEST_F(BlockDownloadTest, SilentAdapter) {
     loadRecords(1);
     EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Failed);

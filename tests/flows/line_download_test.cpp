@@ -405,16 +405,20 @@ TEST_F(LineFlowTest, Failures) {
         std::function<void(ScriptedChannel&)> script;
         const char* modelName;
         std::string text;
+        bool downloadMode;  // the adapter may have been put into download mode
     } cases[] = {
         {"unknown model", [](ScriptedChannel&) {}, "ZNB9999",
-         "**Failed** update file format error!\r\n"},
-        {"silent adapter", [](ScriptedChannel&) {}, "ZNB5411", powerOn},
+         "**Failed** update file format error!\r\n", false},
+        {"silent adapter", [](ScriptedChannel&) {}, "ZNB5411", powerOn, false},
         {"boot loader refuses",
          [](ScriptedChannel& c) {
              c.reply("ATI\r", "BOOT\r\r>");
              c.reply("QXUPDT03\r", "ERROR\r\r>");
          },
-         "ZNB5411", "**Failed** Device connection error!\r\n" + powerOn},
+         "ZNB5411", "**Failed** Device connection error!\r\n" + powerOn, false},
+        {"boot loader silent after the start",
+         [](ScriptedChannel& c) { c.reply("ATI\r", "BOOT\r\r>"); }, "ZNB5411",
+         "**Failed** Device connection error!\r\n" + powerOn, true},
         {"another model",
          [](ScriptedChannel& c) {
              c.reply("ATI\r", "ELM327 v2.2\r\r>");
@@ -422,7 +426,8 @@ TEST_F(LineFlowTest, Failures) {
          },
          "ZNB5411",
          "Device connection ok!\r\n**Failed** The upgrade file does not match the device "
-         "model!\r\n"},
+         "model!\r\n",
+         false},
         {"ELM327 too new",
          [](ScriptedChannel& c) {
              c.reply("ATI\r", "ELM327 v2.3\r\r>");
@@ -431,13 +436,14 @@ TEST_F(LineFlowTest, Failures) {
          },
          "ZNB5411",
          "Device connection ok!\r\nThis software version is too low, please download the "
-         "latest software version.!\r\n"},
+         "latest software version.!\r\n",
+         false},
         {"start refused",
          [](ScriptedChannel& c) {
              c.reply("ATI\r", "BOOT\r\r>");
              c.reply("QXUPDT03\r", "OK\r\r>", 1);
          },
-         "ZNB5411", "Device connection ok!\r\n**Failed** Request start download fail!\r\n"},
+         "ZNB5411", "Device connection ok!\r\n**Failed** Request start download fail!\r\n", true},
         {"finish refused twice",
          [](ScriptedChannel& c) {
              c.reply("ATI\r", "BOOT\r\r>");
@@ -447,7 +453,7 @@ TEST_F(LineFlowTest, Failures) {
              c.reply(kClosingRecordCommand, "OK\r\r>");
              c.reply("QXFL\r", "ERROR\r\r>");
          },
-         "ZNB5411", "Device connection ok!\r\n" + stopFail},
+         "ZNB5411", "Device connection ok!\r\n" + stopFail, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -456,9 +462,12 @@ TEST_F(LineFlowTest, Failures) {
         c.script(link);
         loadFile(family2Text(2), c.modelName);
         ReportLog seen;
-        job.setReports(&seen);
-        EXPECT_EQ(runLineDownload(job, link), FlowResult::Failed);
+        UpdateJob fresh;  // nothing learned by an earlier case
+        fresh.file() = job.file();
+        fresh.setReports(&seen);
+        EXPECT_EQ(runLineDownload(fresh, link), FlowResult::Failed);
         EXPECT_EQ(seen.output(), c.text);
+        EXPECT_EQ(fresh.inDownloadMode(), c.downloadMode);
     }
 }
 

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/model_catalog.h"
 #include "engine/update_file.h"
@@ -560,6 +563,45 @@ TEST(Family1ModelCode, BluetoothPrefixFirstThenSixCharacters) {
     };
     for (const auto& [name, code] : cases) {
         EXPECT_EQ(family1ModelCode(name), code) << '"' << name << '"';
+    }
+}
+
+// The pre-flight walks the lines as the download pairs them: the last line of a file with an odd
+// number of lines is never sent, so it is never refused; the last line of an even-numbered file
+// is sent, so an unsendable one is refused before download mode.
+TEST(DownloadPreflight, ChecksTheLastLineOnlyWhenTheDownloadSendsIt) {
+    sim::UpdateFileRecipe recipe;
+    recipe.payload.assign(64 * 5, 0x42);
+    recipe.defect = Defect::RecordsAfterInfo;
+    const std::vector<std::string> sound = sim::makeUpdateFile(recipe).lines;
+    ASSERT_EQ(sound.size() % 2, 0u);
+    for (const bool oddCount : {false, true}) {
+        SCOPED_TRACE(oddCount ? "odd" : "even");
+        std::vector<std::string> lines = sound;
+        if (oddCount) {
+            lines.pop_back();
+        }
+        // The last line becomes one of record kind 03, its byte sum kept at 0xFF.
+        std::string& last = lines.back();
+        const int sum = std::stoi(last.substr(last.size() - 2), nullptr, 16);
+        last.replace(0, 2, "03");
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", (sum - 3) & 0xFF);
+        last.replace(last.size() - 2, 2, digits);
+        UpdateFile file;
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + "\r\n";
+        }
+        file.data.assign(text.begin(), text.end());
+        file.size = static_cast<std::int32_t>(file.data.size());
+        file.family = 2;
+        const std::optional<int> unsendable = firstUnsendableLine(file);
+        if (oddCount) {
+            EXPECT_FALSE(unsendable.has_value());
+        } else {
+            EXPECT_EQ(unsendable, std::optional<int>(static_cast<int>(lines.size())));
+        }
     }
 }
 
