@@ -27,6 +27,10 @@ struct SerialPortInfo {
 // "COM<n>", in the key's enumeration order; only `name` is filled.
 std::vector<SerialPortInfo> listSerialPortDetails();
 
+// What kind of serial port it is, as the system tells: "usb" (the system names a USB vendor),
+// "bluetooth" (an rfcomm port or a Bluetooth modem driver) or "serial".
+const char* serialPortKind(const SerialPortInfo& port);
+
 // The names of listSerialPortDetails(), in the same order.
 std::vector<std::string> listSerialPorts();
 

@@ -7,9 +7,7 @@
 
 namespace korvane {
 
-// What kind of serial port it is: "usb" (the system names a USB vendor), "bluetooth" (an rfcomm
-// port or a Bluetooth modem driver) or "serial".
-const char* serialPortKind(const SerialPortInfo& port);
+// serialPortKind (channel/serial_port_list.h) tells the port's kind.
 
 // What the system knows of the port, in one line: "USB 0403:6001 FTDI FT232R USB UART, serial
 // A50285BI, driver ftdi_sio", "Bluetooth rfcomm", "driver serial8250"; empty when nothing.

@@ -444,6 +444,12 @@ TEST_F(WindowModelTest, FindFillsThePanelWithTheAdapterFound) {
         return std::unique_ptr<Channel>(new RateChannel(request, "/dev/ttyUSB1", 57600));
     };
     model.setFindFactory(channels);
+    model.setPortDetails([] {
+        SerialPortInfo usbAdapter;
+        usbAdapter.name = "/dev/ttyUSB1";
+        usbAdapter.usbVendorId = "0403";
+        return std::vector<SerialPortInfo>{usbAdapter};
+    });
     model.startFind();
     EXPECT_TRUE(model.isBusy());
     EXPECT_FALSE(view.enabled);

@@ -45,22 +45,14 @@ std::string outputText(const char* text) {
     return asUtf8(shown);
 }
 
-// The device type a port's name tells: Bluetooth serial ports and USB serial adapters have names
-// of their own kind; nothing for a name that tells neither (a COM port, an on-board UART).
-std::optional<DeviceType> typeOfPortName(const std::string& name) {
-    if (name.find("rfcomm") != std::string::npos) {
-        return DeviceType::Bt;
-    }
-    if (name.find("ttyUSB") != std::string::npos || name.find("ttyACM") != std::string::npos) {
-        return DeviceType::Usb;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 WindowModel::WindowModel(UpdateJob& job, PortLister lister, WindowView& view)
-    : job_(job), lister_(std::move(lister)), view_(view), findFactory_(defaultChannelFactory()) {}
+    : job_(job),
+      lister_(std::move(lister)),
+      view_(view),
+      findFactory_(defaultChannelFactory()),
+      portDetails_(listSerialPortDetails) {}
 
 WindowModel::~WindowModel() {
     setTrafficLogProblemHandler(nullptr);
@@ -222,7 +214,15 @@ void WindowModel::findDone(const std::vector<PortFinding>& findings) {
         said = "Find: no adapter found.\r\n";
     } else if (const auto* serial = std::get_if<SerialPortRequest>(&first->request)) {
         DeviceType type = findType_ == DeviceType::Wifi ? DeviceType::Bt : findType_;
-        type = typeOfPortName(serial->name).value_or(type);
+        for (const SerialPortInfo& port :
+             portDetails_ ? portDetails_() : std::vector<SerialPortInfo>{}) {
+            const std::string kind = port.name == serial->name ? serialPortKind(port) : "";
+            if (kind == "usb") {
+                type = DeviceType::Usb;
+            } else if (kind == "bluetooth") {
+                type = DeviceType::Bt;
+            }
+        }
         view_.showFoundAdapter(type, serial->name, std::to_string(serial->baud));
         said =
             "Find: chosen " + serial->name + " at " + std::to_string(serial->baud) + " baud.\r\n";

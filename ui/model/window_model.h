@@ -8,6 +8,7 @@
 #include <string>
 
 #include "channel/channel_factory.h"
+#include "channel/serial_port_list.h"
 #include "engine/adapter_discovery.h"
 #include "engine/update_job.h"
 #include "history/history_reader.h"
@@ -66,6 +67,11 @@ public:
     // What Find opens its ports with (the program's real serial and TCP kinds by default).
     void setFindFactory(ChannelFactory factory) { findFactory_ = std::move(factory); }
     void setFindTiming(ProbeTiming timing) { findTiming_ = timing; }
+    // What the system knows of each serial port (listSerialPortDetails by default): Find takes
+    // the device type of the port it found from it, where the system tells Bluetooth or USB.
+    void setPortDetails(std::function<std::vector<SerialPortInfo>()> details) {
+        portDetails_ = std::move(details);
+    }
     // The serial ports changed (a port appeared or went): lists them again in both panels.
     void portsChanged();
 
@@ -148,8 +154,9 @@ private:
     std::atomic<bool> findStop_{false};
     ChannelFactory findFactory_;
     ProbeTiming findTiming_;
+    std::function<std::vector<SerialPortInfo>()> portDetails_;
     // The device type Find was started from; a serial port found fills this panel unless the
-    // port's name tells Bluetooth or USB.
+    // system tells Bluetooth or USB for it.
     DeviceType findType_ = DeviceType::Bt;
     std::vector<PortFinding> foundByWorker_;  // written by the worker before its last step
 };
