@@ -330,6 +330,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint64_t> violating;
     std::vector<std::uint64_t> storedTwice;
     int ran = 0;
+    int stoppedUntouched = 0;
+    int stoppedInDownload = 0;
     for (const RunOutcome& o : outcomes) {
         if (o.plan.seed == 0) {
             continue;  // not run (the soak stopped at a hang)
@@ -353,6 +355,9 @@ int main(int argc, char** argv) {
         }
         if (o.verdict == Verdict::StoredTwice) {
             storedTwice.push_back(o.plan.seed);
+        }
+        if (o.jobResult == korvane::JobResult::Stopped) {
+            ++(o.saysUntouched ? stoppedUntouched : stoppedInDownload);
         }
     }
 
@@ -387,6 +392,12 @@ int main(int argc, char** argv) {
         "after late, stalled or flooded answers, a false success of its own kind; "
         "unconf: failures reported although the adapter holds the payload and closed the "
         "download)\n");
+    if (stoppedUntouched + stoppedInDownload > 0) {
+        std::printf(
+            "\nstopped: %d before download mode (the adapter left as it was; stranded if it heard "
+            "a download-mode command), %d in download mode\n",
+            stoppedUntouched, stoppedInDownload);
+    }
     if (!storedTwice.empty()) {
         std::printf("\nSTORED TWICE after late, stalled or flooded answers, seeds:");
         for (std::uint64_t s : storedTwice) {

@@ -213,9 +213,9 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
                               : Verdict::FalseSuccess;
     } else if (outcome.jobResult == JobResult::Stopped) {
         // Stopped before download mode means the adapter is untouched.
-        const bool saysUntouched = outcome.output.find(kLeftAsItWas) != std::string::npos;
-        outcome.verdict =
-            saysUntouched && outcome.heardDownloadMode ? Verdict::Stranded : Verdict::Stopped;
+        outcome.saysUntouched = outcome.output.find(kLeftAsItWas) != std::string::npos;
+        outcome.verdict = outcome.saysUntouched && outcome.heardDownloadMode ? Verdict::Stranded
+                                                                             : Verdict::Stopped;
     } else if (outcome.failureText.empty() || !test::isFailureOrRefusalLine(outcome.lastLine)) {
         outcome.verdict = Verdict::BadEnding;
     } else if (clean) {

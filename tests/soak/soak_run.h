@@ -54,6 +54,7 @@ struct RunOutcome {
     bool adapterCompleted = false;    // the adapter saw its download closed
     bool imageHasDuplicates = false;  // the adapter holds some line or record twice
     bool heardDownloadMode = false;   // the adapter heard a command that enters download mode
+    bool saysUntouched = false;       // stopped, with the adapter said to be left as it was
     std::string output;               // every text the updater reported, in order
     std::string lastLine;             // the last line of that output
     double seconds = 0.0;
