@@ -222,15 +222,17 @@ struct Tally {
 
 void printRow(const std::string& name, const Tally& t) {
     auto v = [&t](Verdict verdict) { return t.verdicts[static_cast<std::size_t>(verdict)]; };
-    std::printf("%-16s %6d %8d %8d %7d %6d %6d %6d %6d %6d %8.1f\n", name.c_str(), t.runs,
+    std::printf("%-16s %6d %8d %8d %7d %6d %6d %6d %6d %6d %7d %6d %8.1f\n", name.c_str(), t.runs,
                 v(Verdict::Success), v(Verdict::Failure), v(Verdict::FalseSuccess),
                 v(Verdict::BadEnding), v(Verdict::CleanFailed), v(Verdict::Hang),
-                v(Verdict::StoredTwice), t.unconfirmed, t.runs > 0 ? t.seconds / t.runs : 0.0);
+                v(Verdict::StoredTwice), t.unconfirmed, v(Verdict::Stopped), v(Verdict::Stranded),
+                t.runs > 0 ? t.seconds / t.runs : 0.0);
 }
 
 void printHeader(const char* first) {
-    std::printf("%-16s %6s %8s %8s %7s %6s %6s %6s %6s %6s %8s\n", first, "runs", "success",
-                "failure", "falseOK", "badEnd", "clean!", "hang", "twice", "unconf", "s/run");
+    std::printf("%-16s %6s %8s %8s %7s %6s %6s %6s %6s %6s %7s %6s %8s\n", first, "runs", "success",
+                "failure", "falseOK", "badEnd", "clean!", "hang", "twice", "unconf", "stopped",
+                "strand", "s/run");
 }
 
 void printViolation(const RunOutcome& o) {

@@ -28,7 +28,7 @@ private:
 
 constexpr const char* kFaultNames[kFaultKinds] = {
     "noise", "nul",          "reppack", "repblock",     "err02",   "silence",   "slow",  "late",
-    "drop",  "baud-refused", "flood",   "finish-error", "refusal", "wire-time", "stall",
+    "drop",  "baud-refused", "flood",   "finish-error", "refusal", "wire-time", "stall", "stop",
 };
 
 // The file's model name for each adapter model, and a product text the emulator's default
@@ -244,6 +244,14 @@ RunPlan makeRunPlan(std::uint64_t seed, const std::vector<FaultKind>& only) {
             case FaultKind::WireTime:
                 a.wireTime = true;
                 break;
+            case FaultKind::Stop:
+                // Mostly while the adapter is opened and identified, otherwise anywhere; the
+                // adapter's answers (not the lines') late at times, so identification lasts.
+                plan.stopAfterMs = dice.chance(60) ? dice.between(0, 500) : dice.between(0, 6000);
+                if (dice.chance(50)) {
+                    f.answerDelayMs = dice.between(1, 1500);
+                }
+                break;
             case FaultKind::Stall: {
                 // Anywhere from within a line's deadline to well past its grace period.
                 const int deadline = plan.family == 2 ? 2000 : 5000;
@@ -315,6 +323,9 @@ std::string RunPlan::describe() const {
                 break;
             case FaultKind::Stall:
                 out << "(line " << f.stallAtLine << ", " << f.stallMs << " ms)";
+                break;
+            case FaultKind::Stop:
+                out << "(at " << stopAfterMs << " ms, answers " << f.answerDelayMs << " ms late)";
                 break;
             case FaultKind::FinishError:
                 out << "(" << f.finishFailures << ")";

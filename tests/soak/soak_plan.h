@@ -32,8 +32,9 @@ enum class FaultKind {
     Refusal,      // the adapter does not fit the file: model, ELM327 version or firmware version
     WireTime,     // bytes take their time at the link's baud rate (pty only)
     Stall,        // the link stalls once, shorter or longer than a line's deadline and grace
+    Stop,         // the update is told to stop at a random moment (answers late at times)
 };
-inline constexpr int kFaultKinds = 15;
+inline constexpr int kFaultKinds = 16;
 const char* faultName(FaultKind kind);
 // Faults that break the adapter's side of the protocol: an answer comes after the updater has
 // given up on it, or is buried under a flood. The updater may then send the command again
@@ -48,6 +49,7 @@ struct RunPlan {
     sim::AdapterSettings adapter;
     sim::UpdateFileRecipe recipe;
     std::vector<FaultKind> faults;  // empty: a clean run, which must succeed
+    int stopAfterMs = -1;           // Stop: when the stop request is set, from the run's start
 
     bool has(FaultKind kind) const;
     // "tcp f2 model 3 app echo-off 42 lines: reppack(line 5 x4) silence(after 17)" and the like.

@@ -31,9 +31,16 @@ constexpr int kConstructionAllowanceMs = 3000 + 1000;
 constexpr int kWatchPeriodMs = 50;
 
 constexpr const char* kVerdictNames[kVerdicts] = {
-    "success",    "failure",          "FALSE SUCCESS", "STORED TWICE",
-    "BAD ENDING", "CLEAN RUN FAILED", "HANG",          "setup error",
+    "success",          "failure", "FALSE SUCCESS", "STORED TWICE", "BAD ENDING",
+    "CLEAN RUN FAILED", "HANG",    "setup error",   "stopped",      "STRANDED",
 };
+
+// The reason line of a run stopped before download mode.
+constexpr const char* kLeftAsItWas = "stopped before the adapter was put into download mode";
+
+bool entersDownloadMode(const std::string& command) {
+    return command == "QXUPDT03" || command.rfind("QXDLZNB", 0) == 0 || command == "QX DLBD 02";
+}
 
 // Everything the job's thread touches, kept alive by whoever holds it last (the detached thread
 // of a hung run included).
@@ -66,7 +73,8 @@ const char* verdictName(Verdict verdict) {
 }
 
 bool isViolation(Verdict verdict) {
-    return verdict != Verdict::Success && verdict != Verdict::Failure;
+    return verdict != Verdict::Success && verdict != Verdict::Failure &&
+           verdict != Verdict::Stopped;
 }
 
 RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
@@ -108,6 +116,8 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         if (slot >= 0) {
             outcome = state->job.runUpdate(slot);
             state->job.releasePort(slot);
+        } else if (state->job.stopRequested()) {
+            outcome.result = JobResult::Stopped;  // stopped while the port was being opened
         }
         std::lock_guard<std::mutex> hold(state->mutex);
         state->outcome = outcome;
@@ -118,10 +128,24 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     // The watchdog: no call past its own timeout, no waiting outside the channel beyond the
     // flows' fixed waits.
     bool hung = false;
+    bool stopSent = false;
     {
         std::unique_lock<std::mutex> hold(state->mutex);
         while (!state->done) {
-            state->finished.wait_for(hold, std::chrono::milliseconds(kWatchPeriodMs));
+            auto wait = std::chrono::milliseconds(kWatchPeriodMs);
+            if (plan.stopAfterMs >= 0 && !stopSent) {
+                const auto stopAt = start + std::chrono::milliseconds(plan.stopAfterMs);
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= stopAt) {
+                    state->job.requestStop();
+                    stopSent = true;
+                } else {
+                    wait = std::min(
+                        wait, std::chrono::duration_cast<std::chrono::milliseconds>(stopAt - now) +
+                                  std::chrono::milliseconds(1));
+                }
+            }
+            state->finished.wait_for(hold, wait);
             if (!state->done &&
                 budget->overrun(kFixedWaitsMs, options.hangMarginMs, outcome.detail)) {
                 hung = true;
@@ -146,6 +170,9 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
     outcome.status = server->status();
     const sim::FirmwareImage image = server->image();
     outcome.imageHasDuplicates = hasDuplicates(image.entries);
+    for (const sim::ReceivedCommand& c : server->commands()) {
+        outcome.heardDownloadMode = outcome.heardDownloadMode || entersDownloadMode(c.text);
+    }
     if (options.trace) {
         outcome.hostTrace = budget->trace();
         for (const sim::ReceivedCommand& c : server->commands()) {
@@ -184,6 +211,11 @@ RunOutcome runPlan(const RunPlan& plan, const SoakOptions& options) {
         outcome.verdict = contractBroken && outcome.imageHasDuplicates && !fileHasDuplicates
                               ? Verdict::StoredTwice
                               : Verdict::FalseSuccess;
+    } else if (outcome.jobResult == JobResult::Stopped) {
+        // Stopped before download mode means the adapter is untouched.
+        const bool saysUntouched = outcome.output.find(kLeftAsItWas) != std::string::npos;
+        outcome.verdict =
+            saysUntouched && outcome.heardDownloadMode ? Verdict::Stranded : Verdict::Stopped;
     } else if (outcome.failureText.empty() || !test::isFailureOrRefusalLine(outcome.lastLine)) {
         outcome.verdict = Verdict::BadEnding;
     } else if (clean) {

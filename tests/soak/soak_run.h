@@ -34,8 +34,12 @@ enum class Verdict {
     CleanFailed,  // a run without faults that did not succeed
     Hang,         // the run outlived its own deadlines
     SetupError,   // the adapter or the file could not be set up (not the updater's fault)
+    Stopped,      // the stop request ended the run, and it says where it left the adapter
+    // Stopped with the adapter said to be left as it was, although it heard a download-mode
+    // command.
+    Stranded,
 };
-inline constexpr int kVerdicts = 8;
+inline constexpr int kVerdicts = 10;
 const char* verdictName(Verdict verdict);
 // Whether the verdict breaks a property of the soak.
 bool isViolation(Verdict verdict);
@@ -49,6 +53,7 @@ struct RunOutcome {
     bool imageComplete = false;       // the adapter's firmware bytes equal the file's payload
     bool adapterCompleted = false;    // the adapter saw its download closed
     bool imageHasDuplicates = false;  // the adapter holds some line or record twice
+    bool heardDownloadMode = false;   // the adapter heard a command that enters download mode
     std::string output;               // every text the updater reported, in order
     std::string lastLine;             // the last line of that output
     double seconds = 0.0;
