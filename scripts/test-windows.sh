@@ -98,7 +98,39 @@ if [ -z "${pty_b:-}" ]; then
 fi
 map_com_port 21 "$pty_a"
 map_com_port 22 "$pty_b"
-KORVANE_TEST_COM_PAIR=COM21,COM22 ctest --preset windows -j "$jobs"
+# One wine process per test program, all its cases in it (not one per case: every start of a wine
+# process can fail on its own, and such a failure is no test result). A program that ends before
+# the test framework printed anything did not start: it is started once more. A program that ran
+# and failed fails the run. The window's end-to-end program runs further down, with its adapters.
+test_failures=0
+wine_retries=0
+for program in $(find build/windows/tests -name '*_tests.exe' ! -name 'windows_window_e2e_tests.exe' |
+    sort); do
+    name=$(basename "$program" .exe)
+    for attempt in 1 2; do
+        status=0
+        KORVANE_TEST_COM_PAIR=COM21,COM22 timeout 1200 wine "$program" --gtest_color=no \
+            >"$logs/$name.log" 2>&1 </dev/null || status=$?
+        if grep -q '^\[==========\] Running' "$logs/$name.log"; then
+            break
+        fi
+        echo "$name: wine did not start it (exit status $status, attempt $attempt)"
+        wine_retries=$((wine_retries + 1))
+        if [ "$status" -eq 0 ]; then
+            status=1
+        fi
+    done
+    summary=$(grep -E '^\[  (PASSED|FAILED)  \]' "$logs/$name.log" | tr '\n' ' ')
+    echo "$name: exit status $status; $summary"
+    if [ "$status" -ne 0 ]; then
+        grep -E '^\[  FAILED  \]' "$logs/$name.log" >&2 || tail -n 20 "$logs/$name.log" >&2
+        test_failures=$((test_failures + 1))
+    fi
+done
+echo "test programs: $test_failures failed; wine starts tried again: $wine_retries"
+[ "$test_failures" -eq 0 ] || exit 1
+# The tests that are no test program's cases (korvane-fw.exe's usage and help, the completion).
+ctest --preset windows -j "$jobs" -R '^korvane_fw_'
 
 phase "End to end: korvane-fw.exe against the emulated adapter"
 e2e=$root/build/windows/e2e
