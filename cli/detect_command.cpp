@@ -82,7 +82,7 @@ int runDetectCommand(const CliArgs& args, std::ostream& out, std::ostream& err) 
     addDetectOptions(*app, raw);
     app->footer(
         "\nWith no port named, every serial port that korvane-fw ports lists is tried at every "
-        "rate (TCP only when asked). The probe sends nothing but a bare CR, \"ATI\", \"QXI\" and "
+        "rate (TCP only when asked). The probe sends nothing but \"ATI\", \"QXI\" and "
         "\"QXVERS\": it never changes the adapter, its echo or its rate.\n"
         "One line per adapter found, beginning with the descriptor to use (korvane-fw update "
         "--port DESCRIPTOR ...); one line per port without an adapter saying why.\n\n"

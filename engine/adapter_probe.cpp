@@ -1,5 +1,6 @@
-// The read-only probe: a bare CR, then "ATI", then the two version queries, each answer judged
-// before the next is asked.
+// The read-only probe: "ATI", then the two version queries, each answer judged before the next is
+// asked. No bare CR: an ELM327 interpreter repeats its last command on one, and the last command
+// may have come from another program (a reset, a request on the vehicle bus).
 #include "engine/adapter_probe.h"
 
 #include <cstdint>
@@ -191,24 +192,23 @@ JudgedAnswer judgeAnswer(std::string_view command, std::string_view heard) {
 
 ProbeFinding probeAdapter(Channel& channel, const ProbeTiming& timing) {
     bool linkFailed = false;
-    // A bare CR first: it ends any partial line the adapter holds, and an adapter answers it
-    // with its prompt alone.
-    const JudgedAnswer wake = ask(channel, kProbeCommands[0], timing, linkFailed);
+    JudgedAnswer ati = ask(channel, kProbeCommands[0], timing, linkFailed);
     if (linkFailed) {
         return nothing(NoAdapter::Silent);
     }
-    if (wake.kind != AnswerKind::Text && wake.kind != AnswerKind::LonePrompt &&
-        wake.kind != AnswerKind::Echo) {
-        return nothing(reasonOf(wake.kind));
+    if (ati.kind == AnswerKind::Text && ati.text == "?") {
+        // A partial line left in the adapter (noise heard while we tried other rates) spoils the
+        // first query; its CR has ended that line, so the second is heard whole. A boot loader
+        // answers "?" again.
+        ati = ask(channel, kProbeCommands[0], timing, linkFailed);
     }
-    const JudgedAnswer ati = ask(channel, kProbeCommands[1], timing, linkFailed);
     if (ati.kind != AnswerKind::Text) {
         return nothing(reasonOf(ati.kind));
     }
     if (ati.text == "OK") {
         return nothing(NoAdapter::Modem);
     }
-    const JudgedAnswer qxi = ask(channel, kProbeCommands[2], timing, linkFailed);
+    const JudgedAnswer qxi = ask(channel, kProbeCommands[1], timing, linkFailed);
     if (!contains(ati.text.c_str(), "ELM327")) {
         // The boot loader has no ELM327 interpreter; it still closes every answer with the
         // prompt. Two such answers in a row are not chance.
@@ -220,7 +220,7 @@ ProbeFinding probeAdapter(Channel& channel, const ProbeTiming& timing) {
         finding.verdict = ProbeVerdict::BootLoader;
         return finding;
     }
-    const JudgedAnswer qxvers = ask(channel, kProbeCommands[3], timing, linkFailed);
+    const JudgedAnswer qxvers = ask(channel, kProbeCommands[2], timing, linkFailed);
     ProbeFinding finding;
     const ModelRow* row = qxi.kind == AnswerKind::Text ? lineModelOfIdentity(qxi.text) : nullptr;
     if (row == nullptr && qxvers.kind == AnswerKind::Text) {

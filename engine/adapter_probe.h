@@ -15,7 +15,7 @@ namespace korvane {
 
 // Everything the probe may send, in the order it sends them. It stops as soon as the answers
 // tell that no adapter is there.
-inline constexpr std::string_view kProbeCommands[] = {"\r", "ATI\r", "QXI\r", "QXVERS\r"};
+inline constexpr std::string_view kProbeCommands[] = {"ATI\r", "QXI\r", "QXVERS\r"};
 
 // What one answer was, judged on its own.
 enum class AnswerKind {

@@ -113,6 +113,25 @@ public:
 
     void interrupt(int signal = SIGINT) { ::kill(pid_, signal); }
 
+    // Whether the program has put its own handler on `signal` within `timeoutMs` (Linux: the
+    // SigCgt mask of /proc/PID/status). A signal sent before that meets the default action, which
+    // a test of what the program does on Ctrl-C must not take for the program's answer.
+    bool catchesWithin(int signal, int timeoutMs) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const std::string status = "/proc/" + std::to_string(pid_) + "/status";
+        do {
+            std::ifstream in(status);
+            for (std::string line; std::getline(in, line);) {
+                if (line.rfind("SigCgt:", 0) == 0 &&
+                    ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1U) != 0) {
+                    return true;
+                }
+            }
+            ::usleep(5 * 1000);
+        } while (std::chrono::steady_clock::now() < end);
+        return false;
+    }
+
     Finished wait() {
         Finished result;
         int status = 0;
@@ -587,7 +606,8 @@ TEST(Cli, DetectTellsEachPortAndExitsByWhatItFound) {
     EmulatedLink quiet(silent, Link::Pty);
     ASSERT_TRUE(quiet.started());
     Program search({"detect", "--serial", quiet.server().ptyPath()});
-    ::usleep(700 * 1000);
+    ASSERT_TRUE(search.catchesWithin(SIGINT, 10000));
+    ::usleep(300 * 1000);
     search.interrupt();
     const Finished stopped = search.wait();
     EXPECT_EQ(stopped.status, 130) << stopped.err;

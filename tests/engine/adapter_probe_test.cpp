@@ -11,8 +11,7 @@ namespace korvane::test {
 namespace {
 
 struct Answers {
-    const char* wake;  // to "\r"; nullptr: silent
-    const char* ati;
+    const char* ati;  // nullptr: silent
     const char* qxi;
     const char* qxvers;
 };
@@ -29,10 +28,8 @@ struct VerdictCase {
 ProbeFinding probeWith(const Answers& answers, bool echo) {
     ScriptedChannel channel;
     channel.setEcho(echo);
-    const std::pair<const char*, const char*> rules[] = {{"\r", answers.wake},
-                                                         {"ATI\r", answers.ati},
-                                                         {"QXI\r", answers.qxi},
-                                                         {"QXVERS\r", answers.qxvers}};
+    const std::pair<const char*, const char*> rules[] = {
+        {"ATI\r", answers.ati}, {"QXI\r", answers.qxi}, {"QXVERS\r", answers.qxvers}};
     for (const auto& [command, answer] : rules) {
         if (answer != nullptr) {
             channel.reply(command, answer);
@@ -45,91 +42,81 @@ TEST(AdapterProbe, AnswersGiveTheVerdict) {
     constexpr auto kNone = NoAdapter::Silent;
     const VerdictCase cases[] = {
         {"family-2 adapter",
-         {">", "ELM327 v2.2\r\r>", "Korvane BM v2.2.29\r\r>", "V2.2\r\r>"},
+         {"ELM327 v2.2\r\r>", "Korvane BM v2.2.29\r\r>", "V2.2\r\r>"},
          false,
          ProbeVerdict::Application,
          kNone,
          "ZNB5411"},
         {"the same with its echo on",
-         {"\r>", "ELM327 v2.2\r\r>", "Korvane-MC v2.2.29\r\r>", "V2.2\r\r>"},
+         {"ELM327 v2.2\r\r>", "Korvane-MC v2.2.29\r\r>", "V2.2\r\r>"},
          true,
          ProbeVerdict::Application,
          kNone,
          "ZNB5413"},
         {"family-1 adapter, model from the version answer",
-         {">", "ELM327 v2.2\r\r>", "ZNB540 v2.2\r\r>", "ZNB540 V1.0.0\r\r>"},
+         {"ELM327 v2.2\r\r>", "ZNB540 v2.2\r\r>", "ZNB540 V1.0.0\r\r>"},
          false,
          ProbeVerdict::Application,
          kNone,
          "ZNB540"},
-        {"boot loader",
-         {">", "?\r\r>", "?\r\r>", nullptr},
-         false,
-         ProbeVerdict::BootLoader,
-         kNone,
-         ""},
+        {"boot loader", {"?\r\r>", "?\r\r>", nullptr}, false, ProbeVerdict::BootLoader, kNone, ""},
         {"ELM327 clone without our queries",
-         {">", "ELM327 v1.5\r\r>", "?\r\r>", "?\r\r>"},
+         {"ELM327 v1.5\r\r>", "?\r\r>", "?\r\r>"},
          false,
          ProbeVerdict::ElmOnly,
          kNone,
          "ELM327 v1.5"},
         {"silent",
-         {nullptr, nullptr, nullptr, nullptr},
+         {nullptr, nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::Silent,
          ""},
         {"noise with a prompt",
-         {"\x93\xf1#>", "\x93\xf1#>", nullptr, nullptr},
+         {"\x93\xf1#>", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::Noise,
          ""},
         {"an identity inside noise",
-         {">", "ELM327 v2.2\x01\r>", nullptr, nullptr},
+         {"ELM327 v2.2\x01\r>", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::Noise,
          ""},
         {"printable noise closed by a prompt",
-         {"#$%>", "*&^>", nullptr, nullptr},
+         {"*&^>", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::NoIdentity,
          ""},
-        {"a lone prompt",
-         {">", ">", ">", ">"},
-         false,
-         ProbeVerdict::Nothing,
-         NoAdapter::NoIdentity,
-         ""},
+        {"a lone prompt", {">", ">", ">"}, false, ProbeVerdict::Nothing, NoAdapter::NoIdentity, ""},
         {"modem",
-         {"\r\nOK\r\n", "\r\nOK\r\n", nullptr, nullptr},
+         {"\r\nOK\r\n", nullptr, nullptr},
          true,
          ProbeVerdict::Nothing,
          NoAdapter::Modem,
          ""},
-        {"modem quiet on a bare CR",
-         {">", "\r\nOK\r\n", nullptr, nullptr},
+        {"modem with its echo off",
+         {"\r\nOK\r\n", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::Modem,
          ""},
         {"\"OK\" with a prompt is no identity",
-         {">", "OK\r\r>", nullptr, nullptr},
+         {"OK\r\r>", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::Modem,
          ""},
         {"loop-back",
-         {nullptr, nullptr, nullptr, nullptr},
+         {nullptr, nullptr, nullptr},
          true,
          ProbeVerdict::Nothing,
          NoAdapter::LoopBack,
          ""},
         {"text without a prompt",
-         {"hello\r\n", nullptr, nullptr, nullptr},
+         {"hello\r\n", nullptr, nullptr},
          false,
          ProbeVerdict::Nothing,
          NoAdapter::NoPrompt,
@@ -149,6 +136,19 @@ TEST(AdapterProbe, AnswersGiveTheVerdict) {
     EXPECT_EQ(adapter.adapterVersion, "Korvane BM v2.2.29");
     EXPECT_TRUE(adapter.updatable());
     EXPECT_FALSE(probeWith(cases[4].answers, false).updatable());
+}
+
+// Noise heard at other rates can leave a partial line in the adapter: the first "ATI" then gets
+// "?", and the probe asks once more rather than take the adapter for a boot loader.
+TEST(AdapterProbe, AskAgainAfterAPartialLineSpoiledTheFirstQuery) {
+    ScriptedChannel channel;
+    channel.reply("ATI\r", "?\r\r>", 1);
+    channel.reply("ATI\r", "ELM327 v2.2\r\r>");
+    channel.reply("QXI\r", "Korvane BM v2.2.29\r\r>");
+    channel.reply("QXVERS\r", "V2.2\r\r>");
+    const ProbeFinding finding = probeAdapter(channel);
+    EXPECT_EQ(finding.verdict, ProbeVerdict::Application);
+    EXPECT_EQ(finding.modelName, "ZNB5411");
 }
 
 // Whatever comes back, the probe writes nothing but its own few queries.
