@@ -314,6 +314,11 @@ void UpdateJob::noteOpenFailure(const PortChoice& port, std::string_view path) {
 }
 
 bool UpdateJob::enterDownloadMode() {
+    // Once in download mode the stop is the download loops' to honour, between two units; only a
+    // first entry is refused after a stop.
+    if (downloadMode_) {
+        return true;
+    }
     if (stopRequested()) {
         return false;
     }
@@ -374,7 +379,7 @@ void UpdateJob::reportReason(const AnswerWatch& watch) {
     if (lossTold_ || running_ == nullptr) {
         return;
     }
-    if (stopRequested()) {
+    if (stopEndsRun()) {
         // A stop request ends the run on purpose; the adapter's silence is then no reason, but an
         // adapter left in download mode needs saying.
         if (updating_ && adapterState() == AdapterState::DownloadMode) {
@@ -428,7 +433,7 @@ bool UpdateJob::reportLineNoise() {
 
 void UpdateJob::reportFailure(const char* text) {
     // After a stop that came before download mode, what failed failed only because of it.
-    if (!downloadMode_ && stopRequested()) {
+    if (!downloadMode_ && stopEndsRun()) {
         return;
     }
     if (firstFailure_.empty() && text != nullptr) {
@@ -442,7 +447,7 @@ void UpdateJob::reportFailure(const char* text) {
 // refusal or a failure by whether the adapter had been asked into download mode.
 JobOutcome UpdateJob::endedWithout() {
     JobOutcome outcome;
-    if (stopRequested()) {
+    if (stopEndsRun()) {
         outcome.result = JobResult::Stopped;
         if (updating_ && !downloadMode_) {
             reportReasonLine(stoppedBeforeDownloadReason());
@@ -459,6 +464,11 @@ JobOutcome UpdateJob::endedWithout() {
 void UpdateJob::requestStop() {
     std::lock_guard<CriticalLock> hold(jobLock_);
     stopRequest_ = true;
+}
+
+bool UpdateJob::stopEndsRun() {
+    const bool refusedDownloadMode = changeTold_ && !downloadMode_;
+    return !refusedDownloadMode && stopRequested();
 }
 
 bool UpdateJob::stopRequested() {

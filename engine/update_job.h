@@ -98,8 +98,8 @@ public:
     // Called by a flow just before it sends a command that puts the adapter into download mode:
     // from then on the adapter is taken to wait in download mode (an unanswered command may have
     // been taken), and a failure is no longer a refusal. The observer hears of it once per run.
-    // False when a stop was requested before: the command must not go out, and the adapter is
-    // left as it was.
+    // False when a stop was requested before the first entry: the command must not go out, and
+    // the adapter is left as it was. Called again in download mode, it is true.
     [[nodiscard]] bool enterDownloadMode();
     // Whether the adapter has been asked into download mode in this run (and did not refuse).
     bool inDownloadMode() const { return downloadMode_; }
@@ -149,6 +149,10 @@ private:
     void beginRun(PortSlot& held, bool updating);
     void releaseFileBuffer();
     JobOutcome endedWithout();
+    // Whether the stop request is what ended this run: it came before download mode was tried, or
+    // in download mode. A stop that comes once the adapter has refused download mode ends
+    // nothing: the refusal stands.
+    bool stopEndsRun();
     // Hands `outcome` to the observer, then to the caller.
     JobOutcome endRun(JobOutcome outcome);
     // A port that could not be opened for a run: the observer hears of it as a whole run.

@@ -68,10 +68,11 @@ struct Reports : JobReports {
     void onProgress(int percent) override { progress.push_back(percent); }
 };
 
-// Whether any write would have put the adapter into download mode or sent it firmware.
-bool wroteDownloadCommand(const std::vector<std::string>& writes) {
+// Whether any write sent the adapter firmware or switched its link for a download: what only an
+// adapter that took a download-mode command is sent.
+bool wroteFirmwareCommand(const std::vector<std::string>& writes) {
     for (const std::string& w : writes) {
-        for (const char* prefix : {"QXUPDT03", "QXDLZNB", "QXBL", "QXDLDT"}) {
+        for (const char* prefix : {"QXBL", "QXDLDT", "QX DLBD"}) {
             if (w.rfind(prefix, 0) == 0) {
                 return true;
             }
@@ -189,10 +190,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool finished = outcome.finished();
     FUZZ_CHECK(finished == (!reports.progress.empty() && reports.progress.back() == 100));
     if (!finished) {
+        if (outcome.result == JobResult::Stopped && outcome.adapter == AdapterState::Untouched) {
+            // Stopped before download mode: no failure of the adapter's, the stop's reason line,
+            // and no firmware sent.
+            FUZZ_CHECK(reports.output.find("stopped before the adapter was put into download "
+                                           "mode") != std::string::npos);
+            FUZZ_CHECK(!wroteFirmwareCommand(writes));
+            return 0;
+        }
         FUZZ_CHECK(!outcome.failureText.empty());
         FUZZ_CHECK(test::isFailureOrRefusalLine(test::lastLineOf(reports.output)));
+        // Refused: no download-mode command went out, or the adapter's answer refused each one;
+        // either way it was sent no firmware and is left as it was.
         if (outcome.result == JobResult::Refused) {
-            FUZZ_CHECK(!wroteDownloadCommand(writes));
+            FUZZ_CHECK(outcome.adapter == AdapterState::Untouched);
+            FUZZ_CHECK(!wroteFirmwareCommand(writes));
         }
         return 0;
     }

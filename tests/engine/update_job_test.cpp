@@ -14,6 +14,7 @@
 #include "channel/worker_thread.h"
 #include "engine/answer_watch.h"
 #include "engine/failure_reason.h"
+#include "engine/flow_texts.h"
 #include "engine/stop_aware_channel.h"
 #include "engine/update_job.h"
 #include "sim/update_file_writer.h"
@@ -572,6 +573,11 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
             while (!deadline.expired() && !job.stopRequested()) {
                 sleepMs(1);
             }
+            if (downloading) {
+                // Already in download mode (the boot loader's branch enters it early): the stop is
+                // the download loops' to honour, so entering again is no refusal.
+                EXPECT_TRUE(job.enterDownloadMode());
+            }
             return job.stopRequested() ? FlowResult::Failed : FlowResult::Completed;
         };
         UpdateJob job(channels.factory(), flows);
@@ -597,6 +603,30 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
         EXPECT_EQ(log.take(), expected);
         EXPECT_TRUE(job.file().data.empty());
     }
+}
+
+// A stop that comes after the adapter refused download mode ends nothing: the refusal, its text
+// and its outcome stand.
+TEST(UpdateJobStop, StopAfterDownloadModeWasRefusedLeavesTheRefusal) {
+    ScratchFiles files;
+    ScriptedChannelFactory channels;
+    ReportLog log;
+    JobFlows flows;
+    flows.lineDownload = [](UpdateJob& job, Channel&) {
+        EXPECT_TRUE(job.enterDownloadMode());
+        job.noteDownloadModeRefused();
+        job.requestStop();
+        job.reportFailure(kPowerOnText);
+        return FlowResult::Failed;
+    };
+    UpdateJob job(channels.factory(), flows);
+    job.setReportSink(&log, &ReportLog::sink);
+    const int slot = job.openPort("com|COM3:115200", files.write("f.bin", soundUpdateFile(2)));
+    ASSERT_EQ(slot, 0);
+    const JobOutcome outcome = job.runUpdate(slot);
+    EXPECT_EQ(outcome.result, JobResult::Refused);
+    EXPECT_EQ(outcome.adapter, AdapterState::Untouched);
+    EXPECT_EQ(outcome.failureText, kPowerOnText);
 }
 
 }  // namespace
