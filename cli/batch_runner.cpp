@@ -6,10 +6,10 @@
 #include <mutex>
 #include <string_view>
 
-#include "channel/worker_thread.h"
 #include "cli/port_label.h"
 #include "cli/report_lines.h"
 #include "engine/failure_reason.h"
+#include "platform/worker_thread.h"
 
 namespace korvane {
 
