@@ -6,7 +6,7 @@
 #include <deque>
 #include <mutex>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

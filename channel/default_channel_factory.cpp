@@ -2,8 +2,8 @@
 #include <memory>
 
 #include "channel/channel_factory.h"
-#include "channel/serial_channel.h"
-#include "channel/tcp_channel.h"
+#include "channel/serial/serial_channel.h"
+#include "channel/tcp/tcp_channel.h"
 
 namespace korvane {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "channel/tcp_socket.h"
-#include "channel/tick.h"
+#include "channel/tcp/tcp_socket.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

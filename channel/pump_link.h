@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "channel/link_loss.h"
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -6,9 +6,9 @@
 #include <mutex>
 
 #include "channel/byte_queue.h"
-#include "channel/critical_lock.h"
 #include "channel/pump_link.h"
-#include "channel/worker_thread.h"
+#include "platform/critical_lock.h"
+#include "platform/worker_thread.h"
 
 namespace korvane {
 

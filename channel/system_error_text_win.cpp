@@ -1,4 +1,4 @@
-#include "channel/windows_api.h"
+#include "platform/windows_api.h"
 
 #include "channel/open_failure.h"
 

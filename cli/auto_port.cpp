@@ -6,7 +6,7 @@
 #include <mutex>
 #include <ostream>
 
-#include "channel/worker_thread.h"
+#include "platform/worker_thread.h"
 
 #include "cli/detect_output.h"
 #include "engine/finding_text.h"

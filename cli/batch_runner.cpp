@@ -7,10 +7,10 @@
 #include <optional>
 #include <string_view>
 
-#include "channel/worker_thread.h"
 #include "cli/port_label.h"
 #include "cli/report_lines.h"
 #include "engine/failure_reason.h"
+#include "platform/worker_thread.h"
 
 namespace korvane {
 

@@ -2,7 +2,7 @@
 #include <memory>
 #include <ostream>
 
-#include "channel/serial_port_list.h"
+#include "channel/serial/serial_port_list.h"
 #include "cli/auto_port.h"
 #include "cli/command_line.h"
 #include "cli/detect_output.h"

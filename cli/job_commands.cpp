@@ -6,11 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "channel/serial_port_list.h"
-#include "channel/terminal.h"
-#include "channel/terminal_size.h"
-#include "channel/traffic_log.h"
-#include "channel/traffic_log_notice.h"
+#include "channel/serial/serial_port_list.h"
+#include "channel/traffic_log/traffic_log.h"
+#include "channel/traffic_log/traffic_log_notice.h"
 #include "cli/auto_port.h"
 #include "cli/batch_runner.h"
 #include "cli/job_commands.h"
@@ -23,6 +21,8 @@
 #include "engine/failure_reason.h"
 #include "history/history_files.h"
 #include "history/history_recorder.h"
+#include "platform/terminal.h"
+#include "platform/terminal_size.h"
 
 namespace korvane {
 

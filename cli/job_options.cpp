@@ -6,7 +6,7 @@
 #include <set>
 
 #include "channel/port_descriptor.h"
-#include "channel/traffic_log.h"
+#include "channel/traffic_log/traffic_log.h"
 
 #include "cli/port_label.h"
 #include "cli/ports_file.h"

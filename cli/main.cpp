@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "channel/standard_streams.h"
 #include "cli/cli.h"
+#include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
     korvane::guardStandardStreams();

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "channel/serial_port_list.h"
+#include "channel/serial/serial_port_list.h"
 
 namespace korvane {
 
-// serialPortKind (channel/serial_port_list.h) tells the port's kind.
+// serialPortKind (channel/serial/serial_port_list.h) tells the port's kind.
 
 // What the system knows of the port, in one line: "USB 0403:6001 FTDI FT232R USB UART, serial
 // A50285BI, driver ftdi_sio", "Bluetooth rfcomm", "driver serial8250"; empty when nothing.

@@ -3,7 +3,7 @@
 #include <memory>
 #include <ostream>
 
-#include "channel/serial_port_list.h"
+#include "channel/serial/serial_port_list.h"
 #include "cli/command_line.h"
 #include "cli/job_commands.h"
 #include "cli/port_description.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "channel/regular_file.h"
 #include "cli/job_options.h"
 #include "engine/failure_reason.h"
+#include "platform/regular_file.h"
 
 namespace korvane {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <variant>
 
-#include "channel/tick.h"
-#include "channel/worker_thread.h"
 #include "engine/failure_reason.h"
+#include "platform/tick.h"
+#include "platform/worker_thread.h"
 
 namespace korvane {
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "channel/tick.h"
 #include "engine/line_noise.h"
 #include "engine/model_catalog.h"
 #include "engine/text_match.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

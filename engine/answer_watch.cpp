@@ -1,7 +1,7 @@
 #include "engine/answer_watch.h"
 
-#include "channel/coarse_clock.h"
-#include "channel/tick.h"
+#include "platform/coarse_clock.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "channel/tick.h"
 #include "engine/command_exchange.h"
 #include "engine/flow_texts.h"
 #include "engine/flows.h"
@@ -18,6 +17,7 @@
 #include "engine/text_match.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "channel/atoi_rule.h"
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "channel/channel_factory.h"
-#include "channel/regular_file.h"
-#include "channel/traffic_log_notice.h"
+#include "channel/traffic_log/traffic_log_notice.h"
 #include "engine/adapter_state.h"
 #include "engine/failure_facts.h"
 #include "engine/file_check.h"
+#include "platform/regular_file.h"
 
 namespace korvane {
 

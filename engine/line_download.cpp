@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "channel/atoi_rule.h"
-#include "channel/tick.h"
 #include "engine/adapter_query.h"
 #include "engine/command_exchange.h"
 #include "engine/flow_texts.h"
@@ -19,6 +18,7 @@
 #include "engine/text_match.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "channel/tick.h"
 #include "engine/update_job.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "channel/regular_file.h"
 #include "engine/file_check.h"
 #include "engine/report_sink.h"
+#include "platform/regular_file.h"
 
 namespace korvane {
 

@@ -8,7 +8,6 @@
 
 #include "channel/channel.h"
 #include "channel/channel_factory.h"
-#include "channel/critical_lock.h"
 #include "engine/failure_facts.h"
 #include "engine/flow_result.h"
 #include "engine/job_outcome.h"
@@ -19,6 +18,7 @@
 #include "engine/run_observer.h"
 #include "engine/update_file.h"
 #include "engine/version_report_result.h"
+#include "platform/critical_lock.h"
 
 namespace korvane {
 

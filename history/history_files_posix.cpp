@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "channel/open_failure.h"
-#include "channel/tick.h"
 #include "history/history_files.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

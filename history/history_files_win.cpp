@@ -2,10 +2,10 @@
 #include <cstdlib>
 
 #include "channel/open_failure.h"
-#include "channel/tick.h"
-#include "channel/wide_text_win.h"
-#include "channel/windows_api.h"
 #include "history/history_files.h"
+#include "platform/tick.h"
+#include "platform/wide_text_win.h"
+#include "platform/windows_api.h"
 
 namespace korvane {
 

@@ -1,5 +1,5 @@
 // clang-format off
-#include "channel/windows_api.h"
+#include "platform/windows_api.h"
 #include <bcrypt.h>
 // clang-format on
 

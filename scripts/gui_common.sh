@@ -4,7 +4,7 @@
 # find_tool NAME: the path of a built program, or a message and failure.
 find_tool() {
     local dir
-    for dir in "$build/bin" "$build/sim/adapter" "$build/ui"; do
+    for dir in "$build/bin" "$build/sim/adapter" "$build/ui/qt"; do
         if [ -x "$dir/$1" ]; then
             echo "$dir/$1"
             return 0

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "channel/standard_streams.h"
+#include "platform/standard_streams.h"
 #include "sim/update_file_writer.h"
 
 namespace {

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "channel/serial_channel.h"
-#include "channel/tcp_channel.h"
+#include "channel/serial/serial_channel.h"
+#include "channel/tcp/tcp_channel.h"
 
 namespace korvane {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "channel/channel_config.h"
-#include "channel/tcp_channel.h"
+#include "channel/tcp/tcp_channel.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

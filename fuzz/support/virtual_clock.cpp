@@ -1,11 +1,11 @@
-// Link-time replacement of channel/tick.cpp for the single-threaded fuzz targets. Every symbol
+// Link-time replacement of platform/tick.cpp for the single-threaded fuzz targets. Every symbol
 // that tick.cpp defines is defined here, so the linker never pulls tick.cpp from the channel
 // library into a fuzz target.
 #include "fuzz/support/virtual_clock.h"
 
 #include <chrono>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane {
 

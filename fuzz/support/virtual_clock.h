@@ -1,7 +1,7 @@
 #pragma once
 
 // The fuzz targets run on a virtual clock instead of the system tick counter: sleepMs, tickMs and
-// Deadline (channel/tick.h) are replaced at link time by virtual_clock.cpp, so a wait costs no
+// Deadline (platform/tick.h) are replaced at link time by virtual_clock.cpp, so a wait costs no
 // real time and every budget still runs out in the order the code expects. Time moves only when
 // something moves it: sleepMs, or the fuzz channel when a read waits or bytes take time to come.
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "channel/standard_streams.h"
+#include "platform/standard_streams.h"
 #include "sim/adapter/adapter_server.h"
 #include "sim/adapter/cli_options.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "channel/standard_streams.h"
+#include "platform/standard_streams.h"
 #include "sim/null_modem/null_modem_link.h"
 
 namespace {

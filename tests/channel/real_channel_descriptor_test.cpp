@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "channel/channel_factory.h"
-#include "channel/serial_baud.h"
+#include "channel/serial/serial_baud.h"
 #include "channel_test_support.h"
 
 namespace korvane {

@@ -1,4 +1,4 @@
-#include "channel/serial_channel.h"
+#include "channel/serial/serial_channel.h"
 
 #include <gtest/gtest.h>
 #include <linux/serial.h>
@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "channel/channel_factory.h"
-#include "channel/serial_baud.h"
-#include "channel/serial_low_latency.h"
+#include "channel/serial/serial_baud.h"
+#include "channel/serial/serial_low_latency.h"
 #include "channel_test_support.h"
 
 namespace korvane {

@@ -1,5 +1,5 @@
-#include "channel/serial_port_list.h"
-#include "channel/serial_port_watch.h"
+#include "channel/serial/serial_port_list.h"
+#include "channel/serial/serial_port_watch.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "channel/tcp_channel.h"
+#include "channel/tcp/tcp_channel.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "channel/channel_factory.h"
-#include "channel/tcp_socket.h"
-#include "channel/tick.h"
+#include "channel/tcp/tcp_socket.h"
 #include "channel_test_support.h"
+#include "platform/tick.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "channel/traffic_log.h"
+#include "channel/traffic_log/traffic_log.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "channel/traffic_log_clock.h"
-#include "channel/traffic_log_notice.h"
+#include "channel/traffic_log/traffic_log_clock.h"
+#include "channel/traffic_log/traffic_log_notice.h"
 #include "channel_test_support.h"
 
 namespace korvane {

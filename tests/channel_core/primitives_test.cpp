@@ -11,9 +11,9 @@
 #include "channel/atoi_rule.h"
 #include "channel/byte_queue.h"
 #include "channel/channel_config.h"
-#include "channel/critical_lock.h"
-#include "channel/tick.h"
-#include "channel/worker_thread.h"
+#include "platform/critical_lock.h"
+#include "platform/tick.h"
+#include "platform/worker_thread.h"
 
 namespace korvane {
 namespace {

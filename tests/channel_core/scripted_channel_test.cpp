@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 #include "tests/support/scripted_channel.h"
 
 namespace korvane {

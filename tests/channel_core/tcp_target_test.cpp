@@ -1,4 +1,4 @@
-#include "channel/tcp_target.h"
+#include "channel/tcp/tcp_target.h"
 
 #include <gtest/gtest.h>
 

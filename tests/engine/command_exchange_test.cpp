@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/tick.h"
 #include "engine/command_exchange.h"
+#include "platform/tick.h"
 #include "tests/support/scripted_channel.h"
 
 namespace korvane {

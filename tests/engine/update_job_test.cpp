@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "channel/open_failure.h"
-#include "channel/tick.h"
-#include "channel/worker_thread.h"
 #include "engine/answer_watch.h"
 #include "engine/failure_reason.h"
 #include "engine/flow_texts.h"
 #include "engine/stop_aware_channel.h"
 #include "engine/update_job.h"
+#include "platform/tick.h"
+#include "platform/worker_thread.h"
 #include "sim/update_file_writer.h"
 #include "tests/support/scripted_channel.h"
 

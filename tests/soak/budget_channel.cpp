@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane::soak {
 

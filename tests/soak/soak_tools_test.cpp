@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 #include "tests/soak/budget_channel.h"
 #include "tests/soak/soak_plan.h"
 #include "tests/support/outcome_text.h"

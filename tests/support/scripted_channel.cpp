@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "channel/tick.h"
+#include "platform/tick.h"
 
 namespace korvane::test {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/about_box.h"
+#include "ui/qt/about_box.h"
 
 #include <korvane/version.h>
-#include "ui/byte_length_validator.h"
-#include "ui/dialog_units.h"
-#include "ui/serial_port_panel.h"
+#include "ui/qt/byte_length_validator.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/serial_port_panel.h"
 
 namespace korvane::test {
 namespace {

@@ -8,7 +8,7 @@
 // wait conditions and the raster engine's thread pool synchronise through code the sanitizer
 // cannot see, so the copies, allocations and frees it makes on its own threads look
 // unsynchronised. Calls made from inside Qt's libraries are left out; the window marks its own
-// hand-overs between threads (ui/thread_handoff.h), so races in our code are still reported.
+// hand-overs between threads (ui/qt/thread_handoff.h), so races in our code are still reported.
 extern "C" const char* __tsan_default_suppressions() {
     return "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n";

@@ -16,9 +16,9 @@
 #include "sim/adapter/adapter_server.h"
 #include "sim/adapter/firmware_image.h"
 #include "sim/update_file_writer.h"
-#include "ui/history_dialog.h"
-#include "ui/updater_window.h"
-#include "ui/wifi_panel.h"
+#include "ui/qt/history_dialog.h"
+#include "ui/qt/updater_window.h"
+#include "ui/qt/wifi_panel.h"
 
 namespace korvane::test {
 namespace {

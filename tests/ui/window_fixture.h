@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/support/fake_job.h"
-#include "ui/updater_window.h"
+#include "ui/qt/updater_window.h"
 
 namespace korvane::test {
 

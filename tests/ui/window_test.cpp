@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <optional>
 
-#include "ui/serial_port_panel.h"
-#include "ui/wifi_panel.h"
+#include "ui/qt/serial_port_panel.h"
+#include "ui/qt/wifi_panel.h"
 #include "window_fixture.h"
 
 namespace korvane::test {

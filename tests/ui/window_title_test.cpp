@@ -12,9 +12,9 @@
 #include <string>
 
 #include "tests/support/fake_job.h"
-#include "ui/app_info.h"
-#include "ui/updater_app.h"
-#include "ui/updater_window.h"
+#include "ui/model/app_info.h"
+#include "ui/qt/updater_app.h"
+#include "ui/qt/updater_window.h"
 
 namespace korvane::test {
 namespace {

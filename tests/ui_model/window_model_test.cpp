@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "channel/traffic_log_notice.h"
+#include "channel/traffic_log/traffic_log_notice.h"
 #include "tests/support/fake_job.h"
 #include "tests/support/scripted_channel.h"
 #include "ui/model/input_bounds.h"

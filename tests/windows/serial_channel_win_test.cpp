@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "channel/channel_factory.h"
-#include "channel/serial_channel.h"
-#include "channel/traffic_log.h"
+#include "channel/serial/serial_channel.h"
+#include "channel/traffic_log/traffic_log.h"
 #include "tests/windows/windows_test_support.h"
 
 namespace korvane {

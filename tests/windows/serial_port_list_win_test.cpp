@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "channel/serial_port.h"
-#include "channel/serial_port_list.h"
-#include "channel/serial_port_list_win.h"
+#include "channel/serial/serial_port.h"
+#include "channel/serial/serial_port_list.h"
+#include "channel/serial/serial_port_list_win.h"
 
 namespace korvane {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "channel/serial_port.h"
-#include "channel/serial_settings_win.h"
+#include "channel/serial/serial_port.h"
+#include "channel/serial/serial_settings_win.h"
 
 namespace korvane {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "channel/channel_factory.h"
-#include "channel/tcp_channel.h"
-#include "channel/tcp_socket.h"
+#include "channel/tcp/tcp_channel.h"
+#include "channel/tcp/tcp_socket.h"
 #include "tests/windows/windows_test_support.h"
 
 namespace korvane {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "channel/serial_channel.h"
-#include "channel/traffic_log.h"
-#include "channel/traffic_log_clock.h"
+#include "channel/serial/serial_channel.h"
+#include "channel/traffic_log/traffic_log.h"
+#include "channel/traffic_log/traffic_log_clock.h"
 #include "tests/windows/windows_test_support.h"
 
 namespace korvane {

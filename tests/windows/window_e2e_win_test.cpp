@@ -6,8 +6,8 @@
 // whose name holds characters of no single code page, as a user's folder may.
 #include <string>
 
-#include "channel/wide_text_win.h"
 #include "engine/update_job.h"
+#include "platform/wide_text_win.h"
 #include "window_win_fixture.h"
 
 namespace korvane::test {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/wide_text_win.h"
 #include "engine/update_file.h"
+#include "platform/wide_text_win.h"
 #include "window_win_fixture.h"
 
 namespace korvane::test {

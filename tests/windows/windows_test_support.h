@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "channel/windows_api.h"
+#include "platform/windows_api.h"
 // After windows.h, which the lean set keeps from including the old winsock.h.
 #include <winsock2.h>
 

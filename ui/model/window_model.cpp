@@ -4,13 +4,13 @@
 #include <utility>
 #include <variant>
 
-#include "channel/traffic_log_notice.h"
-#include "channel/worker_thread.h"
+#include "channel/traffic_log/traffic_log_notice.h"
 #include "engine/failure_reason.h"
 #include "engine/finding_text.h"
 #include "engine/shown_text.h"
+#include "platform/worker_thread.h"
 #include "ui/model/input_bounds.h"
-#include "ui/thread_handoff.h"
+#include "ui/qt/thread_handoff.h"
 
 namespace korvane {
 

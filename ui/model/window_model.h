@@ -8,13 +8,13 @@
 #include <string>
 
 #include "channel/channel_factory.h"
-#include "channel/serial_port_list.h"
+#include "channel/serial/serial_port_list.h"
 #include "engine/adapter_discovery.h"
 #include "engine/update_job.h"
 #include "history/history_reader.h"
 #include "history/history_recorder.h"
+#include "ui/model/port_lister.h"
 #include "ui/model/window_view.h"
-#include "ui/port_lister.h"
 
 namespace korvane {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "channel/wide_text_win.h"
-#include "ui/app_info.h"
+#include "platform/wide_text_win.h"
+#include "ui/model/app_info.h"
 #include "ui/win/control_ids.h"
 #include "ui/win/dialog_template.h"
 #include "ui/win/window_text.h"

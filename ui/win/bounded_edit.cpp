@@ -1,6 +1,6 @@
 #include "ui/win/bounded_edit.h"
 
-#include "channel/wide_text_win.h"
+#include "platform/wide_text_win.h"
 #include "ui/model/input_bounds.h"
 #include "ui/win/window_text.h"
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "channel/wide_text_win.h"
 #include "history/history_table.h"
+#include "platform/wide_text_win.h"
 #include "ui/model/window_model.h"
 #include "ui/win/control_ids.h"
 #include "ui/win/dialog_template.h"

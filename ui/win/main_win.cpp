@@ -3,9 +3,9 @@
 // After the Windows headers it builds on.
 #include <commctrl.h>
 
-#include "channel/serial_port_list.h"
-#include "channel/standard_streams.h"
+#include "channel/serial/serial_port_list.h"
 #include "engine/update_job.h"
+#include "platform/standard_streams.h"
 #include "ui/win/updater_window_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "channel/serial_port_list.h"
-#include "channel/wide_text_win.h"
+#include "channel/serial/serial_port_list.h"
 #include "engine/update_job.h"
-#include "ui/app_info.h"
+#include "platform/wide_text_win.h"
+#include "ui/model/app_info.h"
 #include "ui/win/png_file.h"
 #include "ui/win/updater_window_win.h"
 

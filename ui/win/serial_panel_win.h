@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/model/port_lister.h"
 #include "ui/model/window_view.h"
-#include "ui/port_lister.h"
 #include "ui/win/control_ids.h"
 #include "ui/win/win_api.h"
 

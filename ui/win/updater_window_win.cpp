@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "channel/wide_text_win.h"
-#include "ui/app_info.h"
+#include "platform/wide_text_win.h"
+#include "ui/model/app_info.h"
 #include "ui/model/input_bounds.h"
 #include "ui/win/about_box_win.h"
 #include "ui/win/dialog_template.h"

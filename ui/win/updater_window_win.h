@@ -5,9 +5,9 @@
 #include <string>
 
 #include "engine/update_job.h"
+#include "ui/model/port_lister.h"
 #include "ui/model/window_model.h"
 #include "ui/model/window_view.h"
-#include "ui/port_lister.h"
 #include "ui/win/bounded_edit.h"
 #include "ui/win/control_ids.h"
 #include "ui/win/history_window_win.h"

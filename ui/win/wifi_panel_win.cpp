@@ -1,6 +1,6 @@
 #include "ui/win/wifi_panel_win.h"
 
-#include "channel/wide_text_win.h"
+#include "platform/wide_text_win.h"
 #include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
 #include "ui/win/dialog_template.h"

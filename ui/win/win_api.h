@@ -8,4 +8,4 @@
 #ifndef _UNICODE
 #define _UNICODE
 #endif
-#include "channel/windows_api.h"
+#include "platform/windows_api.h"

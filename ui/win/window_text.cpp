@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "channel/wide_text_win.h"
+#include "platform/wide_text_win.h"
 
 namespace korvane {
 
