@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
-#include "engine/update_job.h"
 #include "platform/tick.h"
 
 namespace korvane {
 
 ReadResult StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
-    if (job_.inDownloadMode()) {
+    if (run_.inDownloadMode()) {
         return inner_.read(buffer, count, timeoutMs);
     }
-    if (job_.stopRequested()) {
+    if (run_.stopRequested()) {
         return ReadResult::Stopped;
     }
     // Answers are read a byte at a time; a longer read is not cut, as its bytes would be lost.
@@ -26,14 +25,14 @@ ReadResult StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs
         if (result != ReadResult::TimedOut || deadline.expired()) {
             return result;
         }
-        if (job_.stopRequested()) {
+        if (run_.stopRequested()) {
             return ReadResult::Stopped;
         }
     }
 }
 
 bool StopAwareChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
-    if (!job_.inDownloadMode() && job_.stopRequested()) {
+    if (!run_.inDownloadMode() && run_.stopRequested()) {
         return false;
     }
     return inner_.write(bytes, count, timeoutMs);

@@ -7,8 +7,10 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "engine/failure_reason.h"
 #include "sim/update_file_writer.h"
@@ -29,6 +31,10 @@ public:
     void progress(std::size_t adapter, int percent) override {
         std::lock_guard<std::mutex> hold(mutex_);
         progress_[adapter].push_back(percent);
+    }
+    void sharedText(const char* text) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        shared_ += text;
     }
     void adapterDone(std::size_t adapter, const AdapterResult& result) override {
         {
@@ -60,6 +66,10 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return done_[adapter].size();
     }
+    std::string shared() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return shared_;
+    }
     int batchDoneCalls() const { return batchDoneCalls_; }
     int batchExit() const { return batchExit_; }
 
@@ -67,6 +77,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::size_t, std::string> texts_;
+    std::string shared_;
     std::map<std::size_t, std::vector<int>> progress_;
     std::map<std::size_t, std::vector<AdapterResult>> done_;
     int batchDoneCalls_ = 0;
@@ -133,20 +144,21 @@ protected:
     void TearDown() override { std::filesystem::remove(path_); }
 
     // Jobs on scripted channels whose line download is `flows[i]` for the i-th job made.
-    JobMaker jobsWith(std::vector<std::function<int(UpdateJob&)>> downloads) {
+    JobMaker jobsWith(std::vector<std::function<int(FlowContext&)>> downloads) {
         auto made = std::make_shared<std::size_t>(0);
         return [this, downloads, made]() {
             JobFlows flows;
-            const std::function<int(UpdateJob&)> download = downloads[(*made)++];
+            const std::function<int(FlowContext&)> download = downloads[(*made)++];
             // A download gives 0 or more when it completed; a version report, 1 when reported.
-            flows.lineDownload = [download](UpdateJob& job, Channel&) {
-                return download(job) >= 0 ? FlowResult::Completed : FlowResult::Failed;
+            flows.lineDownload = [download](FlowContext& job, Channel&) {
+                return FlowOutcome{download(job) >= 0 ? FlowResult::Completed : FlowResult::Failed,
+                                   {}};
             };
-            flows.deviceVersion = [download](UpdateJob& job, Channel&, ModelCode) {
+            flows.deviceVersion = [download](FlowContext& job, Channel&, ModelCode) {
                 return download(job) >= 1 ? VersionReportResult::Reported
                                           : VersionReportResult::NoVersionLetter;
             };
-            flows.adapterVersion = [](UpdateJob&, Channel&, ModelCode) {
+            flows.adapterVersion = [](FlowContext&, Channel&, ModelCode) {
                 return VersionReportResult::NoVersionLetter;
             };
             return std::make_unique<UpdateJob>(channels_.factory(), flows);
@@ -157,8 +169,8 @@ protected:
     std::string path_;
 };
 
-std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int result) {
-    return [texts, result](UpdateJob& job) {
+std::function<int(FlowContext&)> reports(std::vector<const char*> texts, int result) {
+    return [texts, result](FlowContext& job) {
         for (const char* text : texts) {
             job.reportText(text);
         }
@@ -168,11 +180,11 @@ std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int resul
 
 // A flow that reports `texts`, then `failures` as failure texts, having entered download mode
 // first when `downloading`.
-std::function<int(UpdateJob&)> fails(std::vector<const char*> texts,
-                                     std::vector<const char*> failures, bool downloading) {
-    return [texts, failures, downloading](UpdateJob& job) {
+std::function<int(FlowContext&)> fails(std::vector<const char*> texts,
+                                       std::vector<const char*> failures, bool downloading) {
+    return [texts, failures, downloading](FlowContext& job) {
         if (downloading) {
-            EXPECT_TRUE(job.enterDownloadMode());
+            EXPECT_TRUE(job.enterDownloadMode({}));
         }
         for (const char* text : texts) {
             job.reportText(text);
@@ -310,10 +322,10 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     } interrupt(entered, release, output, jobs);
 
     JobFlows flows;
-    flows.lineDownload = [&flowsRun](UpdateJob& job, Channel&) {
+    flows.lineDownload = [&flowsRun](FlowContext& job, Channel&) {
         ++flowsRun;
         job.reportText("sent\r\n");
-        return FlowResult::Completed;
+        return FlowOutcome{FlowResult::Completed, {}};
     };
     const JobMaker makeJob = [&, made = 0]() mutable -> std::unique_ptr<UpdateJob> {
         std::unique_ptr<UpdateJob> job;
@@ -338,6 +350,37 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     EXPECT_EQ(output.progress(0), std::vector<int>{});  // no update began
     EXPECT_EQ(channels_.constructions(), 2);
     EXPECT_EQ(channels_.liveChannels(), 0);
+}
+
+// The file is loaded and checked once: every adapter's flow sends the one copy; a refused file is
+// told once, and no port is opened for it.
+TEST_F(BatchRunnerTest, TheFileIsLoadedOnceForEveryAdapter) {
+    RecordingOutput output;
+    NeverInterrupted interrupt;
+    const BatchRequest request{
+        JobKind::Update, portsOf({"com|COM1:115200", "com|COM2:115200", "com|COM3:115200"}), path_};
+    std::mutex mutex;
+    std::set<const UpdateFile*> seen;
+    const auto sees = [&](FlowContext& job) {
+        std::lock_guard<std::mutex> hold(mutex);
+        seen.insert(&job.file());
+        return 0;
+    };
+    EXPECT_EQ(runBatch(request, output, interrupt, jobsWith({sees, sees, sees})).exitStatus,
+              kExitOk);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(output.shared(), "");
+
+    { std::ofstream(path_, std::ios::binary | std::ios::trunc) << std::string(200, 'A') << "\n"; }
+    const BatchRun refused = runBatch(request, output, interrupt, jobsWith({sees, sees, sees}));
+    EXPECT_EQ(output.shared().rfind("**Failed** update file format error!\r\n  line 1 ", 0), 0u)
+        << output.shared();
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(refused.results[i].jobResult, JobResult::Refused);
+        EXPECT_EQ(refused.results[i].message, "**Failed** update file format error!");
+        EXPECT_TRUE(refused.results[i].reason.starts_with("line 1 ")) << refused.results[i].reason;
+    }
+    EXPECT_EQ(channels_.constructions(), 3);  // the first run's only
 }
 
 }  // namespace
