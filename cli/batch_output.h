@@ -48,6 +48,9 @@ public:
     // line).
     virtual void text(std::size_t adapter, const char* text) = 0;
     virtual void progress(std::size_t adapter, int percent) = 0;
+    // A report text that concerns every adapter, told once before any adapter starts: the refusal
+    // of the update file, which a run loads and checks once for all its adapters.
+    virtual void sharedText(const char* text) = 0;
     virtual void adapterDone(std::size_t adapter, const AdapterResult& result) = 0;
     virtual void batchDone(const std::vector<AdapterResult>& results, int exitStatus) = 0;
 };

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "cli/port_label.h"
@@ -79,38 +80,9 @@ std::string firstLineOf(const std::string& text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
 
-void runAdapter(AdapterRun& run, const BatchRequest& request) {
-    const Clock::time_point start = Clock::now();
-    UpdateJob& job = *run.job;
-    const bool update = request.kind == JobKind::Update;
-    const std::string path = update ? request.file : std::string();
+// Turns the adapter's job result into its outcome and tells the output that the adapter is done.
+void finishAdapter(AdapterRun& run, Clock::time_point start) {
     AdapterResult& result = run.result;
-    const int slot = job.openPort(request.ports[run.index].request, path);
-    if (slot < 0 && job.stopRequested()) {
-        // Stopped while the port was being opened: nothing reached the adapter.
-        result.jobResult = JobResult::Stopped;
-    } else if (slot < 0) {
-        // Nothing reached the adapter. The port's own failure text says why.
-        run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
-        result.jobResult = update ? JobResult::Refused : JobResult::Failed;
-        result.message = run.openingLine;
-    } else if (job.stopRequested()) {
-        // An interrupt that came while the port was being opened: the adapter is left as it was.
-        job.releasePort(slot);
-        if (update) {
-            job.reportText(stoppedBeforeDownloadReason().c_str());
-        }
-        result.jobResult = JobResult::Stopped;
-    } else {
-        const JobOutcome outcome = update ? job.runUpdate(slot) : job.readVersions(slot);
-        job.releasePort(slot);
-        result.jobResult = outcome.result;
-        result.adapter = outcome.adapter;
-        result.message = firstLineOf(outcome.failureText);
-        if (result.message.empty() && outcome.result == JobResult::Failed) {
-            result.message = "no answer from the adapter";
-        }
-    }
     run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
     if (result.jobResult != JobResult::Finished) {
         result.reason = run.firstReason;
@@ -131,6 +103,53 @@ void runAdapter(AdapterRun& run, const BatchRequest& request) {
     }
     result.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     run.output->adapterDone(run.index, result);
+}
+
+// `file`: the update's file, loaded and checked once for every adapter; none for a read-out.
+void runAdapter(AdapterRun& run, const BatchRequest& request, const PreparedUpdateFile* file) {
+    const Clock::time_point start = Clock::now();
+    UpdateJob& job = *run.job;
+    const bool update = request.kind == JobKind::Update;
+    const std::string path = update ? request.file : std::string();
+    AdapterResult& result = run.result;
+    if (file != nullptr && !file->sound()) {
+        // Told once for all; the port is not opened.
+        const JobOutcome outcome =
+            job.noteFileRefusal(request.ports[run.index].request, path, *file);
+        result.jobResult = outcome.result;
+        result.message = firstLineOf(outcome.failureText);
+        run.noteLine(firstLineOf(outcome.reasonText));
+        finishAdapter(run, start);
+        return;
+    }
+    const int slot = job.openPort(request.ports[run.index].request, path);
+    if (slot < 0 && job.stopRequested()) {
+        // Stopped while the port was being opened: nothing reached the adapter.
+        result.jobResult = JobResult::Stopped;
+    } else if (slot < 0) {
+        // Nothing reached the adapter. The port's own failure text says why.
+        run.lines.flush([&run](std::string_view line) { run.noteLine(line); });
+        result.jobResult = update ? JobResult::Refused : JobResult::Failed;
+        result.message = run.openingLine;
+    } else if (job.stopRequested()) {
+        // An interrupt that came while the port was being opened: the adapter is left as it was.
+        job.releasePort(slot);
+        if (update) {
+            job.reportText(stoppedBeforeDownloadReason().c_str());
+        }
+        result.jobResult = JobResult::Stopped;
+    } else {
+        const JobOutcome outcome =
+            file != nullptr ? job.runPreparedUpdate(slot, *file) : job.readVersions(slot);
+        job.releasePort(slot);
+        result.jobResult = outcome.result;
+        result.adapter = outcome.adapter;
+        result.message = firstLineOf(outcome.failureText);
+        if (result.message.empty() && outcome.result == JobResult::Failed) {
+            result.message = "no answer from the adapter";
+        }
+    }
+    finishAdapter(run, start);
 }
 
 }  // namespace
@@ -154,6 +173,14 @@ int batchExitStatus(const std::vector<AdapterResult>& results, bool interrupted,
 BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSource& interrupt,
                   const JobMaker& makeJob) {
     const std::size_t count = request.ports.size();
+    std::optional<PreparedUpdateFile> file;
+    if (request.kind == JobKind::Update) {
+        file = prepareUpdateFile(request.file);
+        if (!file->sound()) {
+            output.sharedText(file->failureText.c_str());
+            output.sharedText(file->reasonLine.c_str());
+        }
+    }
     std::vector<std::unique_ptr<AdapterRun>> runs;
     runs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -179,10 +206,12 @@ BatchRun runBatch(const BatchRequest& request, BatchOutput& output, InterruptSou
         workers.reserve(count);
         for (auto& run : runs) {
             AdapterRun* adapter = run.get();
-            workers.push_back(std::make_unique<WorkerThread>([adapter, &request, &countdown] {
-                runAdapter(*adapter, request);
-                countdown.countOut();
-            }));
+            const PreparedUpdateFile* shared = file ? &*file : nullptr;
+            workers.push_back(
+                std::make_unique<WorkerThread>([adapter, &request, shared, &countdown] {
+                    runAdapter(*adapter, request, shared);
+                    countdown.countOut();
+                }));
         }
         while (!countdown.waitFor(kInterruptCheck)) {
             if (!stopSent && interrupt.pending()) {

@@ -41,6 +41,10 @@ using JobMaker = std::function<std::unique_ptr<UpdateJob>()>;
 // or read-out and releases the port. Each job's reports go to `output` tagged with the adapter's
 // number.
 //
+// An update loads and checks its file once, before any port is opened, and every adapter's job
+// sends that one copy. A file refused is told once (sharedText), and each adapter ends refused
+// with the file's failure text without its port being opened.
+//
 // An interrupt sets the stop request of every job: downloads end before their next pair or
 // record, and an adapter whose port was still being opened is not started. Those that did not
 // finish are reported cut short.

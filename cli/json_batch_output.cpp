@@ -50,6 +50,13 @@ void JsonBatchOutput::text(std::size_t adapter, const char* text) {
     writeLine(dumpLine(object));
 }
 
+void JsonBatchOutput::sharedText(const char* text) {
+    Json object;
+    object["kind"] = "text";
+    object["text"] = asUtf8(text);
+    writeLine(dumpLine(object));
+}
+
 void JsonBatchOutput::progress(std::size_t adapter, int percent) {
     Json object;
     object["port"] = ports_[adapter];

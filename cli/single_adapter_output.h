@@ -18,6 +18,8 @@ public:
 
     void text(std::size_t adapter, const char* text) override;
     void progress(std::size_t adapter, int percent) override;
+    // The one adapter's own text, as it would be.
+    void sharedText(const char* text) override { this->text(0, text); }
     void adapterDone(std::size_t, const AdapterResult&) override {}
     // Leaves the progress bar where it stands and ends its line.
     void batchDone(const std::vector<AdapterResult>& results, int exitStatus) override;

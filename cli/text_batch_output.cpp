@@ -30,7 +30,7 @@ TextBatchOutput::TextBatchOutput(const std::vector<std::string>& labels, Progres
       out_(out),
       err_(err),
       prefixes_(makePrefixes(labels)),
-      lines_(labels.size()),
+      lines_(labels.size() + 1),
       lastPercent_(labels.size(), -1) {
     if (mode_ == ProgressMode::Bar) {
         board_ = std::make_unique<ProgressBoard>(err_, prefixes_, terminal.rows, terminal.columns);
@@ -42,10 +42,13 @@ void TextBatchOutput::writeLine(std::size_t adapter, std::string_view line) {
     if (board_) {
         board_->wipe();
     }
-    out_ << prefixes_[adapter] << printableLine(line) << '\n';
+    const bool shared = adapter >= prefixes_.size();
+    out_ << (shared ? std::string() : prefixes_[adapter]) << printableLine(line) << '\n';
     out_.flush();
     if (board_) {
-        board_->setLastText(adapter, line);
+        if (!shared) {
+            board_->setLastText(adapter, line);
+        }
         board_->draw();
     }
 }
@@ -53,6 +56,12 @@ void TextBatchOutput::writeLine(std::size_t adapter, std::string_view line) {
 void TextBatchOutput::text(std::size_t adapter, const char* text) {
     std::lock_guard<std::mutex> hold(mutex_);
     lines_[adapter].add(text, [&](std::string_view line) { writeLine(adapter, line); });
+}
+
+void TextBatchOutput::sharedText(const char* text) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const std::size_t shared = prefixes_.size();
+    lines_[shared].add(text, [&](std::string_view line) { writeLine(shared, line); });
 }
 
 void TextBatchOutput::progress(std::size_t adapter, int percent) {

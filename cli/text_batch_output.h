@@ -32,10 +32,13 @@ public:
 
     void text(std::size_t adapter, const char* text) override;
     void progress(std::size_t adapter, int percent) override;
+    // Lines without a port's prefix.
+    void sharedText(const char* text) override;
     void adapterDone(std::size_t adapter, const AdapterResult& result) override;
     void batchDone(const std::vector<AdapterResult>& results, int exitStatus) override;
 
 private:
+    // `adapter` past the last one: a line of all of them, without a prefix.
     void writeLine(std::size_t adapter, std::string_view line);
 
     std::mutex mutex_;
@@ -43,7 +46,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::vector<std::string> prefixes_;
-    std::vector<ReportLines> lines_;
+    std::vector<ReportLines> lines_;  // one per adapter, and the last for sharedText
     std::vector<int> lastPercent_;
     std::unique_ptr<ProgressBoard> board_;  // Bar mode only
 };

@@ -300,7 +300,7 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     }
     job.reportProgress(3);
 
-    UpdateFile& file = job.file();
+    const UpdateFile& file = job.file();
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
     if (sendBlocks(job, channel, file.data.data(), size) == BlockResult::Accepted) {
         return FlowResult::Completed;

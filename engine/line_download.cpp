@@ -321,7 +321,7 @@ AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
 }
 
 FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
-    UpdateFile& file = job.file();
+    const UpdateFile& file = job.file();
     const std::optional<ModelCode> model = lookupModelName(file.modelName);
     if (!model) {
         job.noteFailure({FailureStep::UnknownFileModel, {}, {}, 0, {}, file.modelName});

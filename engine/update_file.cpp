@@ -70,7 +70,7 @@ const FileCheck& likelierFamily(const UpdateFile& file, const FileCheck& one,
 
 }  // namespace
 
-FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
+FileCheck checkEitherFamily(UpdateFile& file) {
     file.family = 0;
     FileCheck result = checkFamily1File(file);
     if (!result.sound()) {
@@ -78,12 +78,19 @@ FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
         result = checkFamily2File(file);
         if (!result.sound()) {
             result = likelierFamily(file, first, result);
-            reporter.reportText(kFormatErrorText);
-            reporter.reportText(formatFaultReason(result).c_str());
-            file.release();
         }
     }
     file.progressStep = file.lineCount > 0 ? 90.0 / file.lineCount : 0.0;
+    return result;
+}
+
+FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter) {
+    const FileCheck result = checkEitherFamily(file);
+    if (!result.sound()) {
+        reporter.reportText(kFormatErrorText);
+        reporter.reportText(formatFaultReason(result).c_str());
+        file.release();
+    }
     reporter.reportProgress(2);
     return result;
 }

@@ -101,10 +101,12 @@ bool family2LineIsSound(const std::uint8_t* data, std::int32_t size, std::int32_
 // Both set lineCount in every case, and the other fields as they decode them.
 FileCheck checkFamily1File(UpdateFile& file);
 FileCheck checkFamily2File(UpdateFile& file);
-// Both checks in turn. On failure reports "**Failed** update file format error!\r\n", then the
-// reason line that names the first bad line of the family the file most looks like, and releases
-// the buffer. Sets progressStep and reports progress 2 whatever the outcome. Returns the check
-// that decided: the sound one, or that family's fault.
+// Both checks in turn, reporting nothing: the sound one, or the fault of the family the file most
+// looks like. Sets progressStep whatever the outcome; the buffer stays.
+FileCheck checkEitherFamily(UpdateFile& file);
+// checkEitherFamily, told as a run tells it: on failure reports "**Failed** update file format
+// error!\r\n" and the reason line that names the first bad line, and releases the buffer; then
+// progress 2 whatever the outcome.
 FileCheck checkUpdateFile(UpdateFile& file, const Reporter& reporter);
 
 // The firmware version number of a family-2 file: the text after the first "V" of `versionText`

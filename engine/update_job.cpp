@@ -8,7 +8,6 @@
 
 #include "engine/answer_watch.h"
 #include "engine/command_exchange.h"
-#include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/flows.h"
 #include "engine/stop_aware_channel.h"
@@ -163,63 +162,49 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     }
     beginRun(*held, true);
     reportProgress(1);
+    return runPrepared(*held, prepareUpdateFile(held->path));
+}
 
-    FileFailure fileFailure;
-    const std::optional<std::int32_t> size = loadWholeFile(held->path, file_.data, &fileFailure);
-    if (!size) {
-        releaseFileBuffer();
-        reportFailure(kFileInvalidText);
-        reportReasonLine(fileFailureReason(fileFailure));
-        return endRun(endedWithout());
+JobOutcome UpdateJob::runPreparedUpdate(int slot, const PreparedUpdateFile& prepared) {
+    PortSlot* held = heldSlot(slot);
+    if (held == nullptr) {
+        return JobOutcome{};
     }
-    file_.size = *size;
-    runFacts_.fileSize = *size;
-    if (observer_ != nullptr) {
-        observer_->fileLoaded(file_.data);
-    }
-    if (*size < kMinUpdateFileSize) {
-        reportFailure(kFileInvalidText);
-        reportReasonLine(fileTooSmallReason(held->path, *size, kMinUpdateFileSize));
-        releaseFileBuffer();
-        return endRun(endedWithout());
-    }
+    beginRun(*held, true);
+    reportProgress(1);
+    return runPrepared(*held, prepared);
+}
 
-    // The check reports its own format error and progress 2, and releases the buffer on failure.
-    const FileCheck check = checkUpdateFile(file_, reporter_);
-    if (!check.sound()) {
-        releaseFileBuffer();
-        if (firstFailure_.empty()) {
-            firstFailure_ = kFormatErrorText;
-            firstReason_ = formatFaultReason(check);
+JobOutcome UpdateJob::runPrepared(PortSlot& held, const PreparedUpdateFile& prepared) {
+    if (prepared.file) {
+        runFacts_.fileSize = prepared.file->size;
+        if (observer_ != nullptr) {
+            observer_->fileLoaded(prepared.file->data);
         }
+    }
+    if (!prepared.sound()) {
+        reportFileRefusal(prepared);
         return endRun(endedWithout());
     }
-    runFacts_.family = file_.family;
-    runFacts_.fileModel = file_.modelName;
-    runFacts_.fileVersion = file_.versionText;
-
-    // A line or record the download would refuse or the adapter could not take is refused now,
-    // before anything is sent, rather than half way through the download.
-    if (const std::optional<int> unsendable = firstUnsendableLine(file_)) {
-        reportFailure(unsendableFileText(file_));
-        reportReasonLine(unsendableLineReason(*unsendable));
-        releaseFileBuffer();
-        return endRun(endedWithout());
-    }
+    reportProgress(2);
+    file_ = prepared.file;
+    runFacts_.family = file_->family;
+    runFacts_.fileModel = file_->modelName;
+    runFacts_.fileVersion = file_->versionText;
 
     // Echo on: the reply rules of the exchange count on it. The outcome does not matter.
-    StopAwareChannel stoppable(*held->channel, *this);
+    StopAwareChannel stoppable(*held.channel, *this);
     AnswerWatch watch(stoppable);
     std::array<char, kMainReplySize> reply{};
     exchangeCommand(watch, kEchoOnCommand, reply.data(), reply.size(), kEchoOnTimeMs,
                     kEchoOnTimeMs);
     if (stopRequested()) {
-        releaseFileBuffer();
+        file_.reset();
         return endRun(endedWithout());
     }
 
     const FlowResult result = runFamilyFlow(watch);
-    releaseFileBuffer();
+    file_.reset();
     runFacts_.deviceCode = deviceCode;
     if (result != FlowResult::Completed) {
         reportReason(watch);
@@ -232,6 +217,39 @@ JobOutcome UpdateJob::runUpdate(int slot) {
     reportText(kDownloadFinished);
     reportProgress(100);
     return finished;
+}
+
+void UpdateJob::reportFileRefusal(const PreparedUpdateFile& prepared) {
+    // The file's own check tells its fault before its progress; a file it passed is refused after.
+    if (prepared.verdict == FileVerdict::Unsendable) {
+        reportProgress(2);
+    }
+    reportFailure(prepared.failureText.c_str());
+    reportReasonLine(prepared.reasonLine);
+    if (prepared.verdict == FileVerdict::FormatError) {
+        reportProgress(2);
+    }
+}
+
+JobOutcome UpdateJob::noteFileRefusal(const PortRequest& port, std::string_view path,
+                                      const PreparedUpdateFile& prepared) {
+    running_ = nullptr;
+    runFacts_ = startingFacts(true, port, path);
+    if (observer_ != nullptr) {
+        observer_->runStarted(runFacts_);
+    }
+    if (prepared.file) {
+        runFacts_.fileSize = prepared.file->size;
+        if (observer_ != nullptr) {
+            observer_->fileLoaded(prepared.file->data);
+        }
+    }
+    return endRun(JobOutcome{JobResult::Refused, prepared.failureText, prepared.reasonLine});
+}
+
+const UpdateFile& UpdateJob::file() const {
+    static const UpdateFile kNoFile;
+    return file_ ? *file_ : kNoFile;
 }
 
 JobOutcome UpdateJob::readVersions(int slot) {
@@ -496,21 +514,13 @@ PortSlot* UpdateJob::heldSlot(int slot) {
 
 FlowResult UpdateJob::runFamilyFlow(Channel& channel) {
     // The check sets no family other than 1 and 2; anything else would be a fault, never success.
-    switch (file_.family) {
+    switch (file().family) {
         case 1:
             return flows_.blockDownload ? flows_.blockDownload(*this, channel) : FlowResult::Failed;
         case 2:
             return flows_.lineDownload ? flows_.lineDownload(*this, channel) : FlowResult::Failed;
         default:
             return FlowResult::Failed;
-    }
-}
-
-// The buffer is handed back exactly once per run: a buffer that is already gone (the check
-// releases it on failure) is not released again.
-void UpdateJob::releaseFileBuffer() {
-    if (!file_.data.empty() || file_.size != 0) {
-        file_.release();
     }
 }
 

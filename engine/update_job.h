@@ -12,6 +12,7 @@
 #include "engine/flow_result.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
+#include "engine/prepared_update_file.h"
 #include "engine/report_sink.h"
 #include "engine/run_facts.h"
 #include "engine/run_observer.h"
@@ -76,6 +77,14 @@ public:
     // The whole update on the slot's channel; everything is reported, and the outcome says how
     // it ended. Nothing on a free slot (Failed, no text).
     virtual JobOutcome runUpdate(int slot);
+    // The same with a file already loaded and checked (once for several adapters): it is sent as
+    // it is, and a refused one is told as runUpdate tells it.
+    JobOutcome runPreparedUpdate(int slot, const PreparedUpdateFile& prepared);
+    // An update on `port` with the file at `path` that was refused for its file before the port
+    // was opened: reports nothing, the observer hears of it as a whole run, and the outcome is
+    // the refusal.
+    JobOutcome noteFileRefusal(const PortRequest& port, std::string_view path,
+                               const PreparedUpdateFile& prepared);
     // Reports the adapter's two version texts: Finished when at least one was reported, else
     // Failed. Nothing on a free slot (Failed, no text).
     virtual JobOutcome readVersions(int slot);
@@ -123,8 +132,11 @@ public:
     void reportProgress(int percent) const { reporter_.reportProgress(percent); }
     const Reporter& reporter() const { return reporter_; }
 
-    // What the flows share with the job.
-    UpdateFile& file() { return file_; }
+    // The file the flows send, read-only: during a run the one it loaded (or was handed), else
+    // an empty one.
+    const UpdateFile& file() const;
+    // Hands the flows a file outside a run (tests of the flows).
+    void useFile(std::shared_ptr<const UpdateFile> file) { file_ = std::move(file); }
     ModelCode modelCode = kModelUnknown;  // the file's model
     int deviceCode = kModelUnknown;       // the adapter's model, as its answers confirmed
     bool appMode = false;                 // the adapter runs its application firmware
@@ -138,6 +150,10 @@ private:
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
     FlowResult runFamilyFlow(Channel& channel);
+    // The update of a run begun on `held`, from the prepared file on.
+    JobOutcome runPrepared(PortSlot& held, const PreparedUpdateFile& prepared);
+    // The texts of a file refused, in the order the steps that refused it tell them.
+    void reportFileRefusal(const PreparedUpdateFile& prepared);
     // After a failed run, once its fixed texts are out: the reason line of a lost link, else of
     // an adapter that stopped answering, else of what the flow noted.
     void reportReason(const AnswerWatch& watch);
@@ -147,7 +163,6 @@ private:
     bool reportLineNoise();
     // Starts a run on `held`: no failure and no lost link told yet.
     void beginRun(PortSlot& held, bool updating);
-    void releaseFileBuffer();
     JobOutcome endedWithout();
     // Whether the stop request is what ended this run: it came before download mode was tried, or
     // in download mode. A stop that comes once the adapter has refused download mode ends
@@ -163,7 +178,8 @@ private:
     Reporter reporter_;
     SinkReports sinkReports_;  // what setReportSink stored
     std::array<PortSlot, kSlotCount> slots_;
-    UpdateFile file_;
+    // Held from the check to the end of a run only; shared with the other adapters of a batch.
+    std::shared_ptr<const UpdateFile> file_;
     // The job lock guards only the stop request. It lives as long as the job, so the stop request
     // can be read or set at any time, also before setReports.
     CriticalLock jobLock_;

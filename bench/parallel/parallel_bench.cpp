@@ -30,6 +30,7 @@ class QuietOutput : public BatchOutput {
 public:
     void text(std::size_t, const char*) override {}
     void progress(std::size_t, int) override {}
+    void sharedText(const char*) override {}
     void adapterDone(std::size_t, const AdapterResult&) override {}
     void batchDone(const std::vector<AdapterResult>&, int) override {}
 };

@@ -37,7 +37,7 @@ protected:
             text += family1Record({0xA1, 0xB2, static_cast<unsigned>(i)}) + "\r\n";
         }
         text += "FFF10007000000000000000000\r\n" + family1Record({1}) + "\r\n";
-        UpdateFile& file = job.file();
+        UpdateFile& file = freshFile();
         file.data.assign(text.begin(), text.end());
         file.size = static_cast<std::int32_t>(text.size());
         file.family = 1;
@@ -56,7 +56,7 @@ protected:
         link.reply("QXDLED\r", "OK\r\r>");
     }
     BlockResult sendAll() {
-        UpdateFile& file = job.file();
+        const UpdateFile& file = job.file();
         return sendBlocks(job, channel, file.data.data(), file.size);
     }
 };
@@ -249,7 +249,7 @@ TEST_F(BlockDownloadTest, RefusedRecordClosesTheDownload) {
     refusing.replyToPrefix("QXDLDT", "ERR02\r\r>", 1);
     refusing.reply("QXDLED\r", "OK\r\r>");
     refusing.reply("QXVERS\r", "ZNB540 V1.0.1\r\r>");
-    UpdateFile& file = job.file();
+    const UpdateFile& file = job.file();
     EXPECT_EQ(sendBlocks(job, refusing, file.data.data(), file.size), BlockResult::DataRefused);
     EXPECT_EQ(log.output(), "**Failed** File is Invalid!\r\ndevice version:ZNB540 V1.0.1\r\n");
     EXPECT_EQ(refusing.writes().back(), "QXVERS\r");
@@ -281,7 +281,7 @@ TEST_F(BlockDownloadTest, DamagedRecordIsNotSent) {
     for (const char* record : damaged) {
         SCOPED_TRACE(record);
         std::string text = family1Record({1, 2}) + "\r\n" + record + "\r\nFFF100\r\n";
-        UpdateFile& file = job.file();
+        UpdateFile& file = freshFile();
         file.data.assign(text.begin(), text.end());
         file.size = static_cast<std::int32_t>(text.size());
         ScriptedChannel link;

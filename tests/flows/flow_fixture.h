@@ -76,7 +76,7 @@ protected:
     // Puts `text` into the job's file area as a checked family-2 file of model `modelName`.
     void loadFile(const std::string& text, const char* modelName = "ZNB5411",
                   int fileVersion = 2230, const char* productText = "Korvane OBD") {
-        UpdateFile& file = job.file();
+        UpdateFile& file = freshFile();
         file.data.assign(text.begin(), text.end());
         file.size = static_cast<std::int32_t>(file.data.size());
         file.family = 2;
@@ -89,6 +89,14 @@ protected:
         std::snprintf(file.modelName, sizeof(file.modelName), "%s", modelName);
         std::snprintf(file.productText, sizeof(file.productText), "%s", productText);
         file.fileVersion = fileVersion;
+    }
+
+    // An empty file for the test to fill in, the one the flows see from now on.
+    UpdateFile& freshFile() {
+        auto made = std::make_shared<UpdateFile>();
+        UpdateFile& file = *made;
+        job.useFile(std::move(made));
+        return file;
     }
 
     // Commands written that begin with `prefix`.

@@ -37,7 +37,7 @@ TEST_F(IdentificationTest, IdentityPrefixesOfEachModel) {
         link.setEcho(true);
         link.reply("QXI\r", std::string(c.identity) + "\r\r>");
         link.reply("QXPROI\r", "Korvane OBD-II V2\r\r>");
-        std::snprintf(job.file().productText, 128, "Korvane OBD");
+        std::snprintf(freshFile().productText, 128, "Korvane OBD");
         job.deviceCode = kModelUnknown;
         EXPECT_EQ(identifyModel(job, link, c.code), c.expected);
         // The identity alone sets the adapter's model, before the product text is looked at.
@@ -56,13 +56,13 @@ TEST_F(IdentificationTest, ProductTextMustBeContainedAndNotEmpty) {
                  {"Korvane Max", GateResult::ModelMismatch},
                  {"", GateResult::ModelMismatch}};
     for (const auto& c : cases) {
-        std::snprintf(job.file().productText, 128, "%s", c.productText);
+        std::snprintf(freshFile().productText, 128, "%s", c.productText);
         EXPECT_EQ(identifyModel(job, channel, kModelZnb5411), c.expected) << c.productText;
     }
 }
 
 TEST_F(IdentificationTest, SilentAdapterIsNotIdentified) {
-    std::snprintf(job.file().productText, 128, "Korvane");
+    std::snprintf(freshFile().productText, 128, "Korvane");
     EXPECT_EQ(identifyModel(job, channel, kModelZnb5413), GateResult::ModelMismatch);
     EXPECT_EQ(job.deviceCode, kModelUnknown);
 }

@@ -82,7 +82,7 @@ protected:
         return pair;
     }
     LineResult sendAll() {
-        UpdateFile& file = job.file();
+        const UpdateFile& file = job.file();
         return sendAllLines(job, channel, file.data.data(), file.size, file.progressStep);
     }
 };
@@ -275,7 +275,7 @@ TEST_F(LineDownloadTest, RepeatedPairInTheMiddleAndAtTheEnd) {
     auto adapter = std::make_shared<LineAdapter>(text);
     adapter->script(5, {"RepBlock\r", "RepBlock\r", "RepBlock\r"});
     fresh.respond([adapter](std::string_view w) { return adapter->answer(w); });
-    UpdateFile& file = job.file();
+    const UpdateFile& file = job.file();
     EXPECT_EQ(sendAllLines(job, fresh, file.data.data(), file.size, file.progressStep),
               LineResult::RepeatedThrice);
     EXPECT_EQ(log.count("**Failed** Repeat three times error on 4 line!\r\n"), 1);
@@ -463,7 +463,7 @@ TEST_F(LineFlowTest, Failures) {
         loadFile(family2Text(2), c.modelName);
         ReportLog seen;
         UpdateJob fresh;  // nothing learned by an earlier case
-        fresh.file() = job.file();
+        fresh.useFile(std::make_shared<const UpdateFile>(job.file()));
         fresh.setReports(&seen);
         EXPECT_EQ(runLineDownload(fresh, link), FlowResult::Failed);
         EXPECT_EQ(seen.output(), c.text);

@@ -7,8 +7,10 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "engine/failure_reason.h"
 #include "sim/update_file_writer.h"
@@ -29,6 +31,10 @@ public:
     void progress(std::size_t adapter, int percent) override {
         std::lock_guard<std::mutex> hold(mutex_);
         progress_[adapter].push_back(percent);
+    }
+    void sharedText(const char* text) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        shared_ += text;
     }
     void adapterDone(std::size_t adapter, const AdapterResult& result) override {
         {
@@ -60,6 +66,10 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return done_[adapter].size();
     }
+    std::string shared() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return shared_;
+    }
     int batchDoneCalls() const { return batchDoneCalls_; }
     int batchExit() const { return batchExit_; }
 
@@ -67,6 +77,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::size_t, std::string> texts_;
+    std::string shared_;
     std::map<std::size_t, std::vector<int>> progress_;
     std::map<std::size_t, std::vector<AdapterResult>> done_;
     int batchDoneCalls_ = 0;
@@ -338,6 +349,37 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     EXPECT_EQ(output.progress(0), std::vector<int>{});  // no update began
     EXPECT_EQ(channels_.constructions(), 2);
     EXPECT_EQ(channels_.liveChannels(), 0);
+}
+
+// The file is loaded and checked once: every adapter's flow sends the one copy; a refused file is
+// told once, and no port is opened for it.
+TEST_F(BatchRunnerTest, TheFileIsLoadedOnceForEveryAdapter) {
+    RecordingOutput output;
+    NeverInterrupted interrupt;
+    const BatchRequest request{
+        JobKind::Update, portsOf({"com|COM1:115200", "com|COM2:115200", "com|COM3:115200"}), path_};
+    std::mutex mutex;
+    std::set<const UpdateFile*> seen;
+    const auto sees = [&](UpdateJob& job) {
+        std::lock_guard<std::mutex> hold(mutex);
+        seen.insert(&job.file());
+        return 0;
+    };
+    EXPECT_EQ(runBatch(request, output, interrupt, jobsWith({sees, sees, sees})).exitStatus,
+              kExitOk);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(output.shared(), "");
+
+    { std::ofstream(path_, std::ios::binary | std::ios::trunc) << std::string(200, 'A') << "\n"; }
+    const BatchRun refused = runBatch(request, output, interrupt, jobsWith({sees, sees, sees}));
+    EXPECT_EQ(output.shared().rfind("**Failed** update file format error!\r\n  line 1 ", 0), 0u)
+        << output.shared();
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(refused.results[i].jobResult, JobResult::Refused);
+        EXPECT_EQ(refused.results[i].message, "**Failed** update file format error!");
+        EXPECT_TRUE(refused.results[i].reason.starts_with("line 1 ")) << refused.results[i].reason;
+    }
+    EXPECT_EQ(channels_.constructions(), 3);  // the first run's only
 }
 
 }  // namespace
