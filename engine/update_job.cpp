@@ -155,24 +155,29 @@ void UpdateJob::releasePort(int slot) {
     slots_[slot].path.clear();
 }
 
-JobOutcome UpdateJob::runUpdate(int slot) {
-    PortSlot* held = heldSlot(slot);
-    if (held == nullptr) {
-        return JobOutcome{};
+JobOutcome UpdateJob::run(int slot, JobKind kind, const PreparedUpdateFile* prepared) {
+    if (kind == JobKind::Read) {
+        return readVersions(slot);
     }
-    beginRun(*held, true);
-    reportProgress(1);
-    return runPrepared(*held, prepareUpdateFile(held->path));
+    // The slot's own file goes through runUpdate, which a job of another kind may override.
+    return prepared != nullptr ? runPreparedUpdate(slot, prepared) : runUpdate(slot);
 }
 
-JobOutcome UpdateJob::runPreparedUpdate(int slot, const PreparedUpdateFile& prepared) {
+JobOutcome UpdateJob::runUpdate(int slot) {
+    return runPreparedUpdate(slot, nullptr);
+}
+
+JobOutcome UpdateJob::runPreparedUpdate(int slot, const PreparedUpdateFile* prepared) {
     PortSlot* held = heldSlot(slot);
     if (held == nullptr) {
         return JobOutcome{};
     }
     beginRun(*held, true);
     reportProgress(1);
-    return runPrepared(*held, prepared);
+    if (prepared != nullptr) {
+        return runPrepared(*held, *prepared);
+    }
+    return runPrepared(*held, prepareUpdateFile(held->path));
 }
 
 JobOutcome UpdateJob::runPrepared(PortSlot& held, const PreparedUpdateFile& prepared) {

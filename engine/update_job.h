@@ -11,6 +11,7 @@
 #include "engine/failure_facts.h"
 #include "engine/flow_context.h"
 #include "engine/flow_result.h"
+#include "engine/job_kind.h"
 #include "engine/job_outcome.h"
 #include "engine/model_code.h"
 #include "engine/prepared_update_file.h"
@@ -75,20 +76,22 @@ public:
     int openPort(std::string_view descriptor, std::string_view path);
     // Destroys the slot's channel and frees the slot; nothing on a free or unknown slot.
     virtual void releasePort(int slot);
+    // The one entry point of both actions on the slot's adapter, for every front end: an update
+    // (runUpdate; with `prepared`, that file, loaded and checked already, e.g. once for several
+    // adapters, is sent as it is, and a refused one is told as runUpdate tells it) or a read-out
+    // (readVersions).
+    JobOutcome run(int slot, JobKind kind, const PreparedUpdateFile* prepared = nullptr);
     // The whole update on the slot's channel; everything is reported, and the outcome says how
     // it ended. Nothing on a free slot (Failed, no text).
     virtual JobOutcome runUpdate(int slot);
-    // The same with a file already loaded and checked (once for several adapters): it is sent as
-    // it is, and a refused one is told as runUpdate tells it.
-    JobOutcome runPreparedUpdate(int slot, const PreparedUpdateFile& prepared);
+    // Reports the adapter's two version texts: Finished when at least one was reported, else
+    // Failed. Nothing on a free slot (Failed, no text).
+    virtual JobOutcome readVersions(int slot);
     // An update on `port` with the file at `path` that was refused for its file before the port
     // was opened: reports nothing, the observer hears of it as a whole run, and the outcome is
     // the refusal.
     JobOutcome noteFileRefusal(const PortRequest& port, std::string_view path,
                                const PreparedUpdateFile& prepared);
-    // Reports the adapter's two version texts: Finished when at least one was reported, else
-    // Failed. Nothing on a free slot (Failed, no text).
-    virtual JobOutcome readVersions(int slot);
 
     // The stop request, read and written only under the job lock.
     void requestStop();
@@ -143,6 +146,8 @@ public:
     Channel* slotChannel(int slot) const;
 
 private:
+    // An update of `prepared`; none: of the slot's file, loaded and checked now.
+    JobOutcome runPreparedUpdate(int slot, const PreparedUpdateFile* prepared);
     PortSlot* heldSlot(int slot);
     // The lowest free slot when `path` can be kept whole, else -1 after the failure text.
     int freeSlotFor(std::string_view path);
