@@ -139,8 +139,7 @@ void runAdapter(AdapterRun& run, const BatchRequest& request, const PreparedUpda
         }
         result.jobResult = JobResult::Stopped;
     } else {
-        const JobOutcome outcome =
-            file != nullptr ? job.runPreparedUpdate(slot, *file) : job.readVersions(slot);
+        const JobOutcome outcome = job.run(slot, request.kind, file);
         job.releasePort(slot);
         result.jobResult = outcome.result;
         result.adapter = outcome.adapter;

@@ -14,8 +14,6 @@
 
 namespace korvane {
 
-enum class JobKind { Update, Read };
-
 // One update or read-out on one adapter or on several at once.
 struct BatchRequest {
     JobKind kind = JobKind::Update;

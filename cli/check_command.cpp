@@ -12,7 +12,7 @@
 #include "engine/download_preflight.h"
 #include "engine/failure_reason.h"
 #include "engine/model_catalog.h"
-#include "engine/report_sink.h"
+#include "engine/prepared_update_file.h"
 #include "engine/shown_text.h"
 #include "engine/update_file.h"
 #include "engine/update_job.h"
@@ -20,13 +20,6 @@
 namespace korvane {
 
 namespace {
-
-// Gathers the texts the check reports, in order.
-struct CollectedTexts : JobReports {
-    std::string all;
-    void onText(const char* text) override { all += text; }
-    void onProgress(int) override {}
-};
 
 void printModel(std::ostream& out, const UpdateFile& file, int code) {
     out << "Model:        " << shownText(file.modelName) << " (model code " << code;
@@ -69,40 +62,21 @@ int runCheckCommand(const CliArgs& args, std::ostream& out, std::ostream& err) {
     if (path.empty()) {
         return usageError("check", "FILE is empty", err);
     }
-    UpdateFile file;
     // An update refuses a path that does not fit its slot, so the check does too.
     if (path.size() > UpdateJob::kMaxPathLength) {
         printReportText(out, kFileInvalidText);
         printReportText(out, pathTooLongReason(path.size(), UpdateJob::kMaxPathLength).c_str());
         return kExitFailed;
     }
-    FileFailure failure;
-    const std::optional<std::int32_t> loaded = loadWholeFile(path, file.data, &failure);
-    if (!loaded) {
-        printReportText(out, kFileInvalidText);
-        printReportText(out, fileFailureReason(failure).c_str());
+    // Loaded and checked as an update does it, up to the line it could not send.
+    const PreparedUpdateFile prepared = prepareUpdateFile(path);
+    if (!prepared.sound()) {
+        printReportText(out, prepared.failureText.c_str());
+        printReportText(out, prepared.reasonLine.c_str());
         return kExitFailed;
     }
-    file.size = *loaded;
-    if (file.size < kMinUpdateFileSize) {
-        printReportText(out, kFileInvalidText);
-        printReportText(out, fileTooSmallReason(path, file.size, kMinUpdateFileSize).c_str());
-        return kExitFailed;
-    }
+    const UpdateFile& file = *prepared.file;
     const std::int32_t size = file.size;
-
-    CollectedTexts reported;
-    if (!checkUpdateFile(file, Reporter(&reported)).sound()) {
-        printReportText(out, reported.all.c_str());
-        return kExitFailed;
-    }
-    // An update refuses a file with a line it cannot send before it puts the adapter into
-    // download mode; the check names that line.
-    if (const std::optional<int> unsendable = firstUnsendableLine(file)) {
-        printReportText(out, unsendableFileText(file));
-        printReportText(out, unsendableLineReason(*unsendable).c_str());
-        return kExitFailed;
-    }
     if (hasUnsentLastLine(file)) {
         err << "korvane-fw check: warning: the file has an odd number of lines; an update never "
                "sends its last line\n";

@@ -4,7 +4,6 @@
 
 #include "engine/command_exchange.h"
 #include "engine/line_noise.h"
-#include "engine/update_job.h"
 
 namespace korvane {
 
@@ -13,13 +12,13 @@ constexpr int kQueryTimeoutMs = 2000;
 constexpr int kWholePrefix = 255;
 }  // namespace
 
-void queryAdapter(UpdateJob& job, Channel& channel, const char* command, char* reply,
+void queryAdapter(FlowContext& flow, Channel& channel, const char* command, char* reply,
                   std::size_t replySize) {
     reply[0] = '\0';
     sendCommand(channel, command, kQueryTimeoutMs);
     readPromptReply(channel, reply, replySize, kQueryTimeoutMs);
     if (isLineNoise(reply)) {
-        job.noteLineNoise(command);
+        flow.noteLineNoise(command);
         reply[0] = '\0';
     }
 }

@@ -16,7 +16,6 @@
 #include "engine/model_catalog.h"
 #include "engine/text_match.h"
 #include "engine/update_file.h"
-#include "engine/update_job.h"
 #include "platform/tick.h"
 
 namespace korvane {
@@ -36,16 +35,16 @@ constexpr std::size_t kRecordReplySize = 6 + kMaxFamily1Digits + 64;
 
 // The end of the download: "QXDLED", the wait, the return to 115200 and the new version.
 // `success` is the result when all of it went through.
-BlockResult closeDownload(UpdateJob& job, Channel& channel, BlockResult success,
+BlockResult closeDownload(FlowContext& flow, Channel& channel, ModelCode model, BlockResult success,
                           ExactlyOnce& once) {
     if (endDownload(channel, once) != BlockResult::Accepted) {
-        job.noteFailure({FailureStep::EndNotTaken, "QXDLED", {}, 0, {}, {}});
-        job.reportFailure("**Failed** Request stop download fail!\r\n");
+        flow.noteFailure({FailureStep::EndNotTaken, "QXDLED", {}, 0, {}, {}});
+        flow.reportFailure("**Failed** Request stop download fail!\r\n");
         return BlockResult::EndNotAccepted;
     }
     sleepMs(kAfterDownloadWaitMs);
     channel.setBaudRate(kNormalLinkBaud);
-    reportDeviceVersion(job, channel, job.modelCode);
+    reportDeviceVersion(flow, channel, model);
     return success;
 }
 
@@ -99,13 +98,12 @@ LinkSwitchResult switchToFastLink(Channel& channel, int rate) {
     return contains(reply, "OK") ? LinkSwitchResult::Switched : LinkSwitchResult::NotConfirmed;
 }
 
-BlockResult sendRecord(UpdateJob& job, Channel& channel, const char* recordText) {
+BlockResult sendRecord(Channel& channel, const char* recordText, bool appMode) {
     ExactlyOnce once;
-    return sendRecord(job, channel, recordText, once);
+    return sendRecord(channel, recordText, appMode, once);
 }
 
-BlockResult sendRecord(UpdateJob& job, Channel& channel, const char* recordText,
-                       ExactlyOnce& once) {
+BlockResult sendRecord(Channel& channel, const char* recordText, bool appMode, ExactlyOnce& once) {
     if (std::strlen(recordText) > kMaxFamily1Digits) {
         return BlockResult::RecordTooLong;
     }
@@ -130,7 +128,7 @@ BlockResult sendRecord(UpdateJob& job, Channel& channel, const char* recordText,
             return sent.result == ExchangeResult::TimedOut ? BlockResult::NotAccepted
                                                            : BlockResult::AnswerBrokenOff;
         }
-        if (job.appMode && contains(reply, "ERR02")) {
+        if (appMode && contains(reply, "ERR02")) {
             return BlockResult::DataRefused;
         }
     }
@@ -162,21 +160,41 @@ BlockResult endDownload(Channel& channel, ExactlyOnce& once) {
     return BlockResult::NotAccepted;
 }
 
-BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* data,
-                       std::int32_t size) {
+namespace {
+
+// The texts and the account of a record the adapter did not take; `number` counts from 1.
+void reportRecordNotTaken(FlowContext& flow, BlockResult result, int number) {
+    // A stray answer: the adapter acted on a record command whose answer nobody waited for, so
+    // it may hold a record twice. The download stops here.
+    flow.noteFailure({result == BlockResult::StrayAnswer ? FailureStep::StrayAnswer
+                                                         : FailureStep::RecordNotTaken,
+                      "QXDLDT",
+                      {},
+                      number,
+                      {},
+                      {}});
+    char failure[64];
+    std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n", number);
+    flow.reportFailure(failure);
+}
+
+}  // namespace
+
+BlockResult sendBlocks(FlowContext& flow, Channel& channel, const std::uint8_t* data,
+                       std::int32_t size, const AdapterFacts& adapter) {
     int recordsSent = 0;
     std::int32_t position = 0;
-    const double step = job.file().progressStep;
-    job.reportProgress(4);
+    const double step = flow.file().progressStep;
+    flow.reportProgress(4);
 
     if (switchToFastLink(channel, kFastLinkBaud) == LinkSwitchResult::Switched) {
-        job.reportText("Change the baud rate to 2Mbps!\r\n");
+        flow.reportText("Change the baud rate to 2Mbps!\r\n");
     }
 
     char text[kMaxFamily1Digits + 1];
     ExactlyOnce once;
     for (;;) {
-        if (job.stopRequested()) {
+        if (flow.stopRequested()) {
             return BlockResult::Stopped;
         }
         if (position >= size) {
@@ -189,74 +207,69 @@ BlockResult sendBlocks(UpdateJob& job, Channel& channel, const std::uint8_t* dat
             break;
         }
         if (!recordIsSound(text, digits)) {
-            job.reportFailure(kFileInvalidText);
+            flow.reportFailure(kFileInvalidText);
             return BlockResult::RecordDamaged;
         }
-        const BlockResult result = sendRecord(job, channel, text, once);
+        const BlockResult result = sendRecord(channel, text, adapter.application(), once);
         if (result == BlockResult::Accepted) {
             ++recordsSent;
-            job.reportProgress(static_cast<int>(recordsSent * step + 5.0));
+            flow.reportProgress(static_cast<int>(recordsSent * step + 5.0));
             continue;
         }
         if (result == BlockResult::NotAccepted || result == BlockResult::StrayAnswer) {
-            // A stray answer: the adapter acted on a record command whose answer nobody waited
-            // for, so it may hold a record twice. The download stops here.
-            job.noteFailure({result == BlockResult::StrayAnswer ? FailureStep::StrayAnswer
-                                                                : FailureStep::RecordNotTaken,
-                             "QXDLDT",
-                             {},
-                             recordsSent + 1,
-                             {},
-                             {}});
-            char failure[64];
-            std::snprintf(failure, sizeof(failure), "**Failed** Sending error on %d line!\r\n",
-                          recordsSent + 1);
-            job.reportFailure(failure);
+            reportRecordNotTaken(flow, result, recordsSent + 1);
             return result;
         }
         if (result == BlockResult::DataRefused || result == BlockResult::RecordTooLong) {
             // The adapter refused the data: the download is still closed properly.
-            job.noteFailure({FailureStep::RecordRefused, "QXDLDT", {}, recordsSent + 1, {}, {}});
-            job.reportFailure(kFileInvalidText);
-            return closeDownload(job, channel, result, once);
+            flow.noteFailure({FailureStep::RecordRefused, "QXDLDT", {}, recordsSent + 1, {}, {}});
+            flow.reportFailure(kFileInvalidText);
+            return closeDownload(flow, channel, adapter.modelCode, result, once);
         }
         return result;
     }
-    return closeDownload(job, channel, BlockResult::Accepted, once);
+    return closeDownload(flow, channel, adapter.modelCode, BlockResult::Accepted, once);
 }
 
-FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
-    job.appMode = false;
+namespace {
+
+// "QXVERS": the adapter's model, when it names one, must be the file's; an adapter that names its
+// model runs its application firmware. False after the failure is reported.
+bool matchAdapterModel(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
     char reply[kMainReplySize] = {};
     const bool versionAnswered =
         exchangeCommand(channel, "QXVERS\r", reply, sizeof(reply), kCommandMs, kCommandMs)
             .answered();
     // Noise is no answer: the adapter may talk at another rate.
     if (versionAnswered && isLineNoise(reply)) {
-        job.noteLineNoise("QXVERS\r");
+        flow.noteLineNoise("QXVERS\r");
     }
     if (!versionAnswered || isLineNoise(reply)) {
-        job.reportFailure(kPowerOnText);
-        return FlowResult::Failed;
+        flow.reportFailure(kPowerOnText);
+        return false;
     }
-    job.deviceCode = adapterModelFromReply(reply);
-    job.modelCode = family1ModelCode(job.file().modelName);
-    if (job.deviceCode != kModelUnknown && job.deviceCode != job.modelCode) {
-        job.noteFailure({FailureStep::AdapterModelMismatch, "QXVERS", reply, 0,
-                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
-        job.reportFailure(kModelMismatchText);
-        return FlowResult::Failed;
+    adapter.deviceCode = adapterModelFromReply(reply);
+    adapter.modelCode = family1ModelCode(flow.file().modelName);
+    if (adapter.deviceCode != kModelUnknown && adapter.deviceCode != adapter.modelCode) {
+        flow.noteFailure({FailureStep::AdapterModelMismatch, "QXVERS", reply, 0,
+                          modelNameOf(adapter.deviceCode), modelNameOf(adapter.modelCode)});
+        flow.reportFailure(kModelMismatchText);
+        return false;
     }
-    if (job.deviceCode != kModelUnknown) {
-        // The adapter named its model: it runs its application firmware.
-        job.noteAppMode(true);
-        reportDeviceVersion(job, channel, job.modelCode);
+    if (adapter.deviceCode != kModelUnknown) {
+        adapter.appMode = true;
+        reportDeviceVersion(flow, channel, adapter.modelCode);
     }
+    return true;
+}
 
-    // Download mode: the models' commands in turn, until one is answered "OK".
-    if (!job.enterDownloadMode()) {
-        return FlowResult::Failed;
+// Download mode: the models' commands in turn, until one is answered "OK"; the model that took
+// it must be the file's. False after the failure is reported.
+bool enterModelDownloadMode(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
+    if (!flow.enterDownloadMode(adapter)) {
+        return false;
     }
+    char reply[kMainReplySize] = {};
     const ModelRow* entered = nullptr;
     bool answered = true;
     for (const ModelRow& model : modelCatalog()) {
@@ -278,36 +291,49 @@ FlowResult runBlockDownload(UpdateJob& job, Channel& channel) {
     if (entered == nullptr) {
         if (answered) {
             // Each command was answered without "OK": the adapter stayed as it was.
-            job.noteDownloadModeRefused();
-            job.noteFailure({FailureStep::DownloadModeRefused,
-                             "QXDLZNB540 and QXDLZNB6730",
-                             reply,
-                             0,
-                             {},
-                             modelNameOf(job.modelCode)});
+            flow.noteDownloadModeRefused();
+            flow.noteFailure({FailureStep::DownloadModeRefused,
+                              "QXDLZNB540 and QXDLZNB6730",
+                              reply,
+                              0,
+                              {},
+                              modelNameOf(adapter.modelCode)});
         }
-        job.reportFailure(kPowerOnText);
-        return FlowResult::Failed;
+        flow.reportFailure(kPowerOnText);
+        return false;
     }
-    job.deviceCode = entered->code;
-    if (job.modelCode != job.deviceCode) {
+    adapter.deviceCode = entered->code;
+    if (adapter.modelCode != adapter.deviceCode) {
         std::string command = entered->downloadCommand;
         command.pop_back();  // its CR
-        job.noteFailure({FailureStep::LearnedModelMismatch, command, reply, 0,
-                         modelNameOf(job.deviceCode), modelNameOf(job.modelCode)});
-        job.reportFailure(kModelMismatchText);
-        return FlowResult::Failed;
+        flow.noteFailure({FailureStep::LearnedModelMismatch, command, reply, 0,
+                          modelNameOf(adapter.deviceCode), modelNameOf(adapter.modelCode)});
+        flow.reportFailure(kModelMismatchText);
+        return false;
     }
-    job.reportProgress(3);
+    return true;
+}
 
-    const UpdateFile& file = job.file();
-    const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
-    if (sendBlocks(job, channel, file.data.data(), size) == BlockResult::Accepted) {
-        return FlowResult::Completed;
+}  // namespace
+
+FlowOutcome runBlockDownload(FlowContext& flow, Channel& channel) {
+    FlowOutcome outcome;
+    AdapterFacts& adapter = outcome.adapter;
+    if (!matchAdapterModel(flow, channel, adapter) ||
+        !enterModelDownloadMode(flow, channel, adapter)) {
+        return outcome;
     }
-    job.reportFailure(kPowerOnText);
-    job.reportFailure(kPowerOnText);
-    return FlowResult::Failed;
+    flow.reportProgress(3);
+
+    const UpdateFile& file = flow.file();
+    const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
+    if (sendBlocks(flow, channel, file.data.data(), size, adapter) == BlockResult::Accepted) {
+        outcome.result = FlowResult::Completed;
+        return outcome;
+    }
+    flow.reportFailure(kPowerOnText);
+    flow.reportFailure(kPowerOnText);
+    return outcome;
 }
 
 }  // namespace korvane

@@ -16,7 +16,6 @@
 #include "engine/shown_text.h"
 #include "engine/support_contact.h"
 #include "engine/text_match.h"
-#include "engine/update_job.h"
 
 namespace korvane {
 
@@ -55,109 +54,111 @@ bool matchesIdentity(const char* text, const ModelRow& model) {
     return false;
 }
 
-void reportTooOld(UpdateJob& job) {
+void reportTooOld(FlowContext& flow) {
     char text[sizeof(kTooOldHead) + sizeof(kSupportContact) + 8];
     std::snprintf(text, sizeof(text), "%s[%s].\r\n", kTooOldHead, kSupportContact);
-    job.reportFailure(text);
+    flow.reportFailure(text);
 }
 
 // Shared body of the two version read-outs: `command` asked, its echo stepped over, the answer
 // must hold `letter`; then "label", the version text and "\r\n" are reported.
-VersionReportResult reportVersion(UpdateJob& job, Channel& channel, ModelCode code,
+VersionReportResult reportVersion(FlowContext& flow, Channel& channel, ModelCode code,
                                   const char* command, const char* echo, char letter,
-                                  const char* label, void (UpdateJob::*note)(const std::string&)) {
+                                  const char* label,
+                                  void (FlowContext::*note)(const std::string&)) {
     if (findModel(code) == nullptr) {
         return VersionReportResult::UnknownModel;
     }
     char reply[kReplySize] = {};
-    queryAdapter(job, channel, command, reply, sizeof(reply));
+    queryAdapter(flow, channel, command, reply, sizeof(reply));
     dropEcho(reply, command);
     if (std::strchr(reply, letter) == nullptr) {
         return VersionReportResult::NoVersionLetter;
     }
     char* version = skipPrefix(reply, echo, kWholePrefix);
     removeChar(version, '>');
-    (job.*note)(version);
-    job.reportText(label);
+    (flow.*note)(version);
+    flow.reportText(label);
     // The adapter's own text: shown escaped, so it cannot start a line of its own.
-    job.reportText(shownText(version).c_str());
-    job.reportText("\r\n");
+    flow.reportText(shownText(version).c_str());
+    flow.reportText("\r\n");
     return VersionReportResult::Reported;
 }
 
 }  // namespace
 
-GateResult identifyModel(UpdateJob& job, Channel& channel, ModelCode code) {
+GateResult identifyModel(FlowContext& flow, Channel& channel, ModelCode code,
+                         AdapterFacts& learned) {
     const ModelRow* model = findLineModel(code);
     char reply[kReplySize] = {};
-    queryAdapter(job, channel, "QXI\r", reply, sizeof(reply));
+    queryAdapter(flow, channel, "QXI\r", reply, sizeof(reply));
     const char* identity = skipPrefix(reply, "QXI", kWholePrefix);
-    const std::string fileModel = job.file().modelName;
+    const std::string fileModel = flow.file().modelName;
     if (model == nullptr || !matchesIdentity(identity, *model)) {
-        job.noteFailure({FailureStep::IdentityMismatch, "QXI", identity, 0, {}, fileModel});
+        flow.noteFailure({FailureStep::IdentityMismatch, "QXI", identity, 0, {}, fileModel});
         return GateResult::ModelMismatch;
     }
-    job.deviceCode = code;
+    learned.deviceCode = code;
 
-    queryAdapter(job, channel, "QXPROI\r", reply, sizeof(reply));
+    queryAdapter(flow, channel, "QXPROI\r", reply, sizeof(reply));
     const char* product = skipPrefix(reply, "QXPROI", kWholePrefix);
-    const char* productText = job.file().productText;
+    const char* productText = flow.file().productText;
     if (productText[0] == '\0') {
-        job.noteFailure({FailureStep::NoProductText, "QXPROI", product, 0, {}, {}});
+        flow.noteFailure({FailureStep::NoProductText, "QXPROI", product, 0, {}, {}});
         return GateResult::ModelMismatch;
     }
     if (!contains(product, productText)) {
-        job.noteFailure({FailureStep::ProductMismatch, "QXPROI", product, 0, {}, productText});
+        flow.noteFailure({FailureStep::ProductMismatch, "QXPROI", product, 0, {}, productText});
         return GateResult::ModelMismatch;
     }
     return GateResult::Passed;
 }
 
-GateResult checkElmVersion(UpdateJob& job, Channel& channel) {
+GateResult checkElmVersion(FlowContext& flow, Channel& channel, int deviceCode) {
     char reply[kReplySize] = {};
-    queryAdapter(job, channel, "ATI\r", reply, sizeof(reply));
+    queryAdapter(flow, channel, "ATI\r", reply, sizeof(reply));
     char* rest = skipPrefix(reply, "ATIELM327 v", kWholePrefix);
     const int version = parseVersionNumber(rest, '\0');
-    const ModelRow* model = findLineModel(job.deviceCode);
+    const ModelRow* model = findLineModel(deviceCode);
     const int highest = model != nullptr ? model->highestElmVersion : kDefaultHighestElmVersion;
     if (version > highest) {
-        job.noteFailure({FailureStep::ElmVersionTooNew,
-                         "ATI",
-                         skipPrefix(reply, "ATI", kWholePrefix),
-                         highest,
-                         {},
-                         {}});
+        flow.noteFailure({FailureStep::ElmVersionTooNew,
+                          "ATI",
+                          skipPrefix(reply, "ATI", kWholePrefix),
+                          highest,
+                          {},
+                          {}});
         return GateResult::ElmVersionTooNew;
     }
     return GateResult::Passed;
 }
 
-GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fileVersion) {
+GateResult gateVersion(FlowContext& flow, Channel& channel, ModelCode code, int fileVersion) {
     const ModelRow* model = findLineModel(code);
     if (model == nullptr) {
         return GateResult::Refused;
     }
     char reply[kReplySize] = {};
-    queryAdapter(job, channel, model->versionQuery, reply, sizeof(reply));
+    queryAdapter(flow, channel, model->versionQuery, reply, sizeof(reply));
     const char* answer = skipPrefix(reply, model->versionQuery, kWholePrefix);
     // The query without its CR, as the reason names it.
     const std::string query(model->versionQuery, std::strlen(model->versionQuery) - 1);
     // The answer as it came: the version is read from it in place below.
     const std::string answerText = answer;
     const auto refuse = [&](FailureStep step) {
-        job.noteFailure({step, query, answerText, fileVersion, {}, job.file().modelName});
+        flow.noteFailure({step, query, answerText, fileVersion, {}, flow.file().modelName});
         return GateResult::Refused;
     };
 
     if (beginsWithIdentity(answer, model->tooOldIdentity)) {
-        reportTooOld(job);
+        reportTooOld(flow);
         return refuse(FailureStep::GateTooOld);
     }
     const VersionAnswer* matched = matchingAnswer(answer, model->versionAnswers);
     if (matched == nullptr) {
         // An answer without the model's identity (garbled, or none at all) is refused with a
         // text like every other refusal, so the user is never left without an ending.
-        job.reportFailure(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
+        flow.reportFailure(model->upgradeText == nullptr ? kNoUpgradeText : kModelMismatchText);
         return refuse(FailureStep::GateNoVersion);
     }
 
@@ -172,30 +173,30 @@ GateResult gateVersion(UpdateJob& job, Channel& channel, ModelCode code, int fil
 
     if (deviceVersion < model->threshold) {
         if (model->upgradeText == nullptr) {
-            job.reportFailure(kNoUpgradeText);
+            flow.reportFailure(kNoUpgradeText);
             return refuse(FailureStep::GateNoUpgrade);
         }
         if (fileVersion <= model->threshold) {
             return GateResult::IntermediateUpdate;
         }
-        job.reportFailure(model->upgradeText);
+        flow.reportFailure(model->upgradeText);
         return refuse(FailureStep::GateUpgradeFirst);
     }
     if (fileVersion > model->threshold) {
         return GateResult::DirectUpdate;
     }
-    job.reportFailure(kFirmwareNewerText);
+    flow.reportFailure(kFirmwareNewerText);
     return refuse(FailureStep::GateFirmwareNewer);
 }
 
-VersionReportResult reportDeviceVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXVERS\r", "QXVERS", 'V',
-                         "device version:", &UpdateJob::noteDeviceVersion);
+VersionReportResult reportDeviceVersion(FlowContext& flow, Channel& channel, ModelCode code) {
+    return reportVersion(flow, channel, code, "QXVERS\r", "QXVERS", 'V',
+                         "device version:", &FlowContext::noteDeviceVersion);
 }
 
-VersionReportResult reportAdapterVersion(UpdateJob& job, Channel& channel, ModelCode code) {
-    return reportVersion(job, channel, code, "QXI\r", "QXI", 'v',
-                         "Adapter version:", &UpdateJob::noteAdapterVersion);
+VersionReportResult reportAdapterVersion(FlowContext& flow, Channel& channel, ModelCode code) {
+    return reportVersion(flow, channel, code, "QXI\r", "QXI", 'v',
+                         "Adapter version:", &FlowContext::noteAdapterVersion);
 }
 
 }  // namespace korvane

@@ -17,7 +17,6 @@
 #include "engine/model_catalog.h"
 #include "engine/text_match.h"
 #include "engine/update_file.h"
-#include "engine/update_job.h"
 #include "platform/tick.h"
 
 namespace korvane {
@@ -53,7 +52,7 @@ constexpr char kStopFailedText[] =
     "**Failed** Request stop download fail,Upgrade again after power on!\r\n";
 
 // The line-failure text for a sendLinePair result, with the count of lines sent so far.
-void reportPairFailure(UpdateJob& job, LineResult result, int linesSent) {
+void reportPairFailure(FlowContext& flow, LineResult result, int linesSent) {
     const char* format = "**Failed** Sending error on %d line!\r\n";
     if (result == LineResult::TypeNotSendable) {
         format = "**Failed** Device type error on %d line!\r\n";
@@ -64,7 +63,7 @@ void reportPairFailure(UpdateJob& job, LineResult result, int linesSent) {
     }
     char text[96];
     std::snprintf(text, sizeof(text), format, linesSent);
-    job.reportFailure(text);
+    flow.reportFailure(text);
 }
 
 // The sendLinePair result for a failed send: the stray answer stops the download.
@@ -176,7 +175,7 @@ LineResult sendLinePair(Channel& channel, const LinePair& pair, ExactlyOnce& onc
     }
 }
 
-LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data,
+LineResult sendAllLines(FlowContext& flow, Channel& channel, const std::uint8_t* data,
                         std::int32_t size, double progressStep) {
     std::int32_t position = 0;
     int linesSent = 0;
@@ -188,7 +187,7 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
     FailureFacts lastFacts;
 
     for (;;) {
-        if (job.stopRequested()) {
+        if (flow.stopRequested()) {
             return LineResult::Stopped;
         }
         if (!resend) {
@@ -210,12 +209,12 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
             if (progress > kLastSendingProgress) {
                 progress = kLastSendingProgress;
             }
-            job.reportProgress(progress);
+            flow.reportProgress(progress);
             failedAttempts = 0;
             resend = false;
             continue;
         }
-        reportPairFailure(job, result, linesSent);
+        reportPairFailure(flow, result, linesSent);
         FailureFacts facts;
         facts.step = LineResult::StrayAnswer == result ? FailureStep::StrayAnswer
                                                        : FailureStep::LinesNotTaken;
@@ -238,7 +237,7 @@ LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* da
     // A pair that was never accepted is a failed download, also when it held the last lines of
     // the file: the adapter lacks those lines, so closing the download as a success would leave
     // it with incomplete firmware while the user is told the update finished.
-    job.noteFailure(lastFacts);
+    flow.noteFailure(lastFacts);
     return failure;
 }
 
@@ -277,18 +276,18 @@ LineResult recoverFinish(Channel& channel, char* reply, std::size_t replySize) {
     return contains(reply, "OK") ? LineResult::Accepted : LineResult::Refused;
 }
 
-AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
-    const ModelRow* model = findModel(code);
+AtiVersionResult adjustAtiVersion(FlowContext& flow, Channel& channel, int deviceCode) {
+    const ModelRow* model = findModel(deviceCode);
     if (model == nullptr) {
         return AtiVersionResult::UnknownModel;
     }
     const AtiVersionSetting& setting = *model->atiSetting;
 
     char reply[kLineReplySize] = {};
-    queryAdapter(job, channel, setting.query, reply, sizeof(reply));
+    queryAdapter(flow, channel, setting.query, reply, sizeof(reply));
     dropEcho(reply, setting.query);
     if (contains(reply, "ELM327")) {
-        queryAdapter(job, channel, setting.query, reply, sizeof(reply));
+        queryAdapter(flow, channel, setting.query, reply, sizeof(reply));
         dropEcho(reply, setting.query);
     }
     char* found = std::strchr(reply, setting.letter);
@@ -304,9 +303,7 @@ AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
     char version[8];
     std::snprintf(version, sizeof(version), "%s", versionText);
     // The lowest version is the adapter's own model's.
-    const ModelRow* adapterModel = findModel(job.deviceCode);
-    const char* lowest =
-        adapterModel != nullptr ? adapterModel->lowestAtiVersion : kDefaultLowestAtiVersion;
+    const char* lowest = model->lowestAtiVersion;
     if (dotlessNumber(version) < dotlessNumber(lowest)) {
         std::snprintf(version, sizeof(version), "%s", lowest);
     }
@@ -320,111 +317,134 @@ AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code) {
                                                  : AtiVersionResult::NotConfirmed;
 }
 
-FlowResult runLineDownload(UpdateJob& job, Channel& channel) {
-    const UpdateFile& file = job.file();
-    const std::optional<ModelCode> model = lookupModelName(file.modelName);
-    if (!model) {
-        job.noteFailure({FailureStep::UnknownFileModel, {}, {}, 0, {}, file.modelName});
-        job.reportFailure(kFormatErrorText);
-        return FlowResult::Failed;
-    }
-    job.modelCode = *model;
+namespace {
 
+// "ATI": an ELM327 identity means application firmware, none the boot loader, which is then asked
+// into download mode at once. False after the failure is reported.
+bool connectAdapter(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
     char reply[kMainReplySize] = {};
     const bool answered =
         exchangeCommand(channel, "ATI\r", reply, sizeof(reply), kExchangeMs, kExchangeMs)
             .answered();
     // Noise is no answer, least of all a boot loader's: the adapter may talk at another rate.
     if (answered && isLineNoise(reply)) {
-        job.noteLineNoise("ATI\r");
+        flow.noteLineNoise("ATI\r");
     }
     if (!answered || isLineNoise(reply)) {
-        job.reportFailure(kPowerOnText);
-        return FlowResult::Failed;
+        flow.reportFailure(kPowerOnText);
+        return false;
     }
-    job.reportProgress(3);
+    flow.reportProgress(3);
 
-    if (contains(reply, "ELM327 ")) {
-        job.noteAppMode(true);
-        reportDeviceVersion(job, channel, job.modelCode);
+    adapter.appMode = contains(reply, "ELM327 ");
+    if (adapter.application()) {
+        reportDeviceVersion(flow, channel, adapter.modelCode);
+    } else if (!flow.enterDownloadMode(adapter)) {
+        return false;
     } else {
-        // No ELM327 identity: the adapter runs its boot loader.
-        job.noteAppMode(false);
-        if (!job.enterDownloadMode()) {
-            return FlowResult::Failed;
-        }
         const ExchangeReply started =
             exchangeCommand(channel, "QXUPDT03\r", reply, sizeof(reply), kExchangeMs, kExchangeMs);
         if (!started.answered() || !contains(reply, "OK")) {
             if (started.answered()) {
-                job.noteDownloadModeRefused();
+                flow.noteDownloadModeRefused();
             }
-            job.noteFailure({FailureStep::BootLoaderRefused, "QXUPDT03", reply, 0, {}, {}});
-            job.reportFailure("**Failed** Device connection error!\r\n");
-            job.reportFailure(kPowerOnText);
-            return FlowResult::Failed;
+            flow.noteFailure({FailureStep::BootLoaderRefused, "QXUPDT03", reply, 0, {}, {}});
+            flow.reportFailure("**Failed** Device connection error!\r\n");
+            flow.reportFailure(kPowerOnText);
+            return false;
         }
     }
-    job.reportText("Device connection ok!\r\n");
-    job.reportProgress(4);
+    flow.reportText("Device connection ok!\r\n");
+    flow.reportProgress(4);
+    return true;
+}
 
-    if (job.appMode) {
-        if (identifyModel(job, channel, job.modelCode) == GateResult::ModelMismatch) {
-            job.reportFailure(kModelMismatchText);
-            return FlowResult::Failed;
-        }
-        if (checkElmVersion(job, channel) == GateResult::ElmVersionTooNew) {
-            job.reportFailure(
-                "This software version is too low, please download the latest software "
-                "version.!\r\n");
-            return FlowResult::Failed;
-        }
-        if (gateVersion(job, channel, job.modelCode, file.fileVersion) == GateResult::Refused) {
-            return FlowResult::Failed;
-        }
+// An adapter in its application firmware: its identity, its ELM327 version and its firmware
+// version. False after the refusal is reported.
+bool passGates(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
+    if (identifyModel(flow, channel, adapter.modelCode, adapter) == GateResult::ModelMismatch) {
+        flow.reportFailure(kModelMismatchText);
+        return false;
     }
+    if (checkElmVersion(flow, channel, adapter.deviceCode) == GateResult::ElmVersionTooNew) {
+        flow.reportFailure(
+            "This software version is too low, please download the latest software version.!\r\n");
+        return false;
+    }
+    return gateVersion(flow, channel, adapter.modelCode, flow.file().fileVersion) !=
+           GateResult::Refused;
+}
 
-    if (!job.enterDownloadMode()) {
-        return FlowResult::Failed;
+// Download mode, then the start request. False after the failure is reported.
+bool startDownload(FlowContext& flow, Channel& channel, const AdapterFacts& adapter) {
+    if (!flow.enterDownloadMode(adapter)) {
+        return false;
     }
+    char reply[kMainReplySize] = {};
     if (!requestStart(channel, reply, sizeof(reply)).answered()) {
-        job.noteFailure({FailureStep::StartNotTaken, "QXUPDT03", reply, 0, {}, {}});
-        job.reportFailure("**Failed** Request start download fail!\r\n");
-        return FlowResult::Failed;
+        flow.noteFailure({FailureStep::StartNotTaken, "QXUPDT03", reply, 0, {}, {}});
+        flow.reportFailure("**Failed** Request start download fail!\r\n");
+        return false;
     }
-    job.reportProgress(5);
+    flow.reportProgress(5);
+    return true;
+}
 
+// Every line of the file, then "QXFL" (or the closing record when that is not taken). False after
+// the failure is reported.
+bool sendAndFinish(FlowContext& flow, Channel& channel) {
+    const UpdateFile& file = flow.file();
     const std::int32_t size = std::min(file.size, static_cast<std::int32_t>(file.data.size()));
-    if (sendAllLines(job, channel, file.data.data(), size, file.progressStep) !=
+    if (sendAllLines(flow, channel, file.data.data(), size, file.progressStep) !=
         LineResult::Accepted) {
-        job.reportFailure(kStopFailedText);
-        return FlowResult::Failed;
+        flow.reportFailure(kStopFailedText);
+        return false;
     }
-    job.reportProgress(99);
+    flow.reportProgress(99);
 
     const LineResult finished = finishDownload(channel);
     if (finished == LineResult::StrayAnswer) {
-        job.noteFailure({FailureStep::StrayAnswer, "QXFL", {}, 0, {}, {}});
+        flow.noteFailure({FailureStep::StrayAnswer, "QXFL", {}, 0, {}, {}});
         // An answer to a line came after the last one was taken: the adapter may hold it twice.
         // Closing the download would make that image its firmware.
-        job.reportFailure(kStopFailedText);
-        return FlowResult::Failed;
+        flow.reportFailure(kStopFailedText);
+        return false;
     }
     if (finished != LineResult::Accepted) {
         sleepMs(kFinishRetryWaitMs);
         char answer[kLineReplySize] = {};
         if (recoverFinish(channel, answer, sizeof(answer)) != LineResult::Accepted) {
-            job.noteFailure({FailureStep::FinishNotTaken, "QXFL", answer, 0, {}, {}});
-            job.reportFailure(kStopFailedText);
-            return FlowResult::Failed;
+            flow.noteFailure({FailureStep::FinishNotTaken, "QXFL", answer, 0, {}, {}});
+            flow.reportFailure(kStopFailedText);
+            return false;
         }
     }
+    return true;
+}
 
-    if (job.appMode) {
-        adjustAtiVersion(job, channel, job.deviceCode);
-        reportDeviceVersion(job, channel, job.modelCode);
+}  // namespace
+
+FlowOutcome runLineDownload(FlowContext& flow, Channel& channel) {
+    FlowOutcome outcome;
+    AdapterFacts& adapter = outcome.adapter;
+    const std::optional<ModelCode> model = lookupModelName(flow.file().modelName);
+    if (!model) {
+        flow.noteFailure({FailureStep::UnknownFileModel, {}, {}, 0, {}, flow.file().modelName});
+        flow.reportFailure(kFormatErrorText);
+        return outcome;
     }
-    return FlowResult::Completed;
+    adapter.modelCode = *model;
+    if (!connectAdapter(flow, channel, adapter) ||
+        (adapter.application() && !passGates(flow, channel, adapter)) ||
+        !startDownload(flow, channel, adapter) || !sendAndFinish(flow, channel)) {
+        return outcome;
+    }
+    if (adapter.application()) {
+        adjustAtiVersion(flow, channel, adapter.deviceCode);
+        reportDeviceVersion(flow, channel, adapter.modelCode);
+    }
+    outcome.result = FlowResult::Completed;
+    return outcome;
 }
 
 }  // namespace korvane

@@ -6,11 +6,10 @@
 #include "channel/channel.h"
 #include "engine/ati_version_result.h"
 #include "engine/command_exchange.h"
+#include "engine/flow_context.h"
 #include "engine/line_result.h"
 
 namespace korvane {
-
-class UpdateJob;
 
 // The family-2 line download, step by step. runLineDownload (engine/flows.h) runs them in order.
 
@@ -42,7 +41,7 @@ ExchangeReply requestStart(Channel& channel, char* reply, std::size_t replySize)
 // Accepted: all lines sent; Stopped; RepeatedThrice: a pair was repeated three times;
 // FailedFourTimes: a pair failed four times; StrayAnswer: an answer nobody waited for came, so the
 // adapter may hold a line twice (the download stops at once).
-LineResult sendAllLines(UpdateJob& job, Channel& channel, const std::uint8_t* data,
+LineResult sendAllLines(FlowContext& flow, Channel& channel, const std::uint8_t* data,
                         std::int32_t size, double progressStep);
 
 // Accepted, SendFailed, NotTakenInTime, TypeNotSendable (nothing of that line sent),
@@ -69,8 +68,9 @@ LineResult recoverFinish(Channel& channel);
 // The same, leaving the last answer in `reply`.
 LineResult recoverFinish(Channel& channel, char* reply, std::size_t replySize);
 
-// Sets the ELM327 version that the adapter reports after its new firmware is in.
-AtiVersionResult adjustAtiVersion(UpdateJob& job, Channel& channel, int code);
+// Sets the ELM327 version that the adapter of model `deviceCode` reports after its new firmware
+// is in.
+AtiVersionResult adjustAtiVersion(FlowContext& flow, Channel& channel, int deviceCode);
 
 // The fixed closing record command: "QXBL", "FFF1", 129 zeros, "F" and CR.
 extern const char kClosingRecordCommand[];

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
-#include "engine/update_job.h"
 #include "platform/tick.h"
 
 namespace korvane {
 
 bool StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
-    if (job_.inDownloadMode()) {
+    if (run_.inDownloadMode()) {
         return inner_.read(buffer, count, timeoutMs);
     }
-    if (job_.stopRequested()) {
+    if (run_.stopRequested()) {
         return false;
     }
     // Answers are read a byte at a time; a longer read is not cut, as its bytes would be lost.
@@ -25,7 +24,7 @@ bool StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
         if (inner_.read(buffer, count, sliceMs)) {
             return true;
         }
-        if (deadline.expired() || job_.stopRequested()) {
+        if (deadline.expired() || run_.stopRequested()) {
             return false;
         }
         // A read that failed long before its slice ran out met a lost link: it would fail at once
@@ -37,7 +36,7 @@ bool StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
 }
 
 bool StopAwareChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
-    if (!job_.inDownloadMode() && job_.stopRequested()) {
+    if (!run_.inDownloadMode() && run_.stopRequested()) {
         return false;
     }
     return inner_.write(bytes, count, timeoutMs);

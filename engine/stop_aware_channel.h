@@ -1,10 +1,9 @@
 #pragma once
 
 #include "channel/channel.h"
+#include "engine/flow_context.h"
 
 namespace korvane {
-
-class UpdateJob;
 
 // The channel of one run, passed through unchanged once the adapter has been asked into download
 // mode. Before that a stop request ends every wait: a one-byte read is waited for in short slices
@@ -17,7 +16,7 @@ public:
     // The longest a read waits before it looks at the stop request again.
     static constexpr int kSliceMs = 100;
 
-    StopAwareChannel(Channel& inner, UpdateJob& job) : inner_(inner), job_(job) {}
+    StopAwareChannel(Channel& inner, FlowContext& run) : inner_(inner), run_(run) {}
 
     void close() override { inner_.close(); }
     bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
@@ -37,7 +36,7 @@ public:
 
 private:
     Channel& inner_;
-    UpdateJob& job_;
+    FlowContext& run_;
 };
 
 }  // namespace korvane

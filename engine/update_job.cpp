@@ -156,24 +156,29 @@ void UpdateJob::releasePort(int slot) {
     slots_[slot].path.clear();
 }
 
-JobOutcome UpdateJob::runUpdate(int slot) {
-    PortSlot* held = heldSlot(slot);
-    if (held == nullptr) {
-        return JobOutcome{};
+JobOutcome UpdateJob::run(int slot, JobKind kind, const PreparedUpdateFile* prepared) {
+    if (kind == JobKind::Read) {
+        return readVersions(slot);
     }
-    beginRun(*held, true);
-    reportProgress(1);
-    return runPrepared(*held, prepareUpdateFile(held->path));
+    // The slot's own file goes through runUpdate, which a job of another kind may override.
+    return prepared != nullptr ? runPreparedUpdate(slot, prepared) : runUpdate(slot);
 }
 
-JobOutcome UpdateJob::runPreparedUpdate(int slot, const PreparedUpdateFile& prepared) {
+JobOutcome UpdateJob::runUpdate(int slot) {
+    return runPreparedUpdate(slot, nullptr);
+}
+
+JobOutcome UpdateJob::runPreparedUpdate(int slot, const PreparedUpdateFile* prepared) {
     PortSlot* held = heldSlot(slot);
     if (held == nullptr) {
         return JobOutcome{};
     }
     beginRun(*held, true);
     reportProgress(1);
-    return runPrepared(*held, prepared);
+    if (prepared != nullptr) {
+        return runPrepared(*held, *prepared);
+    }
+    return runPrepared(*held, prepareUpdateFile(held->path));
 }
 
 JobOutcome UpdateJob::runPrepared(PortSlot& held, const PreparedUpdateFile& prepared) {
@@ -204,10 +209,10 @@ JobOutcome UpdateJob::runPrepared(PortSlot& held, const PreparedUpdateFile& prep
         return endRun(endedWithout());
     }
 
-    const FlowResult result = runFamilyFlow(watch);
+    const FlowOutcome flow = runFamilyFlow(watch);
     file_.reset();
-    runFacts_.deviceCode = deviceCode;
-    if (result != FlowResult::Completed) {
+    keepAdapterFacts(flow.adapter);
+    if (flow.result != FlowResult::Completed) {
         reportReason(watch);
         return endRun(endedWithout());
     }
@@ -294,11 +299,6 @@ void UpdateJob::beginRun(PortSlot& held, bool updating) {
     updating_ = updating;
     lossTold_ = false;
     noisyCommand_.clear();
-    if (updating) {
-        // What an earlier run learned was about that run's adapter, not this one's.
-        deviceCode = kModelUnknown;
-        appMode = false;
-    }
     runFacts_ = startingFacts(updating, held.port, updating ? held.path : std::string());
     if (observer_ != nullptr) {
         observer_->runStarted(runFacts_);
@@ -332,7 +332,7 @@ void UpdateJob::noteOpenFailure(const PortChoice& port, std::string_view path) {
                                               firstFailure_, firstReason_});
 }
 
-bool UpdateJob::enterDownloadMode() {
+bool UpdateJob::enterDownloadMode(const AdapterFacts& known) {
     // Once in download mode the stop is the download loops' to honour, between two units; only a
     // first entry is refused after a stop.
     if (downloadMode_) {
@@ -345,8 +345,8 @@ bool UpdateJob::enterDownloadMode() {
     if (!changeTold_) {
         changeTold_ = true;
         runFacts_.downloadMode = true;
-        runFacts_.appMode = appMode;
-        runFacts_.deviceCode = deviceCode;
+        runFacts_.appMode = known.application();
+        runFacts_.deviceCode = known.deviceCode;
         if (observer_ != nullptr) {
             observer_->changeAhead(runFacts_);
         }
@@ -372,9 +372,11 @@ void UpdateJob::noteFailure(FailureFacts facts) {
     }
 }
 
-void UpdateJob::noteAppMode(bool application) {
-    appMode = application;
-    runFacts_.appMode = application;
+void UpdateJob::keepAdapterFacts(const AdapterFacts& adapter) {
+    runFacts_.deviceCode = adapter.deviceCode;
+    if (adapter.appMode) {
+        runFacts_.appMode = adapter.appMode;
+    }
 }
 
 void UpdateJob::noteDeviceVersion(const std::string& text) {
@@ -516,16 +518,15 @@ PortSlot* UpdateJob::heldSlot(int slot) {
     return &slots_[slot];
 }
 
-FlowResult UpdateJob::runFamilyFlow(Channel& channel) {
+FlowOutcome UpdateJob::runFamilyFlow(Channel& channel) {
     // The check sets no family other than 1 and 2; anything else would be a fault, never success.
-    switch (file().family) {
-        case 1:
-            return flows_.blockDownload ? flows_.blockDownload(*this, channel) : FlowResult::Failed;
-        case 2:
-            return flows_.lineDownload ? flows_.lineDownload(*this, channel) : FlowResult::Failed;
-        default:
-            return FlowResult::Failed;
+    const std::function<FlowOutcome(FlowContext&, Channel&)>* flow = nullptr;
+    if (file().family == 1) {
+        flow = &flows_.blockDownload;
+    } else if (file().family == 2) {
+        flow = &flows_.lineDownload;
     }
+    return flow != nullptr && *flow ? (*flow)(*this, channel) : FlowOutcome{};
 }
 
 }  // namespace korvane

@@ -1,11 +1,12 @@
 // korvane-make-update: writes a sound or deliberately broken update file.
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
-#include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "platform/standard_streams.h"
 #include "sim/update_file_writer.h"
@@ -15,24 +16,9 @@ namespace {
 using korvane::sim::Defect;
 using korvane::sim::LineEnd;
 
-constexpr const char* kUsage =
-    "usage: korvane-make-update -o|--out FILE [--family 1|2] [--product TEXT] [--model NAME]\n"
-    "                           [--version TEXT] [--payload FILE | --payload-size N [--seed N]]\n"
-    "                           [--record-size N] [--line-end crlf|lf|cr] [--defect NAME]\n"
-    "                           [--commands] [-h|--help]\n"
-    "defects: none bad-checksum bad-byte-total short-file missing-last-line-end odd-line-count\n"
-    "         type-03-line records-after-info overlong-line string-overrun\n";
-
-int usageError(const std::string& why) {
-    std::cerr << "korvane-make-update: " << why << "\n" << kUsage;
-    return 2;
-}
-
-bool readNumber(const std::string& text, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text.c_str(), &end, 10);
-    return !text.empty() && *end == '\0' && value >= 0;
-}
+constexpr int kUsageStatus = 2;
+// More than any update file may hold; the bound keeps a mistyped size from taking all memory.
+constexpr std::size_t kMostPayloadBytes = std::size_t{256} << 20;
 
 bool readPayloadFile(const std::string& path, std::vector<std::uint8_t>& payload) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -49,96 +35,98 @@ bool readPayloadFile(const std::string& path, std::vector<std::uint8_t>& payload
     return ok;
 }
 
+std::string defectList() {
+    std::string list;
+    for (const Defect defect : korvane::sim::allDefects()) {
+        list += list.empty() ? "" : " ";
+        list += korvane::sim::defectName(defect);
+    }
+    return list;
+}
+
+// Every option the program takes, read into one recipe.
+struct Options {
+    korvane::sim::UpdateFileRecipe recipe;
+    std::string outPath;
+    std::string payloadPath;
+    std::size_t payloadSize = 4096;
+    std::uint32_t seed = 1;
+    bool printCommands = false;
+};
+
+void addOptions(CLI::App& app, Options& options) {
+    auto& recipe = options.recipe;
+    app.add_option("-o,--out", options.outPath, "where to write the file")
+        ->required()
+        ->type_name("FILE");
+    app.add_option("--family", recipe.family, "2 (line pairs, the default) or 1 (records)")
+        ->check(CLI::IsMember({1, 2}).description(""))
+        ->type_name("1|2");
+    app.add_option("--product", recipe.productText, "the product text of the information record");
+    app.add_option("--model", recipe.modelName, "the model name the file is meant for");
+    app.add_option("--version", recipe.versionText, "the family-2 file's firmware version text");
+    const auto payload =
+        app.add_option("--payload", options.payloadPath, "take the firmware bytes from this file")
+            ->type_name("FILE");
+    const auto size = app.add_option("--payload-size", options.payloadSize,
+                                     "make N bytes of firmware from a seeded sequence")
+                          ->check(CLI::Range(std::size_t{0}, kMostPayloadBytes).description(""))
+                          ->type_name("N");
+    const auto seed =
+        app.add_option("--seed", options.seed, "the seed of that sequence")->type_name("N");
+    payload->excludes(size)->excludes(seed);
+    app.add_option("--record-size", recipe.recordSize, "family 1: data bytes per record, 1 to 130")
+        ->type_name("N");
+    const std::map<std::string, LineEnd> lineEnds{
+        {"crlf", LineEnd::CrLf}, {"lf", LineEnd::Lf}, {"cr", LineEnd::Cr}};
+    app.add_option("--line-end", recipe.lineEnd, "the line end written")
+        ->transform(CLI::CheckedTransformer(lineEnds).description(""))
+        ->type_name("crlf|lf|cr");
+    app.add_option_function<std::string>(
+           "--defect",
+           [&recipe](const std::string& name) {
+               if (!korvane::sim::parseDefect(name, recipe.defect)) {
+                   throw CLI::ValidationError("--defect", "unknown defect " + name);
+               }
+           },
+           "write the file with one fault: " + defectList())
+        ->type_name("NAME");
+    app.add_flag("--commands", options.printCommands,
+                 "also print the download commands the updater sends for this file");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     korvane::guardStandardStreams();
-    korvane::sim::UpdateFileRecipe recipe;
-    std::string outPath;
-    std::string payloadPath;
-    long payloadSize = 4096;
-    long seed = 1;
-    bool printCommands = false;
-    bool familyOneNames = false;
-    bool modelGiven = false;
-    bool productGiven = false;
+    CLI::App app("Writes a sound or deliberately broken update file.", "korvane-make-update");
+    Options options;
+    addOptions(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& failure) {
+        std::cerr << "korvane-make-update: " << failure.what() << "\n"
+                  << "run korvane-make-update --help for the options\n";
+        return kUsageStatus;
+    }
 
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--commands") {
-            printCommands = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (i + 1 >= args.size()) {
-            return usageError("missing value after " + arg);
-        }
-        const std::string& value = args[++i];
-        long number = 0;
-        if (arg == "-o" || arg == "--out") {
-            outPath = value;
-        } else if (arg == "--family") {
-            if (value != "1" && value != "2") {
-                return usageError("family must be 1 or 2");
-            }
-            recipe.family = value == "1" ? 1 : 2;
-            familyOneNames = recipe.family == 1;
-        } else if (arg == "--product") {
-            recipe.productText = value;
-            productGiven = true;
-        } else if (arg == "--model") {
-            recipe.modelName = value;
-            modelGiven = true;
-        } else if (arg == "--version") {
-            recipe.versionText = value;
-        } else if (arg == "--payload") {
-            payloadPath = value;
-        } else if (arg == "--payload-size" && readNumber(value, number)) {
-            payloadSize = number;
-        } else if (arg == "--seed" && readNumber(value, number)) {
-            seed = number;
-        } else if (arg == "--record-size" && readNumber(value, number)) {
-            recipe.recordSize = static_cast<int>(std::min(number, 1000L));
-        } else if (arg == "--line-end") {
-            if (value == "crlf") {
-                recipe.lineEnd = LineEnd::CrLf;
-            } else if (value == "lf") {
-                recipe.lineEnd = LineEnd::Lf;
-            } else if (value == "cr") {
-                recipe.lineEnd = LineEnd::Cr;
-            } else {
-                return usageError("line end must be crlf, lf or cr");
-            }
-        } else if (arg == "--defect") {
-            if (!korvane::sim::parseDefect(value, recipe.defect)) {
-                return usageError("unknown defect " + value);
-            }
-        } else {
-            return usageError("bad option " + arg + " " + value);
-        }
-    }
-    if (outPath.empty()) {
-        return usageError("no output file (-o FILE)");
-    }
+    korvane::sim::UpdateFileRecipe& recipe = options.recipe;
     // Family-1 files name their model differently; give them fitting defaults.
-    if (familyOneNames && !modelGiven) {
+    if (recipe.family == 1 && app.count("--model") == 0) {
         recipe.modelName = "Korvane FS v1.0";
     }
-    if (familyOneNames && !productGiven) {
+    if (recipe.family == 1 && app.count("--product") == 0) {
         recipe.productText = "Korvane FS";
     }
-    if (!payloadPath.empty()) {
-        if (!readPayloadFile(payloadPath, recipe.payload)) {
-            std::cerr << "korvane-make-update: cannot read " << payloadPath << "\n";
+    if (!options.payloadPath.empty()) {
+        if (!readPayloadFile(options.payloadPath, recipe.payload)) {
+            std::cerr << "korvane-make-update: cannot read " << options.payloadPath << "\n";
             return 1;
         }
     } else {
-        recipe.payload = korvane::sim::samplePayload(static_cast<std::size_t>(payloadSize),
-                                                     static_cast<std::uint32_t>(seed));
+        recipe.payload = korvane::sim::samplePayload(options.payloadSize, options.seed);
     }
 
     const korvane::sim::GeneratedUpdateFile file = korvane::sim::makeUpdateFile(recipe);
@@ -146,14 +134,15 @@ int main(int argc, char** argv) {
         std::cerr << "korvane-make-update: " << file.error << "\n";
         return 1;
     }
-    if (!korvane::sim::saveUpdateFile(outPath, file)) {
-        std::cerr << "korvane-make-update: cannot write " << outPath << "\n";
+    if (!korvane::sim::saveUpdateFile(options.outPath, file)) {
+        std::cerr << "korvane-make-update: cannot write " << options.outPath << "\n";
         return 1;
     }
-    std::cout << "wrote " << outPath << ": family " << recipe.family << ", " << file.lines.size()
-              << " lines, " << file.bytes.size() << " bytes, payload " << recipe.payload.size()
-              << " bytes, defect " << korvane::sim::defectName(recipe.defect) << "\n";
-    if (printCommands) {
+    std::cout << "wrote " << options.outPath << ": family " << recipe.family << ", "
+              << file.lines.size() << " lines, " << file.bytes.size() << " bytes, payload "
+              << recipe.payload.size() << " bytes, defect "
+              << korvane::sim::defectName(recipe.defect) << "\n";
+    if (options.printCommands) {
         for (const std::string& command : file.commands) {
             std::cout << std::string_view(command).substr(0, command.size() - 1) << "\n";
         }

@@ -121,11 +121,7 @@ std::string transcript(const Variant& v, const std::string& path) {
     const int slot = job.openPort("tcp|127.0.0.1:35000", path);
     std::string stream;
     if (slot >= 0) {
-        if (v.update) {
-            job.runUpdate(slot);
-        } else {
-            job.readVersions(slot);
-        }
+        job.run(slot, v.update ? JobKind::Update : JobKind::Read);
         stream = channel->recorded();
         job.releasePort(slot);
     }

@@ -39,7 +39,7 @@ JobRecord runJob(const Port& port, const std::string& path, bool update, int sto
     job.setReports(&reports);
     record.slot = job.openPort(port, path);
     if (record.slot >= 0) {
-        record.outcome = update ? job.runUpdate(record.slot) : job.readVersions(record.slot);
+        record.outcome = job.run(record.slot, update ? JobKind::Update : JobKind::Read);
         job.releasePort(record.slot);
     }
     return record;

@@ -122,12 +122,12 @@ ScriptedChannel& scriptedUnder(Channel& channel) {
 }
 
 JobFlows fakeFlows(FlowLog& log) {
-    auto record = [&log](const char* name, UpdateJob& job, Channel& channel) {
+    auto record = [&log](const char* name, FlowContext& job, Channel& channel) {
         log.calls.emplace_back(name);
         log.bufferSizes.push_back(job.file().data.size());
         log.writtenBefore.push_back(scriptedUnder(channel).written());
         if (log.downloadMode) {
-            EXPECT_TRUE(job.enterDownloadMode());
+            EXPECT_TRUE(job.enterDownloadMode({}));
         }
         if (log.downloadModeRefused) {
             job.noteDownloadModeRefused();
@@ -136,21 +136,21 @@ JobFlows fakeFlows(FlowLog& log) {
         for (const char* failure : log.failures) {
             job.reportFailure(failure);
         }
-        return log.result;
+        return FlowOutcome{log.result, {}};
     };
     JobFlows flows;
-    flows.lineDownload = [record](UpdateJob& job, Channel& channel) {
+    flows.lineDownload = [record](FlowContext& job, Channel& channel) {
         return record("line", job, channel);
     };
-    flows.blockDownload = [record](UpdateJob& job, Channel& channel) {
+    flows.blockDownload = [record](FlowContext& job, Channel& channel) {
         return record("block", job, channel);
     };
-    flows.deviceVersion = [&log](UpdateJob&, Channel& channel, ModelCode code) {
+    flows.deviceVersion = [&log](FlowContext&, Channel& channel, ModelCode code) {
         log.calls.push_back("device " + std::to_string(code));
         log.writtenBefore.push_back(scriptedUnder(channel).written());
         return log.versionResult;
     };
-    flows.adapterVersion = [&log](UpdateJob&, Channel&, ModelCode code) {
+    flows.adapterVersion = [&log](FlowContext&, Channel&, ModelCode code) {
         log.calls.push_back("adapter " + std::to_string(code));
         return VersionReportResult::NoVersionLetter;
     };
@@ -563,9 +563,9 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
         ReportLog log;
         std::promise<void> flowRunning;
         JobFlows flows;
-        flows.lineDownload = [&](UpdateJob& job, Channel&) {
+        flows.lineDownload = [&](FlowContext& job, Channel&) {
             if (downloading) {
-                EXPECT_TRUE(job.enterDownloadMode());
+                EXPECT_TRUE(job.enterDownloadMode({}));
             }
             flowRunning.set_value();
             // Reads the stop request before each unit, as the download loops do.
@@ -576,9 +576,10 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
             if (downloading) {
                 // Already in download mode (the boot loader's branch enters it early): the stop is
                 // the download loops' to honour, so entering again is no refusal.
-                EXPECT_TRUE(job.enterDownloadMode());
+                EXPECT_TRUE(job.enterDownloadMode({}));
             }
-            return job.stopRequested() ? FlowResult::Failed : FlowResult::Completed;
+            return FlowOutcome{job.stopRequested() ? FlowResult::Failed : FlowResult::Completed,
+                               {}};
         };
         UpdateJob job(channels.factory(), flows);
         job.setReportSink(&log, &ReportLog::sink);
@@ -598,7 +599,7 @@ TEST(UpdateJobStop, FlowEndedByTheStopRequestStillReleasesTheBuffer) {
         } else {
             expected.push_back(stoppedBeforeDownloadReason());
             // Too late for download mode now.
-            EXPECT_FALSE(job.enterDownloadMode());
+            EXPECT_FALSE(job.enterDownloadMode({}));
         }
         EXPECT_EQ(log.take(), expected);
         EXPECT_TRUE(job.file().data.empty());
@@ -612,12 +613,12 @@ TEST(UpdateJobStop, StopAfterDownloadModeWasRefusedLeavesTheRefusal) {
     ScriptedChannelFactory channels;
     ReportLog log;
     JobFlows flows;
-    flows.lineDownload = [](UpdateJob& job, Channel&) {
-        EXPECT_TRUE(job.enterDownloadMode());
+    flows.lineDownload = [](FlowContext& job, Channel&) {
+        EXPECT_TRUE(job.enterDownloadMode({}));
         job.noteDownloadModeRefused();
-        job.requestStop();
+        dynamic_cast<UpdateJob&>(job).requestStop();
         job.reportFailure(kPowerOnText);
-        return FlowResult::Failed;
+        return FlowOutcome{};
     };
     UpdateJob job(channels.factory(), flows);
     job.setReportSink(&log, &ReportLog::sink);

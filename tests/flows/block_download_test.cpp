@@ -57,7 +57,7 @@ protected:
     }
     BlockResult sendAll() {
         const UpdateFile& file = job.file();
-        return sendBlocks(job, channel, file.data.data(), file.size);
+        return sendBlocks(job, channel, file.data.data(), file.size, AdapterFacts{});
     }
 };
 
@@ -70,9 +70,10 @@ TEST_F(BlockDownloadTest, ModelCodes) {
 TEST_F(BlockDownloadTest, WholeUpdateWithTheFastLink) {
     loadRecords(9);
     serveAdapter(channel, true);
-    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Completed);
-    EXPECT_TRUE(job.appMode);
-    EXPECT_EQ(job.deviceCode, kModelZnb540);
+    const FlowOutcome outcome = runBlockDownload(job, channel);
+    EXPECT_EQ(outcome.result, FlowResult::Completed);
+    EXPECT_EQ(outcome.adapter.appMode, true);
+    EXPECT_EQ(outcome.adapter.deviceCode, kModelZnb540);
     EXPECT_EQ(channel.baudRates(), (std::vector<int>{kFastLinkBaud, kNormalLinkBaud}));
     EXPECT_EQ(log.output(),
               "device version:ZNB540 V1.0.0\r\nChange the baud rate to 2Mbps!\r\n"
@@ -110,7 +111,7 @@ TEST_F(BlockDownloadTest, ModelMismatches) {
         loadRecords(2, c.modelName);
         ReportLog seen;
         job.setReports(&seen);
-        EXPECT_EQ(runBlockDownload(job, link), FlowResult::Failed);
+        EXPECT_EQ(runBlockDownload(job, link).result, FlowResult::Failed);
         EXPECT_TRUE(seen.saw("**Failed** The upgrade file does not match the device model!\r\n"));
         bool entered = false;
         for (const std::string& w : link.writes()) {
@@ -129,9 +130,10 @@ TEST_F(BlockDownloadTest, UnnamedAdapterInModel6Mode) {
     channel.reply("QXDLZNB6730\r", "OK\r\r>");
     channel.reply("QX DLBD 02\r", "?\r\r>");
     channel.replyToPrefix("QXDLDT", "OK\r\r>");
-    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Failed);  // QXDLED unanswered
-    EXPECT_FALSE(job.appMode);
-    EXPECT_EQ(job.deviceCode, kModelZnb6730);
+    const FlowOutcome outcome = runBlockDownload(job, channel);
+    EXPECT_EQ(outcome.result, FlowResult::Failed);  // QXDLED unanswered
+    EXPECT_FALSE(outcome.adapter.application());
+    EXPECT_EQ(outcome.adapter.deviceCode, kModelZnb6730);
     EXPECT_EQ(writesStartingWith("QXDLDT").size(), 1u);
     EXPECT_EQ(log.output(),
               "**Failed** Request stop download fail!\r\n" + std::string(kPowerOn) + kPowerOn);
@@ -224,8 +226,7 @@ TEST_F(BlockDownloadTest, RecordAnswers) {
         for (const char* a : c.answers) {
             link.replyToPrefix("QXDLDT", a, 1);
         }
-        job.appMode = c.appMode;
-        EXPECT_EQ(sendRecord(job, link, "0001AAAA"), c.expected);
+        EXPECT_EQ(sendRecord(link, "0001AAAA", c.appMode), c.expected);
         EXPECT_EQ(static_cast<int>(link.writes().size()), c.tries);
     }
 }
@@ -234,14 +235,15 @@ TEST_F(BlockDownloadTest, LongestRecordGetsItsEchoDropped) {
     const std::string record = family1Record(std::vector<unsigned>(130, 0x5A));
     ASSERT_EQ(record.size(), 2u * (2 + 130 + 1));
     channel.replyToPrefix("QXDLDT", "OK\r\r>");
-    EXPECT_EQ(sendRecord(job, channel, record.c_str()), BlockResult::Accepted);
+    EXPECT_EQ(sendRecord(channel, record.c_str(), false), BlockResult::Accepted);
     EXPECT_EQ(channel.writes().size(), 1u);
 }
 
 TEST_F(BlockDownloadTest, RefusedRecordClosesTheDownload) {
     loadRecords(3);
-    job.appMode = true;
-    job.modelCode = kModelZnb540;
+    AdapterFacts adapter;
+    adapter.modelCode = kModelZnb540;
+    adapter.appMode = true;
     ScriptedChannel refusing;
     refusing.setEcho(true);
     refusing.reply("QX DLBD 02\r", "?\r\r>");
@@ -250,7 +252,8 @@ TEST_F(BlockDownloadTest, RefusedRecordClosesTheDownload) {
     refusing.reply("QXDLED\r", "OK\r\r>");
     refusing.reply("QXVERS\r", "ZNB540 V1.0.1\r\r>");
     const UpdateFile& file = job.file();
-    EXPECT_EQ(sendBlocks(job, refusing, file.data.data(), file.size), BlockResult::DataRefused);
+    EXPECT_EQ(sendBlocks(job, refusing, file.data.data(), file.size, adapter),
+              BlockResult::DataRefused);
     EXPECT_EQ(log.output(), "**Failed** File is Invalid!\r\ndevice version:ZNB540 V1.0.1\r\n");
     EXPECT_EQ(refusing.writes().back(), "QXVERS\r");
     EXPECT_EQ(refusing.baudRates(), (std::vector<int>{kNormalLinkBaud}));
@@ -289,7 +292,8 @@ TEST_F(BlockDownloadTest, DamagedRecordIsNotSent) {
         link.replyToPrefix("QXDLDT", "OK\r\r>");
         ReportLog seen;
         job.setReports(&seen);
-        EXPECT_EQ(sendBlocks(job, link, file.data.data(), file.size), BlockResult::RecordDamaged);
+        EXPECT_EQ(sendBlocks(job, link, file.data.data(), file.size, AdapterFacts{}),
+                  BlockResult::RecordDamaged);
         EXPECT_EQ(seen.output(), "**Failed** File is Invalid!\r\n");
         int records = 0;
         for (const std::string& w : link.writes()) {
@@ -330,7 +334,7 @@ TEST_F(BlockDownloadTest, OnlyTheFirstEndTryGetsTheGracePeriod) {
 
 TEST_F(BlockDownloadTest, SilentAdapter) {
     loadRecords(1);
-    EXPECT_EQ(runBlockDownload(job, channel), FlowResult::Failed);
+    EXPECT_EQ(runBlockDownload(job, channel).result, FlowResult::Failed);
     EXPECT_EQ(log.output(), kPowerOn);
     EXPECT_EQ(channel.writes().size(), 1u);
 }

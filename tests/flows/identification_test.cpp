@@ -38,10 +38,10 @@ TEST_F(IdentificationTest, IdentityPrefixesOfEachModel) {
         link.reply("QXI\r", std::string(c.identity) + "\r\r>");
         link.reply("QXPROI\r", "Korvane OBD-II V2\r\r>");
         std::snprintf(freshFile().productText, 128, "Korvane OBD");
-        job.deviceCode = kModelUnknown;
-        EXPECT_EQ(identifyModel(job, link, c.code), c.expected);
+        AdapterFacts learned;
+        EXPECT_EQ(identifyModel(job, link, c.code, learned), c.expected);
         // The identity alone sets the adapter's model, before the product text is looked at.
-        EXPECT_EQ(job.deviceCode, c.expected == kPassed ? c.code : kModelUnknown);
+        EXPECT_EQ(learned.deviceCode, c.expected == kPassed ? c.code : kModelUnknown);
     }
 }
 
@@ -57,14 +57,16 @@ TEST_F(IdentificationTest, ProductTextMustBeContainedAndNotEmpty) {
                  {"", GateResult::ModelMismatch}};
     for (const auto& c : cases) {
         std::snprintf(freshFile().productText, 128, "%s", c.productText);
-        EXPECT_EQ(identifyModel(job, channel, kModelZnb5411), c.expected) << c.productText;
+        AdapterFacts learned;
+        EXPECT_EQ(identifyModel(job, channel, kModelZnb5411, learned), c.expected) << c.productText;
     }
 }
 
 TEST_F(IdentificationTest, SilentAdapterIsNotIdentified) {
     std::snprintf(freshFile().productText, 128, "Korvane");
-    EXPECT_EQ(identifyModel(job, channel, kModelZnb5413), GateResult::ModelMismatch);
-    EXPECT_EQ(job.deviceCode, kModelUnknown);
+    AdapterFacts learned;
+    EXPECT_EQ(identifyModel(job, channel, kModelZnb5413, learned), GateResult::ModelMismatch);
+    EXPECT_EQ(learned.deviceCode, kModelUnknown);
 }
 
 TEST_F(IdentificationTest, ElmVersionLimitDependsOnTheAdapterModel) {
@@ -86,8 +88,7 @@ TEST_F(IdentificationTest, ElmVersionLimitDependsOnTheAdapterModel) {
         ScriptedChannel link;
         link.setEcho(true);
         link.reply("ATI\r", std::string(c.answer) + "\r\r>");
-        job.deviceCode = c.deviceCode;
-        EXPECT_EQ(checkElmVersion(job, link), c.expected);
+        EXPECT_EQ(checkElmVersion(job, link, c.deviceCode), c.expected);
     }
 }
 

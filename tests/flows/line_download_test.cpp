@@ -331,7 +331,6 @@ TEST_F(LineDownloadTest, AtiVersionAdjustment) {
         link.reply(c.query, std::string(c.answer) + "\r\r>");
         link.replyToPrefix("QX UCS_ATI ELM327 v", "OK\r\r>");
         link.replyToPrefix("QXVADJ v", "ELM327 v2.2\r\r>");
-        job.deviceCode = c.deviceCode;
         EXPECT_EQ(adjustAtiVersion(job, link, c.deviceCode), c.expected);
         const std::vector<std::string> writes = link.writes();
         if (c.expectedCommand != nullptr) {
@@ -348,7 +347,6 @@ TEST_F(LineDownloadTest, AtiVersionAnswerNamingElmIsAskedAgain) {
     channel.reply("QXVERS\r", "ELM327 V2.2\r\r>", 1);
     channel.reply("QXVERS\r", "V2.0\r\r>");
     channel.replyToPrefix("QX UCS_ATI ELM327 v", "?\r\r>");
-    job.deviceCode = 1;
     EXPECT_EQ(adjustAtiVersion(job, channel, 1), AtiVersionResult::NotConfirmed);
     EXPECT_EQ(writesStartingWith("QXVERS").size(), 2u);
     EXPECT_EQ(channel.writes().back(), "QX UCS_ATI ELM327 v2.2\r");
@@ -372,11 +370,11 @@ protected:
 TEST_F(LineFlowTest, ApplicationModeUpdate) {
     auto adapter = serveLines(10);
     serveAdapter(true);
-    EXPECT_EQ(runLineDownload(job, channel),
-              FlowResult::Completed);  // closed by the recovery (echo on)
-    EXPECT_TRUE(job.appMode);
-    EXPECT_EQ(job.modelCode, kModelZnb5411);
-    EXPECT_EQ(job.deviceCode, kModelZnb5411);
+    const FlowOutcome outcome = runLineDownload(job, channel);
+    EXPECT_EQ(outcome.result, FlowResult::Completed);  // closed by the recovery (echo on)
+    EXPECT_EQ(outcome.adapter.appMode, true);
+    EXPECT_EQ(outcome.adapter.modelCode, kModelZnb5411);
+    EXPECT_EQ(outcome.adapter.deviceCode, kModelZnb5411);
     EXPECT_EQ(adapter->sent.size(), 10u);
     EXPECT_EQ(log.progress, (std::vector<int>{3, 4, 5, 23, 41, 59, 77, 95, 99}));
     EXPECT_EQ(log.output(),
@@ -388,8 +386,9 @@ TEST_F(LineFlowTest, ApplicationModeUpdate) {
 TEST_F(LineFlowTest, BootLoaderUpdateSkipsIdentification) {
     auto adapter = serveLines(4);
     serveAdapter(false);
-    EXPECT_EQ(runLineDownload(job, channel), FlowResult::Completed);
-    EXPECT_FALSE(job.appMode);
+    const FlowOutcome outcome = runLineDownload(job, channel);
+    EXPECT_EQ(outcome.result, FlowResult::Completed);
+    EXPECT_EQ(outcome.adapter.appMode, false);
     EXPECT_EQ(log.output(), "Device connection ok!\r\n");
     EXPECT_TRUE(writesStartingWith("QXI").empty());
     EXPECT_TRUE(writesStartingWith("QX UCS").empty());
@@ -462,10 +461,10 @@ TEST_F(LineFlowTest, Failures) {
         c.script(link);
         loadFile(family2Text(2), c.modelName);
         ReportLog seen;
-        UpdateJob fresh;  // nothing learned by an earlier case
+        UpdateJob fresh;  // not in download mode from an earlier case
         fresh.useFile(std::make_shared<const UpdateFile>(job.file()));
         fresh.setReports(&seen);
-        EXPECT_EQ(runLineDownload(fresh, link), FlowResult::Failed);
+        EXPECT_EQ(runLineDownload(fresh, link).result, FlowResult::Failed);
         EXPECT_EQ(seen.output(), c.text);
         EXPECT_EQ(fresh.inDownloadMode(), c.downloadMode);
     }

@@ -144,20 +144,21 @@ protected:
     void TearDown() override { std::filesystem::remove(path_); }
 
     // Jobs on scripted channels whose line download is `flows[i]` for the i-th job made.
-    JobMaker jobsWith(std::vector<std::function<int(UpdateJob&)>> downloads) {
+    JobMaker jobsWith(std::vector<std::function<int(FlowContext&)>> downloads) {
         auto made = std::make_shared<std::size_t>(0);
         return [this, downloads, made]() {
             JobFlows flows;
-            const std::function<int(UpdateJob&)> download = downloads[(*made)++];
+            const std::function<int(FlowContext&)> download = downloads[(*made)++];
             // A download gives 0 or more when it completed; a version report, 1 when reported.
-            flows.lineDownload = [download](UpdateJob& job, Channel&) {
-                return download(job) >= 0 ? FlowResult::Completed : FlowResult::Failed;
+            flows.lineDownload = [download](FlowContext& job, Channel&) {
+                return FlowOutcome{download(job) >= 0 ? FlowResult::Completed : FlowResult::Failed,
+                                   {}};
             };
-            flows.deviceVersion = [download](UpdateJob& job, Channel&, ModelCode) {
+            flows.deviceVersion = [download](FlowContext& job, Channel&, ModelCode) {
                 return download(job) >= 1 ? VersionReportResult::Reported
                                           : VersionReportResult::NoVersionLetter;
             };
-            flows.adapterVersion = [](UpdateJob&, Channel&, ModelCode) {
+            flows.adapterVersion = [](FlowContext&, Channel&, ModelCode) {
                 return VersionReportResult::NoVersionLetter;
             };
             return std::make_unique<UpdateJob>(channels_.factory(), flows);
@@ -168,8 +169,8 @@ protected:
     std::string path_;
 };
 
-std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int result) {
-    return [texts, result](UpdateJob& job) {
+std::function<int(FlowContext&)> reports(std::vector<const char*> texts, int result) {
+    return [texts, result](FlowContext& job) {
         for (const char* text : texts) {
             job.reportText(text);
         }
@@ -179,11 +180,11 @@ std::function<int(UpdateJob&)> reports(std::vector<const char*> texts, int resul
 
 // A flow that reports `texts`, then `failures` as failure texts, having entered download mode
 // first when `downloading`.
-std::function<int(UpdateJob&)> fails(std::vector<const char*> texts,
-                                     std::vector<const char*> failures, bool downloading) {
-    return [texts, failures, downloading](UpdateJob& job) {
+std::function<int(FlowContext&)> fails(std::vector<const char*> texts,
+                                       std::vector<const char*> failures, bool downloading) {
+    return [texts, failures, downloading](FlowContext& job) {
         if (downloading) {
-            EXPECT_TRUE(job.enterDownloadMode());
+            EXPECT_TRUE(job.enterDownloadMode({}));
         }
         for (const char* text : texts) {
             job.reportText(text);
@@ -321,10 +322,10 @@ TEST_F(BatchRunnerTest, InterruptWhileAPortOpensLeavesThatAdapterAlone) {
     } interrupt(entered, release, output, jobs);
 
     JobFlows flows;
-    flows.lineDownload = [&flowsRun](UpdateJob& job, Channel&) {
+    flows.lineDownload = [&flowsRun](FlowContext& job, Channel&) {
         ++flowsRun;
         job.reportText("sent\r\n");
-        return FlowResult::Completed;
+        return FlowOutcome{FlowResult::Completed, {}};
     };
     const JobMaker makeJob = [&, made = 0]() mutable -> std::unique_ptr<UpdateJob> {
         std::unique_ptr<UpdateJob> job;
@@ -360,7 +361,7 @@ TEST_F(BatchRunnerTest, TheFileIsLoadedOnceForEveryAdapter) {
         JobKind::Update, portsOf({"com|COM1:115200", "com|COM2:115200", "com|COM3:115200"}), path_};
     std::mutex mutex;
     std::set<const UpdateFile*> seen;
-    const auto sees = [&](UpdateJob& job) {
+    const auto sees = [&](FlowContext& job) {
         std::lock_guard<std::mutex> hold(mutex);
         seen.insert(&job.file());
         return 0;

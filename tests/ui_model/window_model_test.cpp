@@ -196,7 +196,7 @@ TEST_F(WindowModelTest, WorkerReportsReachTheWindowThreadAndIdleFollowsTheLastSt
     view.progress = 55;
     model.startUpdate();
     EXPECT_TRUE(model.isBusy());
-    EXPECT_EQ(model.runningJob(), JobKind::Update);
+    EXPECT_EQ(model.runningJob(), WindowActivity::Update);
     EXPECT_FALSE(view.enabled);
     EXPECT_EQ(view.progress, 0);  // reset before the port opens
     EXPECT_EQ(view.output, "Port is opened!\n");

@@ -173,7 +173,7 @@ void WindowModel::startFind() {
             return;
         }
     }
-    setBusy(JobKind::Find);
+    setBusy(WindowActivity::Find);
     view_.appendOutput(
         outputText(("Find: looking for an adapter on " + std::to_string(targets.size()) +
                     (targets.size() == 1 ? " port" : " ports") + "...\r\n")
@@ -243,9 +243,9 @@ void WindowModel::portsChanged() {
     view_.replacePortLists(listPorts());
 }
 
-void WindowModel::setBusy(std::optional<JobKind> kind) {
-    running_ = kind;
-    view_.setControlsEnabled(!kind.has_value());
+void WindowModel::setBusy(std::optional<WindowActivity> activity) {
+    running_ = activity;
+    view_.setControlsEnabled(!activity.has_value());
 }
 
 void WindowModel::startJob(JobKind kind, const std::string& path) {
@@ -256,7 +256,7 @@ void WindowModel::startJob(JobKind kind, const std::string& path) {
     if (!port) {
         return;
     }
-    setBusy(kind);
+    setBusy(kind == JobKind::Update ? WindowActivity::Update : WindowActivity::Read);
     view_.setProgress(0);
 
     const int slot = job_.openPort(*port, path);
@@ -277,7 +277,7 @@ void WindowModel::startJob(JobKind kind, const std::string& path) {
 }
 
 void WindowModel::runWork(JobKind kind, int slot) {
-    workerOutcome_ = kind == JobKind::Update ? job_.runUpdate(slot) : job_.readVersions(slot);
+    workerOutcome_ = job_.run(slot, kind);
     job_.releasePort(slot);
     handOver(this);
     view_.post([this] { workerDone(); });
@@ -343,10 +343,10 @@ void WindowModel::clearOutput() {
 }
 
 std::string WindowModel::closeQuestion() const {
-    if (running_ == JobKind::Find) {
+    if (running_ == WindowActivity::Find) {
         return kAbandonFindQuestion;
     }
-    return running_ == JobKind::Read ? kAbandonReadQuestion : kAbandonUpdateQuestion;
+    return running_ == WindowActivity::Read ? kAbandonReadQuestion : kAbandonUpdateQuestion;
 }
 
 void WindowModel::requestStop() {

@@ -77,7 +77,7 @@ public:
 
     bool isBusy() const { return running_.has_value(); }
     // The kind of the job that runs, or nothing when Idle.
-    std::optional<JobKind> runningJob() const { return running_; }
+    std::optional<WindowActivity> runningJob() const { return running_; }
     // How the last job ended, as the job itself told it; valid once the model is Idle again after
     // that job. The window shows only the job's own texts: it adds nothing for an outcome.
     const JobOutcome& lastOutcome() const { return lastOutcome_; }
@@ -128,7 +128,7 @@ private:
     void runFind(std::vector<DiscoveryTarget> targets);
     void findDone(const std::vector<PortFinding>& findings);
     void workerDone();
-    void setBusy(std::optional<JobKind> kind);
+    void setBusy(std::optional<WindowActivity> activity);
 
     // The argument a worker receives; a field of the model, so it outlives the worker.
     struct WorkerContext {
@@ -141,7 +141,7 @@ private:
     std::unique_ptr<HistoryRecorder> recorder_;
     PortLister lister_;
     WindowView& view_;
-    std::optional<JobKind> running_;
+    std::optional<WindowActivity> running_;
     // Written by the worker before it posts its last step, read on the window's thread after it.
     JobOutcome workerOutcome_;
     JobOutcome lastOutcome_;

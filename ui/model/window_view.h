@@ -10,8 +10,9 @@ namespace korvane {
 // the WIFI panel.
 enum class DeviceType { Bt, Usb, Wifi };
 
-// What the window runs on a worker: the two jobs, and Find (the search for an adapter).
-enum class JobKind { Update, Read, Find };
+// What the window runs on a worker: the job's two actions (JobKind), and Find (the search for an
+// adapter).
+enum class WindowActivity { Update, Read, Find };
 
 // The window's controls that take part in the keyboard rules.
 enum class WindowControl { PathBox, Browse, Update, Read, Clear, Refresh, Find, Other };
