@@ -8,8 +8,10 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <optional>
 
+#include "ui/model/app_info.h"
 #include "ui/qt/serial_port_panel.h"
 #include "ui/qt/wifi_panel.h"
 #include "window_fixture.h"
@@ -48,12 +50,6 @@ TEST_F(WindowTest, StartsWithBtSelectedDefaultsFilledAndFocusOnUpdate) {
     openWindow();
     UpdaterWindow& w = *window;
 
-    EXPECT_EQ(w.windowTitle(), "KorvaneFwUpdater v3.6");
-    EXPECT_EQ(w.minimumSize(), w.maximumSize());
-    EXPECT_EQ(w.size(), w.units().size(462, 195));
-    EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-
     EXPECT_TRUE(w.btRadio()->isChecked());
     EXPECT_FALSE(w.usbRadio()->isChecked());
     EXPECT_FALSE(w.wifiRadio()->isChecked());
@@ -86,19 +82,57 @@ TEST_F(WindowTest, StartsWithBtSelectedDefaultsFilledAndFocusOnUpdate) {
     EXPECT_FALSE(w.isBusy());
 }
 
-TEST_F(WindowTest, TabVisitsTheKeyboardStopsInOrder) {
+// Every control of the layout's table stands where the table puts it, with its caption, and Tab
+// visits the table's stops in order.
+TEST_F(WindowTest, DrawsTheLayoutsControls) {
     openWindow();
     UpdaterWindow& w = *window;
+    EXPECT_EQ(w.windowTitle(), kWindowCaption);
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.size(), w.units().size(kWindowArea.width, kWindowArea.height));
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    auto surface = [&w](ControlPlace place) -> const ControlSet& {
+        return place == ControlPlace::Window        ? w.controls()
+               : place == ControlPlace::SerialPanel ? w.btPanel()->controls()
+                                                    : w.wifiPanel()->controls();
+    };
+    for (const ControlLayout& row : windowLayout()) {
+        const ControlSet& set = surface(row.place);
+        QWidget* widget = set.widget(row.control);
+        ASSERT_NE(widget, nullptr) << row.caption;
+        EXPECT_EQ(set.controlOf(widget), row.control);
+        const QRect area = w.units().rect(row.rect.x, row.rect.y, row.rect.width, row.rect.height);
+        EXPECT_EQ(widget->pos(), area.topLeft()) << row.caption;
+        // A label may be widened for the desktop's font; a closed drop-down list is one line high.
+        if (row.kind == ControlKind::Label) {
+            EXPECT_GE(widget->width(), area.width());
+        } else if (row.kind == ControlKind::DropDown) {
+            EXPECT_EQ(widget->width(), area.width());
+        } else {
+            EXPECT_EQ(widget->size(), area.size()) << row.caption;
+        }
+        const bool frame = row.kind == ControlKind::Frame || row.kind == ControlKind::PanelFrame;
+        if (*row.caption != '\0') {
+            EXPECT_EQ(widget->property(frame ? "title" : "text").toString(), row.caption);
+        }
+    }
+
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    std::vector<QWidget*> expected;
+    for (const WindowControl control : tabOrder(ControlPlace::SerialPanel)) {
+        expected.push_back(surface(layoutOf(control).place).widget(control));
+    }
+    std::rotate(expected.begin(), std::find(expected.begin(), expected.end(), w.pathBox()),
+                expected.end());
     w.pathBox()->setFocus();
     std::vector<QWidget*> visited{QApplication::focusWidget()};
-    for (int i = 0; i < 5; ++i) {
+    for (std::size_t i = 1; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited.push_back(QApplication::focusWidget());
     }
-    const std::vector<QWidget*> expected{w.pathBox(),   w.browseButton(), w.updateButton(),
-                                         w.outputBox(), w.clearButton(),  w.readButton()};
     EXPECT_EQ(visited, expected);
 }
 
@@ -376,31 +410,6 @@ TEST_F(WindowTest, ReportsToAHiddenWindowAreDropped) {
     EXPECT_EQ(window->progressBar()->value(), 0);
 }
 
-TEST_F(WindowTest, EscWhileBusyIsIgnoredAndClosesOnceIdle) {
-    openWindow();
-    Gate gate;
-    job.updateWork = [&gate](FakeJob& j, int) {
-        gate.wait();
-        j.reportText("done\r\n");
-    };
-    window->pathBox()->setText("fw.hex");
-    window->updateButton()->click();
-    ASSERT_TRUE(window->isBusy());
-    QTest::keyClick(window.get(), Qt::Key_Escape);
-    window->reject();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(job.stopRequested());
-
-    gate.open();
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(output(), "Port is opened!\ndone\n");
-    QSignalSpy rejected(window.get(), &QDialog::rejected);
-    QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(rejected.count(), 1);
-    EXPECT_TRUE(job.stopRequested());
-}
-
 TEST_F(WindowTest, OkActionAndReturnNeverCloseTheWindow) {
     openWindow();
     window->accept();
@@ -430,44 +439,18 @@ TEST_F(WindowTest, CloseWhileIdleStopsJoinsAndEndsCleanly) {
     EXPECT_EQ(job.releaseCount, 2);
 }
 
-// A window whose question about abandoning an update is answered by the test.
+// A window whose question about abandoning a job is answered by the test.
 class AnsweringWindow : public UpdaterWindow {
 public:
     AnsweringWindow(UpdateJob& job, PortLister lister, bool answer)
         : UpdaterWindow(job, std::move(lister)), answer_(answer) {}
-    int asked = 0;
 
 protected:
-    bool confirmAbandon() override {
-        ++asked;
-        return answer_;
-    }
+    bool confirmAbandon(const std::string&) override { return answer_; }
 
 private:
     bool answer_;
 };
-
-TEST_F(WindowTest, CloseBoxWhileBusyAsksAndKeepsRunningWhenDeclined) {
-    Gate gate;
-    job.updateWork = [&gate](FakeJob& j, int) {
-        gate.wait();
-        j.reportText("still here\r\n");
-    };
-    auto* answering = new AnsweringWindow(
-        job, [this] { return ports; }, false);
-    window.reset(answering);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    window->pathBox()->setText("fw.hex");
-    window->updateButton()->click();
-    EXPECT_FALSE(window->close());
-    EXPECT_EQ(answering->asked, 1);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(job.stopRequested());
-    gate.open();
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(output(), "Port is opened!\nstill here\n");
-}
 
 TEST(WindowDeathTest, ConfirmedCloseWhileBusyEndsTheProcessAtOnce) {
     EXPECT_EXIT(
@@ -484,82 +467,6 @@ TEST(WindowDeathTest, ConfirmedCloseWhileBusyEndsTheProcessAtOnce) {
             std::_Exit(3);  // not reached when the close ended the process
         },
         ::testing::ExitedWithCode(0), "");
-}
-
-// The file dialog answered by the test.
-class BrowsingWindow : public UpdaterWindow {
-public:
-    BrowsingWindow(UpdateJob& job, PortLister lister) : UpdaterWindow(job, std::move(lister)) {}
-    std::optional<QString> answer;
-
-protected:
-    std::optional<QString> askFirmwareFile() override { return answer; }
-};
-
-TEST_F(WindowTest, BrowseFillsThePathOnlyWithAPathThatFitsWhole) {
-    auto* browsing = new BrowsingWindow(job, [this] { return ports; });
-    window.reset(browsing);
-    window->pathBox()->setText("kept.hex");
-
-    browsing->answer = std::nullopt;  // cancelled
-    window->browseButton()->click();
-    EXPECT_EQ(window->pathBox()->text(), "kept.hex");
-
-    browsing->answer = QString("/") + QString(UpdaterWindow::kMaxPathLength, 'a');  // 1024 bytes
-    window->browseButton()->click();
-    EXPECT_EQ(window->pathBox()->text(), "kept.hex");
-    // Not silently: the output box says why the path box kept its text.
-    EXPECT_TRUE(output().startsWith("The chosen file's path is longer than 1023 bytes"))
-        << output().toStdString();
-
-    const QString longest = QString("/") + QString(UpdaterWindow::kMaxPathLength - 1, 'b');
-    browsing->answer = longest;
-    window->browseButton()->click();
-    EXPECT_EQ(window->pathBox()->text(), longest);
-}
-
-// Enter with a path filled in: a focused Read, Clear, Browse or Refresh runs itself and never
-// flashes the adapter; the path box and Update start the Update; elsewhere Enter does nothing.
-TEST_F(WindowTest, EnterRunsTheFocusedButtonAndStartsAnUpdateOnlyFromPathOrUpdate) {
-    auto* browsing = new BrowsingWindow(job, [this] { return ports; });
-    window.reset(browsing);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    window->pathBox()->setText("fw.hex");
-    auto pressEnterOn = [this](QWidget* widget) {
-        widget->setFocus();
-        ASSERT_EQ(window->focusWidget(), widget);
-        QTest::keyClick(widget, Qt::Key_Return);
-        ASSERT_TRUE(waitIdle());
-    };
-
-    pressEnterOn(window->readButton());
-    EXPECT_EQ(job.readCount, 1);
-    EXPECT_EQ(job.updateCount, 0);
-    EXPECT_FALSE(output().isEmpty());
-
-    pressEnterOn(window->clearButton());
-    EXPECT_TRUE(output().isEmpty());
-
-    ports = {"/dev/ttyUSB9"};
-    pressEnterOn(window->btPanel()->refreshButton());
-    EXPECT_EQ(window->btPanel()->portList()->count(), 1);
-
-    browsing->answer = QStringLiteral("/tmp/chosen.hex");
-    pressEnterOn(window->browseButton());
-    EXPECT_EQ(window->pathBox()->text(), "/tmp/chosen.hex");
-
-    window->wifiRadio()->click();
-    pressEnterOn(window->wifiPanel()->addressBox());
-    pressEnterOn(window->btRadio());
-    EXPECT_EQ(job.openCount, 1);
-    EXPECT_EQ(job.updateCount, 0);
-
-    pressEnterOn(window->pathBox());
-    EXPECT_EQ(job.updateCount, 1);
-    pressEnterOn(window->updateButton());
-    EXPECT_EQ(job.updateCount, 2);
-    EXPECT_EQ(job.readCount, 1);
 }
 
 TEST(FirmwareDialogTest, FilterShowsEveryFileUnderItsOwnName) {

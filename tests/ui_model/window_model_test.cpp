@@ -274,29 +274,62 @@ TEST_F(WindowModelTest, ReportsToAHiddenWindowAreDropped) {
     EXPECT_EQ(view.progress, -1);
 }
 
-TEST_F(WindowModelTest, EscAndCloseFollowBusyAndTheQuestionNamesTheRunningJob) {
-    EXPECT_TRUE(model.escapeCloses());
-    EXPECT_FALSE(model.closeNeedsConfirmation());
-
-    for (const JobKind kind : {JobKind::Update, JobKind::Read}) {
+// Esc closes only when Idle; the close box asks first while a job runs, in words for that job, and
+// a confirmed close then ends the process, unless the job ended while the question was open.
+TEST_F(WindowModelTest, CloseDecisionFollowsBusyAndTheAnswer) {
+    struct Case {
+        std::optional<JobKind> running;
+        CloseRequest request;
+        bool answer;
+        bool endsWhileAsked;
+        CloseAction action;
+        const char* asked;  // a phrase of the question, or nullptr when nothing is asked
+    };
+    const Case cases[] = {
+        {std::nullopt, CloseRequest::Escape, false, false, CloseAction::Close, nullptr},
+        {std::nullopt, CloseRequest::CloseBox, false, false, CloseAction::Close, nullptr},
+        {JobKind::Update, CloseRequest::Escape, true, false, CloseAction::Stay, nullptr},
+        {JobKind::Update, CloseRequest::CloseBox, false, false, CloseAction::Stay,
+         "An update is running"},
+        {JobKind::Update, CloseRequest::CloseBox, true, false, CloseAction::EndProcess,
+         "An update is running"},
+        {JobKind::Read, CloseRequest::Escape, true, false, CloseAction::Stay, nullptr},
+        {JobKind::Read, CloseRequest::CloseBox, true, false, CloseAction::EndProcess,
+         "firmware is not touched"},
+        {JobKind::Read, CloseRequest::CloseBox, true, true, CloseAction::Close,
+         "firmware is not touched"},
+    };
+    for (const Case& c : cases) {
         Gate gate;
         job.updateWork = [&gate](FakeJob&, int) { gate.wait(); };
         job.readWork = job.updateWork;
         view.path = "fw.hex";
-        kind == JobKind::Update ? model.startUpdate() : model.startRead();
-        ASSERT_TRUE(model.isBusy());
-        EXPECT_FALSE(model.escapeCloses());
-        EXPECT_TRUE(model.closeNeedsConfirmation());
-        const std::string question = model.closeQuestion();
-        if (kind == JobKind::Update) {
-            EXPECT_NE(question.find("An update is running"), std::string::npos) << question;
+        if (c.running) {
+            *c.running == JobKind::Update ? model.startUpdate() : model.startRead();
+            ASSERT_TRUE(model.isBusy());
+        }
+        std::string asked;
+        const CloseAction action = model.decideClose(c.request, [&](const std::string& question) {
+            asked = question;
+            if (c.endsWhileAsked) {
+                gate.open();
+                EXPECT_TRUE(view.pump([this] { return !model.isBusy(); }));
+            }
+            return c.answer;
+        });
+        EXPECT_EQ(action, c.action) << asked;
+        if (c.asked == nullptr) {
+            EXPECT_TRUE(asked.empty()) << asked;
         } else {
-            EXPECT_EQ(question.find("update"), std::string::npos) << question;
-            EXPECT_NE(question.find("not touched"), std::string::npos) << question;
+            EXPECT_NE(asked.find(c.asked), std::string::npos) << asked;
+        }
+        if (c.running == JobKind::Read) {
+            EXPECT_EQ(asked.find("update"), std::string::npos) << asked;
         }
         gate.open();
         ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
     }
+    EXPECT_FALSE(job.stopRequested());
     model.stopAndJoin();
     EXPECT_TRUE(job.stopRequested());
 }
@@ -364,13 +397,38 @@ TEST_F(WindowModelTest, TrafficLogNoticeIsShownOnceFromEitherThread) {
 TEST(WindowRulesTest, EnterRunsTheFocusedButtonAndUpdateOnlyFromPathOrUpdate) {
     using C = WindowControl;
     const std::pair<C, std::optional<C>> cases[] = {
-        {C::PathBox, C::Update},  {C::Update, C::Update}, {C::Read, C::Read},
-        {C::Clear, C::Clear},     {C::Browse, C::Browse}, {C::Refresh, C::Refresh},
-        {C::Other, std::nullopt},
+        {C::PathBox, C::Update},   {C::Update, C::Update},     {C::Read, C::Read},
+        {C::Clear, C::Clear},      {C::Browse, C::Browse},     {C::Refresh, C::Refresh},
+        {C::Find, C::Find},        {C::WifiFind, C::WifiFind}, {C::AddressBox, std::nullopt},
+        {C::Output, std::nullopt}, {C::Bt, std::nullopt},      {C::PortList, std::nullopt},
     };
     for (const auto& [focused, runs] : cases) {
         EXPECT_EQ(WindowModel::enterRuns(focused), runs) << static_cast<int>(focused);
     }
+}
+
+// Tab visits the visible panel's stops, then the window's; a job disables exactly the inputs.
+TEST(WindowRulesTest, TabOrderAndInputsComeFromTheLayout) {
+    using C = WindowControl;
+    const std::vector<C> window = {C::PathBox, C::Browse, C::Update, C::Output, C::Clear, C::Read};
+    std::vector<C> serial = {C::PortList, C::BaudList, C::Find, C::Refresh};
+    std::vector<C> wifi = {C::AddressBox, C::PortBox, C::WifiFind};
+    serial.insert(serial.end(), window.begin(), window.end());
+    wifi.insert(wifi.end(), window.begin(), window.end());
+    EXPECT_EQ(tabOrder(ControlPlace::SerialPanel), serial);
+    EXPECT_EQ(tabOrder(ControlPlace::WifiPanel), wifi);
+
+    std::vector<C> inputs;
+    for (const ControlLayout& row : windowLayout()) {
+        if (row.input) {
+            inputs.push_back(row.control);
+        }
+    }
+    EXPECT_EQ(inputs, (std::vector<C>{C::Bt, C::Usb, C::Wifi, C::PathBox, C::Browse, C::Update,
+                                      C::Read, C::PortList, C::BaudList, C::Find, C::Refresh,
+                                      C::AddressBox, C::PortBox, C::WifiFind}));
+    EXPECT_EQ(layoutOf(C::PathBox).maxBytes, kMaxPathBytes);
+    EXPECT_EQ(layoutOf(C::PortBox).maxBytes, kMaxFieldBytes);
 }
 
 TEST(WindowRulesTest, RefreshKeepsThePositionWhileItExists) {
@@ -453,7 +511,7 @@ TEST_F(WindowModelTest, FindFillsThePanelWithTheAdapterFound) {
     model.startFind();
     EXPECT_TRUE(model.isBusy());
     EXPECT_FALSE(view.enabled);
-    EXPECT_FALSE(model.escapeCloses());
+    EXPECT_EQ(model.decideClose(CloseRequest::Escape, nullptr), CloseAction::Stay);
     ASSERT_TRUE(view.pump([this] { return !model.isBusy(); }));
     EXPECT_TRUE(view.enabled);
     EXPECT_EQ(view.type, DeviceType::Usb);

@@ -35,7 +35,7 @@ protected:
 
     // Runs Update from the window and waits for the worker's last step.
     void update() {
-        click(kIdUpdate);
+        click(WindowControl::Update);
         ASSERT_TRUE(window->isBusy()) << utf8FromWide(output());
         ASSERT_TRUE(waitIdle(kUpdateBudgetMs));
     }
@@ -59,16 +59,16 @@ TEST_F(Win32WindowEndToEndTest, UpdateOverTcpFromTheWifiPanelThenRead) {
     ASSERT_NE(colon, std::wstring::npos);
 
     openWindow(realJob);
-    click(kIdWifi);
+    click(WindowControl::Wifi);
     setText(window->wifiPanel().addressBox(), address.substr(0, colon));
     setText(window->wifiPanel().portBox(), address.substr(colon + 1));
-    setText(control(kIdPath), file);
-    ASSERT_EQ(windowText(control(kIdPath)), file);
+    setText(control(WindowControl::PathBox), file);
+    ASSERT_EQ(windowText(control(WindowControl::PathBox)), file);
     update();
     expectFinished();
 
-    click(kIdClear);
-    click(kIdRead);
+    click(WindowControl::Clear);
+    click(WindowControl::Read);
     ASSERT_TRUE(waitIdle(kUpdateBudgetMs));
     EXPECT_TRUE(window->model().lastOutcome().finished());
     EXPECT_NE(output().find(L"2.2.3X"), std::wstring::npos) << utf8FromWide(output());
@@ -81,9 +81,9 @@ TEST_F(Win32WindowEndToEndTest, UpdateOverAComPortFromTheUsbPanel) {
 
     ports = {"COM1", utf8FromWide(port)};
     openWindow(realJob);
-    click(kIdUsb);
+    click(WindowControl::Usb);
     SendMessageW(window->usbPanel().portList(), CB_SETCURSEL, 1, 0);
-    setText(control(kIdPath), file);
+    setText(control(WindowControl::PathBox), file);
     update();
     expectFinished();
 }

@@ -63,9 +63,9 @@ protected:
         return pumpUntil([this] { return !window->isBusy(); }, timeoutMs);
     }
 
-    HWND control(int id) const { return window->control(id); }
+    HWND control(WindowControl id) const { return window->control(id); }
     void click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
-    void click(int id) { click(control(id)); }
+    void click(WindowControl id) { click(control(id)); }
     void setText(HWND box, const std::wstring& text) {
         SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -77,9 +77,11 @@ protected:
         pumpPending();
         ASSERT_TRUE(waitIdle());
     }
-    std::wstring output() const { return withoutCarriageReturns(windowText(control(kIdOutput))); }
+    std::wstring output() const {
+        return withoutCarriageReturns(windowText(control(WindowControl::Output)));
+    }
     int progress() const {
-        return static_cast<int>(SendMessageW(control(kIdProgress), PBM_GETPOS, 0, 0));
+        return static_cast<int>(SendMessageW(control(WindowControl::Progress), PBM_GETPOS, 0, 0));
     }
     static std::vector<std::wstring> items(HWND list) {
         std::vector<std::wstring> texts;

@@ -371,11 +371,23 @@ std::optional<WindowControl> WindowModel::enterRuns(WindowControl focused) {
         case WindowControl::Clear:
         case WindowControl::Refresh:
         case WindowControl::Find:
+        case WindowControl::WifiFind:
             return focused;
-        case WindowControl::Other:
-            break;
+        default:
+            return std::nullopt;
     }
-    return std::nullopt;
+}
+
+CloseAction WindowModel::decideClose(
+    CloseRequest request, const std::function<bool(const std::string& question)>& confirm) const {
+    if (!isBusy()) {
+        return CloseAction::Close;
+    }
+    if (request == CloseRequest::Escape || !confirm || !confirm(closeQuestion())) {
+        return CloseAction::Stay;
+    }
+    // The question runs the window's events: the job may have ended meanwhile.
+    return isBusy() ? CloseAction::EndProcess : CloseAction::Close;
 }
 
 }  // namespace korvane

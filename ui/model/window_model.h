@@ -14,11 +14,17 @@
 #include "history/history_reader.h"
 #include "history/history_recorder.h"
 #include "ui/model/port_lister.h"
+#include "ui/model/window_layout.h"
 #include "ui/model/window_view.h"
 
 namespace korvane {
 
 class WorkerThread;
+
+// How the user asked the window to close: Esc (the dialog's Cancel) or the close box.
+enum class CloseRequest { Escape, CloseBox };
+// What the view does about it: nothing, its close procedure, or end the process at once.
+enum class CloseAction { Stay, Close, EndProcess };
 
 // What the main window decides, whatever toolkit draws it: Idle and Busy, the port chosen in
 // the panel of the device type, the start of an Update or a Read on the job with its worker, what a
@@ -93,13 +99,12 @@ public:
     // Clear: empties the output box.
     void clearOutput();
 
-    // Esc: closes only when Idle (the view then runs its close procedure).
-    bool escapeCloses() const { return !isBusy(); }
-    // The close box: when Busy the user is asked closeQuestion() first; a confirmed close while
-    // Busy ends the process at once.
-    bool closeNeedsConfirmation() const { return isBusy(); }
-    // The question asked before a running job is abandoned, worded for the job that runs.
-    std::string closeQuestion() const;
+    // Esc or the close box. Esc closes only when Idle: while a job runs it would abandon it half
+    // way, so it does nothing then. The close box closes at once when Idle; while a job runs it
+    // first asks `confirm` closeQuestion(), and a confirmed close ends the process at once, with
+    // nothing cleaned up, unless the job ended while the question was open.
+    CloseAction decideClose(CloseRequest request,
+                            const std::function<bool(const std::string& question)>& confirm) const;
 
     // The close procedure's part in the model: sets the job's stop request and joins the finished
     // workers. Only when Idle.
@@ -109,7 +114,7 @@ public:
     // Also ends a running Find after the rate each port is at.
     void requestStop();
 
-    // Enter pressed with `focused` holding the keyboard focus: the control whose action runs, or
+    // Enter pressed with `focused` holding the keyboard focus: the button whose action runs, or
     // nothing. A focused button runs itself; only the path box and the Update button start an
     // Update; Enter anywhere else does nothing.
     static std::optional<WindowControl> enterRuns(WindowControl focused);
@@ -118,6 +123,8 @@ public:
     void setIdleListener(std::function<void()> listener) { idleListener_ = std::move(listener); }
 
 private:
+    // The question asked before a running job is abandoned, worded for the job that runs.
+    std::string closeQuestion() const;
     // A report of the job: a text goes to the output box, progress to the bar.
     void onText(const char* text) override;
     void onProgress(int percent) override;

@@ -14,9 +14,6 @@ enum class DeviceType { Bt, Usb, Wifi };
 // adapter).
 enum class WindowActivity { Update, Read, Find };
 
-// The window's controls that take part in the keyboard rules.
-enum class WindowControl { PathBox, Browse, Update, Read, Clear, Refresh, Find, Other };
-
 // What a serial panel holds: the selected port and baud rate, each with its index (negative
 // when nothing is selected).
 struct SerialChoice {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QComboBox>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <string>
@@ -7,10 +9,7 @@
 
 #include "ui/model/panel_defaults.h"
 #include "ui/model/port_lister.h"
-
-class QComboBox;
-class QLabel;
-class QPushButton;
+#include "ui/qt/control_set.h"
 
 namespace korvane {
 
@@ -43,21 +42,17 @@ public:
 
     void setInputsEnabled(bool enabled);
 
-    QComboBox* portList() const { return portList_; }
-    QComboBox* baudList() const { return baudList_; }
-    QPushButton* refreshButton() const { return refresh_; }
-    QPushButton* findButton() const { return find_; }
+    const ControlSet& controls() const { return controls_; }
+    QComboBox* portList() const { return controls_.as<QComboBox>(WindowControl::PortList); }
+    QComboBox* baudList() const { return controls_.as<QComboBox>(WindowControl::BaudList); }
+    QPushButton* refreshButton() const { return controls_.as<QPushButton>(WindowControl::Refresh); }
+    QPushButton* findButton() const { return controls_.as<QPushButton>(WindowControl::Find); }
 
 private:
     void appendPorts(const std::vector<std::string>& ports);
 
     PortLister lister_;
-    QLabel* nameLabel_;
-    QComboBox* portList_;
-    QLabel* baudLabel_;
-    QComboBox* baudList_;
-    QPushButton* refresh_;
-    QPushButton* find_;
+    ControlSet controls_;
 };
 
 }  // namespace korvane

@@ -7,7 +7,6 @@
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -26,7 +25,6 @@
 #include "ui/model/app_info.h"
 #include "ui/qt/about_box.h"
 #include "ui/qt/app_icon.h"
-#include "ui/qt/byte_length_validator.h"
 #include "ui/qt/history_dialog.h"
 #include "ui/qt/serial_port_panel.h"
 #include "ui/qt/thread_handoff.h"
@@ -44,33 +42,12 @@ constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
                                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
-QRadioButton* makeRadio(const char* text, const QRect& area, QWidget* parent) {
-    auto* radio = new QRadioButton(QString::fromLatin1(text), parent);
-    radio->setGeometry(area);
-    radio->setFocusPolicy(Qt::ClickFocus);
-    return radio;
-}
-
-QPushButton* makeButton(const char* text, const QRect& area, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setGeometry(area);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QGroupBox* makeFrame(const char* title, const QRect& area, QWidget* parent) {
-    auto* frame = new QGroupBox(QString::fromLatin1(title), parent);
-    frame->setGeometry(area);
-    frame->setFocusPolicy(Qt::NoFocus);
-    return frame;
-}
-
 }  // namespace
 
 UpdaterWindow::UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent)
     : QDialog(parent, kWindowFlags), model_(job, std::move(lister), *this), units_(font()) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
-    setFixedSize(units_.size(462, 195));
+    setFixedSize(units_.size(kWindowArea.width, kWindowArea.height));
     createPanels();
     createControls();
     initialise();
@@ -102,55 +79,15 @@ void UpdaterWindow::createPanels() {
 }
 
 void UpdaterWindow::createControls() {
-    typeFrame_ = makeFrame("Device Type", units_.rect(10, 10, 65, 65), this);
-    btRadio_ = makeRadio("BT", units_.rect(20, 25, 24, 10), this);
-    usbRadio_ = makeRadio("USB", units_.rect(20, 40, 28, 10), this);
-    wifiRadio_ = makeRadio("WIFI", units_.rect(20, 55, 32, 10), this);
-    commFrame_ = makeFrame("Comm Port", units_.rect(85, 10, 115, 65), this);
-    firmwareFrame_ = makeFrame("Firmware", units_.rect(10, 85, 190, 60), this);
-
-    pathLabel_ = new QLabel(QStringLiteral("Path:"), this);
-    placeStaticText(pathLabel_, units_.rect(20, 100, 21, 8));
-    pathBox_ = new QLineEdit(this);
-    pathBox_->setGeometry(units_.rect(45, 100, 145, 14));
-    pathBox_->setValidator(new ByteLengthValidator(kMaxPathLength, pathBox_));
-
-    browse_ = makeButton("Browse...", units_.rect(140, 120, 50, 14), this);
-    update_ = makeButton("Update", units_.rect(75, 155, 60, 30), this);
-    update_->setDefault(true);
-
-    outputFrame_ = makeFrame("Output:", units_.rect(210, 10, 240, 165), this);
-    output_ = new QPlainTextEdit(this);
-    output_->setGeometry(units_.rect(220, 25, 220, 120));
-    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    output_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    output_->setTabChangesFocus(true);
-    // The box keeps everything until Clear; an undo history would keep it twice.
-    output_->setUndoRedoEnabled(false);
-
-    clear_ = makeButton("Clear", units_.rect(390, 150, 50, 14), this);
-    progress_ = new QProgressBar(this);
-    progress_->setGeometry(units_.rect(210, 180, 240, 6));
-    progress_->setRange(0, kProgressMaximum);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
-    read_ = makeButton("Read", units_.rect(220, 150, 50, 14), this);
-
-    // Keyboard order: path box, Browse, Update, output box, Clear, Read.
-    setTabOrder(pathBox_, browse_);
-    setTabOrder(browse_, update_);
-    setTabOrder(update_, output_);
-    setTabOrder(output_, clear_);
-    setTabOrder(clear_, read_);
-
-    connect(btRadio_, &QRadioButton::clicked, this, [this] { showPanel(btPanel_); });
-    connect(usbRadio_, &QRadioButton::clicked, this, [this] { showPanel(usbPanel_); });
-    connect(wifiRadio_, &QRadioButton::clicked, this, [this] { showPanel(wifiPanel_); });
-    connect(browse_, &QPushButton::clicked, this, [this] { onBrowse(); });
-    connect(update_, &QPushButton::clicked, this, [this] { onUpdate(); });
-    connect(read_, &QPushButton::clicked, this, [this] { onRead(); });
-    connect(clear_, &QPushButton::clicked, this, [this] { model_.clearOutput(); });
+    // After the panels: they come first in Tab order, as on the desktop's dialogs.
+    controls_.build(ControlPlace::Window, units_, this);
+    connect(btRadio(), &QRadioButton::clicked, this, [this] { showPanel(btPanel_); });
+    connect(usbRadio(), &QRadioButton::clicked, this, [this] { showPanel(usbPanel_); });
+    connect(wifiRadio(), &QRadioButton::clicked, this, [this] { showPanel(wifiPanel_); });
+    connect(browseButton(), &QPushButton::clicked, this, [this] { onBrowse(); });
+    connect(updateButton(), &QPushButton::clicked, this, [this] { onUpdate(); });
+    connect(readButton(), &QPushButton::clicked, this, [this] { onRead(); });
+    connect(clearButton(), &QPushButton::clicked, this, [this] { model_.clearOutput(); });
     for (SerialPortPanel* panel : {btPanel_, usbPanel_}) {
         connect(panel->findButton(), &QPushButton::clicked, this, [this] { model_.startFind(); });
     }
@@ -186,7 +123,7 @@ void UpdaterWindow::initialise() {
     model_.attach();
 
     // The visible panel covers the "Comm Port" frame exactly.
-    const QRect place = commFrame_->geometry();
+    const QRect place = commPortFrame()->geometry();
     for (QWidget* panel : {static_cast<QWidget*>(btPanel_), static_cast<QWidget*>(usbPanel_),
                            static_cast<QWidget*>(wifiPanel_)}) {
         panel->setGeometry(place);
@@ -200,8 +137,8 @@ void UpdaterWindow::initialise() {
     usbPanel_->fillBaudList();
     wifiPanel_->fillDefaults();
 
-    btRadio_->click();
-    update_->setFocus();
+    btRadio()->click();
+    updateButton()->setFocus();
     watchSerialPorts();
 }
 
@@ -231,18 +168,18 @@ void UpdaterWindow::showPanel(QWidget* panel) {
 }
 
 DeviceType UpdaterWindow::deviceType() const {
-    if (wifiRadio_->isChecked()) {
+    if (wifiRadio()->isChecked()) {
         return DeviceType::Wifi;
     }
-    return usbRadio_->isChecked() ? DeviceType::Usb : DeviceType::Bt;
+    return usbRadio()->isChecked() ? DeviceType::Usb : DeviceType::Bt;
 }
 
 std::string UpdaterWindow::pathText() const {
-    return pathBox_->text().toStdString();
+    return pathBox()->text().toStdString();
 }
 
 void UpdaterWindow::setPathText(const std::string& path) {
-    pathBox_->setText(QString::fromStdString(path));
+    pathBox()->setText(QString::fromStdString(path));
 }
 
 SerialChoice UpdaterWindow::serialChoice(DeviceType type) const {
@@ -264,15 +201,15 @@ void UpdaterWindow::appendOutput(const std::string& text, bool append) {
 }
 
 void UpdaterWindow::setProgress(int percent) {
-    progress_->setRange(0, kProgressMaximum);
-    progress_->setValue(percent);
+    progressBar()->setRange(0, kProgressMaximum);
+    progressBar()->setValue(percent);
 }
 
 void UpdaterWindow::showFoundAdapter(DeviceType type, const std::string& port,
                                      const std::string& baud) {
-    QRadioButton* radio = type == DeviceType::Wifi  ? wifiRadio_
-                          : type == DeviceType::Usb ? usbRadio_
-                                                    : btRadio_;
+    QRadioButton* radio = type == DeviceType::Wifi  ? wifiRadio()
+                          : type == DeviceType::Usb ? usbRadio()
+                                                    : btRadio();
     radio->setChecked(true);
     showPanel(type == DeviceType::Wifi  ? static_cast<QWidget*>(wifiPanel_)
               : type == DeviceType::Usb ? static_cast<QWidget*>(usbPanel_)
@@ -327,34 +264,28 @@ void UpdaterWindow::appendOutput(const QString& text, bool append) {
     // Reports end their lines with "\r\n"; the box breaks lines at the "\n" alone.
     QString shown = text;
     shown.remove(QLatin1Char('\r'));
+    QPlainTextEdit* output = outputBox();
     if (append) {
-        QTextCursor cursor = output_->textCursor();
+        QTextCursor cursor = output->textCursor();
         cursor.movePosition(QTextCursor::End);
-        output_->setTextCursor(cursor);
-        output_->ensureCursorVisible();
+        output->setTextCursor(cursor);
+        output->ensureCursorVisible();
         cursor.insertText(shown);
-        output_->setTextCursor(cursor);
+        output->setTextCursor(cursor);
     } else {
-        output_->setPlainText(shown);
+        output->setPlainText(shown);
     }
-    QScrollBar* lines = output_->verticalScrollBar();
+    QScrollBar* lines = output->verticalScrollBar();
     lines->setValue(lines->maximum());
-    output_->viewport()->repaint();
+    output->viewport()->repaint();
 }
 
 void UpdaterWindow::setControlsEnabled(bool enabled) {
-    btRadio_->setEnabled(enabled);
-    usbRadio_->setEnabled(enabled);
-    wifiRadio_->setEnabled(enabled);
-    pathBox_->setEnabled(enabled);
-    browse_->setEnabled(enabled);
-    update_->setEnabled(enabled);
-    read_->setEnabled(enabled);
-    if (btPanel_ != nullptr) {
-        btPanel_->setInputsEnabled(enabled);
-    }
-    if (usbPanel_ != nullptr) {
-        usbPanel_->setInputsEnabled(enabled);
+    controls_.setInputsEnabled(enabled);
+    for (SerialPortPanel* panel : {btPanel_, usbPanel_}) {
+        if (panel != nullptr) {
+            panel->setInputsEnabled(enabled);
+        }
     }
     if (wifiPanel_ != nullptr) {
         wifiPanel_->setInputsEnabled(enabled);
@@ -398,37 +329,17 @@ void UpdaterWindow::onRead() {
     model_.startRead();
 }
 
-WindowControl UpdaterWindow::controlOf(const QWidget* widget) const {
-    if (widget == nullptr) {
-        return WindowControl::Other;
-    }
-    if (widget == pathBox_) {
-        return WindowControl::PathBox;
-    }
-    if (widget == update_) {
-        return WindowControl::Update;
-    }
-    if (widget == read_) {
-        return WindowControl::Read;
-    }
-    if (widget == clear_) {
-        return WindowControl::Clear;
-    }
-    if (widget == browse_) {
-        return WindowControl::Browse;
-    }
-    if (wifiPanel_ != nullptr && widget == wifiPanel_->findButton()) {
-        return WindowControl::Find;
-    }
+std::optional<WindowControl> UpdaterWindow::controlOf(const QWidget* widget) const {
+    std::optional<WindowControl> control = controls_.controlOf(widget);
     for (const SerialPortPanel* panel : {btPanel_, usbPanel_}) {
-        if (panel != nullptr && widget == panel->refreshButton()) {
-            return WindowControl::Refresh;
-        }
-        if (panel != nullptr && widget == panel->findButton()) {
-            return WindowControl::Find;
+        if (!control && panel != nullptr) {
+            control = panel->controls().controlOf(widget);
         }
     }
-    return WindowControl::Other;
+    if (!control && wifiPanel_ != nullptr) {
+        control = wifiPanel_->controls().controlOf(widget);
+    }
+    return control;
 }
 
 void UpdaterWindow::keyPressEvent(QKeyEvent* event) {
@@ -440,12 +351,14 @@ void UpdaterWindow::keyPressEvent(QKeyEvent* event) {
     // Not the dialog's own rule, which would click the default button (Update) from anywhere.
     event->accept();
     QWidget* focused = focusWidget();
-    const std::optional<WindowControl> runs = WindowModel::enterRuns(controlOf(focused));
+    const std::optional<WindowControl> control = controlOf(focused);
+    const std::optional<WindowControl> runs =
+        control ? WindowModel::enterRuns(*control) : std::nullopt;
     if (!runs) {
         return;
     }
     if (*runs == WindowControl::Update) {
-        update_->click();
+        updateButton()->click();
     } else if (auto* button = qobject_cast<QPushButton*>(focused)) {
         button->click();
     }
@@ -454,8 +367,8 @@ void UpdaterWindow::keyPressEvent(QKeyEvent* event) {
 void UpdaterWindow::accept() {}
 
 void UpdaterWindow::reject() {
-    // Esc while a job runs would abandon the transfer half way: it does nothing then.
-    if (model_.escapeCloses()) {
+    // Esc: the dialog's Cancel.
+    if (model_.decideClose(CloseRequest::Escape, nullptr) == CloseAction::Close) {
         closeProcedure();
     }
 }
@@ -466,23 +379,24 @@ void UpdaterWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    if (model_.closeNeedsConfirmation()) {
-        if (!confirmAbandon()) {
+    switch (model_.decideClose(CloseRequest::CloseBox, [this](const std::string& question) {
+        return confirmAbandon(question);
+    })) {
+        case CloseAction::Stay:
             return;
-        }
-        if (isBusy()) {
-            // Confirmed: the transfer is abandoned where it stands, nothing is cleaned up.
+        case CloseAction::EndProcess:
+            // The transfer is abandoned where it stands, nothing is cleaned up.
             std::_Exit(0);
-        }
-        // The job ended while the question was open: close as from Idle.
+        case CloseAction::Close:
+            closeProcedure();
+            event->accept();
+            return;
     }
-    closeProcedure();
-    event->accept();
 }
 
-bool UpdaterWindow::confirmAbandon() {
+bool UpdaterWindow::confirmAbandon(const std::string& question) {
     const QMessageBox::StandardButton answer = QMessageBox::warning(
-        this, QString::fromLatin1(kWindowCaption), QString::fromStdString(model_.closeQuestion()),
+        this, QString::fromLatin1(kWindowCaption), QString::fromStdString(question),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer == QMessageBox::Yes;
 }

@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -14,17 +20,11 @@
 #include "ui/model/port_lister.h"
 #include "ui/model/window_model.h"
 #include "ui/model/window_view.h"
+#include "ui/qt/control_set.h"
 #include "ui/qt/dialog_units.h"
 
 class QAction;
 class QFileDialog;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
 class QSocketNotifier;
 class QTimer;
 
@@ -37,18 +37,15 @@ class WifiPanel;
 // Sets up the file-open dialog of Browse: one existing file, filter "Firmware File (*.*)".
 void configureFirmwareDialog(QFileDialog& dialog);
 
-// The program's main window on Qt: the controls, laid out in dialog units, over the WindowModel
-// that decides what they do. The user picks the device type and its port settings and a firmware
-// file, and starts an update or a version read-out; the model opens the port through the
-// UpdateJob on the window's thread, runs the job's work on a WorkerThread, and the window shows
-// every report of the job in its output box and progress bar.
+// The program's main window on Qt: the controls of the window's layout, placed in dialog units,
+// over the WindowModel that decides what they do. The user picks the device type and its port
+// settings and a firmware file, and starts an update or a version read-out; the model opens the
+// port through the UpdateJob on the window's thread, runs the job's work on a WorkerThread, and the
+// window shows every report of the job in its output box and progress bar.
 class UpdaterWindow : public QDialog, private WindowView {
     Q_OBJECT
 
 public:
-    // Longest firmware path, in bytes, that the job keeps whole.
-    static constexpr int kMaxPathLength = static_cast<int>(kMaxPathBytes);
-
     UpdaterWindow(UpdateJob& job, PortLister lister, QWidget* parent = nullptr);
     ~UpdaterWindow() override;
 
@@ -73,17 +70,22 @@ public:
     void reject() override;
 
     // The controls, for the application shell and the tests.
-    QRadioButton* btRadio() const { return btRadio_; }
-    QRadioButton* usbRadio() const { return usbRadio_; }
-    QRadioButton* wifiRadio() const { return wifiRadio_; }
-    QGroupBox* commPortFrame() const { return commFrame_; }
-    QLineEdit* pathBox() const { return pathBox_; }
-    QPushButton* browseButton() const { return browse_; }
-    QPushButton* updateButton() const { return update_; }
-    QPushButton* readButton() const { return read_; }
-    QPushButton* clearButton() const { return clear_; }
-    QPlainTextEdit* outputBox() const { return output_; }
-    QProgressBar* progressBar() const { return progress_; }
+    const ControlSet& controls() const { return controls_; }
+    QRadioButton* btRadio() const { return controls_.as<QRadioButton>(WindowControl::Bt); }
+    QRadioButton* usbRadio() const { return controls_.as<QRadioButton>(WindowControl::Usb); }
+    QRadioButton* wifiRadio() const { return controls_.as<QRadioButton>(WindowControl::Wifi); }
+    QGroupBox* commPortFrame() const { return controls_.as<QGroupBox>(WindowControl::PortFrame); }
+    QLineEdit* pathBox() const { return controls_.as<QLineEdit>(WindowControl::PathBox); }
+    QPushButton* browseButton() const { return controls_.as<QPushButton>(WindowControl::Browse); }
+    QPushButton* updateButton() const { return controls_.as<QPushButton>(WindowControl::Update); }
+    QPushButton* readButton() const { return controls_.as<QPushButton>(WindowControl::Read); }
+    QPushButton* clearButton() const { return controls_.as<QPushButton>(WindowControl::Clear); }
+    QPlainTextEdit* outputBox() const {
+        return controls_.as<QPlainTextEdit>(WindowControl::Output);
+    }
+    QProgressBar* progressBar() const {
+        return controls_.as<QProgressBar>(WindowControl::Progress);
+    }
     SerialPortPanel* btPanel() const { return btPanel_; }
     SerialPortPanel* usbPanel() const { return usbPanel_; }
     WifiPanel* wifiPanel() const { return wifiPanel_; }
@@ -101,8 +103,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Enter runs the focused button; only the path box and Update start an Update.
     void keyPressEvent(QKeyEvent* event) override;
-    // Asks whether to abandon the running update; true to close anyway.
-    virtual bool confirmAbandon();
+    // Asks `question` before a running job is abandoned; true to close anyway.
+    virtual bool confirmAbandon(const std::string& question);
     // Shows the file-open dialog; the chosen file's full path, or nothing when cancelled.
     virtual std::optional<QString> askFirmwareFile();
 
@@ -136,7 +138,8 @@ private:
     // The port lists follow the hardware: a device change refreshes them a moment later, once
     // udev has given the new device its access rights.
     void watchSerialPorts();
-    WindowControl controlOf(const QWidget* widget) const;
+    // Which control of the layout `widget` is, on the window or a panel.
+    std::optional<WindowControl> controlOf(const QWidget* widget) const;
     void closeProcedure();
     void showAbout();
     void showHistory();
@@ -152,21 +155,7 @@ private:
     QSocketNotifier* portNotifier_ = nullptr;
     QTimer* portRefresh_ = nullptr;
 
-    QGroupBox* typeFrame_ = nullptr;
-    QRadioButton* btRadio_ = nullptr;
-    QRadioButton* usbRadio_ = nullptr;
-    QRadioButton* wifiRadio_ = nullptr;
-    QGroupBox* commFrame_ = nullptr;
-    QGroupBox* firmwareFrame_ = nullptr;
-    QLabel* pathLabel_ = nullptr;
-    QLineEdit* pathBox_ = nullptr;
-    QPushButton* browse_ = nullptr;
-    QPushButton* update_ = nullptr;
-    QGroupBox* outputFrame_ = nullptr;
-    QPlainTextEdit* output_ = nullptr;
-    QPushButton* clear_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QPushButton* read_ = nullptr;
+    ControlSet controls_;
     QAction* about_ = nullptr;
     QAction* historyAction_ = nullptr;
     HistoryDialog* history_ = nullptr;

@@ -1,14 +1,13 @@
 #pragma once
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
 #include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
+#include "ui/qt/control_set.h"
 
 namespace korvane {
 
@@ -17,8 +16,6 @@ class DialogUnits;
 // The adapter's address and TCP port for the WIFI device type, taken as typed.
 class WifiPanel : public QWidget {
 public:
-    // Longest address or port text, in bytes, so the descriptor never cuts either field.
-    static constexpr int kMaxFieldLength = static_cast<int>(kMaxFieldBytes);
     static constexpr const char* kDefaultAddress = kDefaultWifiAddress;
     static constexpr const char* kDefaultPort = kDefaultWifiPort;
 
@@ -29,16 +26,13 @@ public:
     QString portText() const;
     void setInputsEnabled(bool enabled);
 
-    QLineEdit* addressBox() const { return addressBox_; }
-    QLineEdit* portBox() const { return portBox_; }
-    QPushButton* findButton() const { return find_; }
+    const ControlSet& controls() const { return controls_; }
+    QLineEdit* addressBox() const { return controls_.as<QLineEdit>(WindowControl::AddressBox); }
+    QLineEdit* portBox() const { return controls_.as<QLineEdit>(WindowControl::PortBox); }
+    QPushButton* findButton() const { return controls_.as<QPushButton>(WindowControl::WifiFind); }
 
 private:
-    QLabel* addressLabel_;
-    QLineEdit* addressBox_;
-    QLabel* portLabel_;
-    QLineEdit* portBox_;
-    QPushButton* find_;
+    ControlSet controls_;
 };
 
 }  // namespace korvane

@@ -1,40 +1,27 @@
 #pragma once
 
+#include <optional>
+
+#include "ui/model/window_layout.h"
 #include "ui/win/win_api.h"
 
 namespace korvane {
 
-// Identifiers of the windows' controls and commands.
+// The controls of the window's layout are numbered from here, in the layout's order.
+inline constexpr int kFirstLayoutId = 1000;
+constexpr int dialogId(WindowControl control) {
+    return kFirstLayoutId + static_cast<int>(control);
+}
+// The layout's control with dialog identifier `id`, or nothing.
+inline std::optional<WindowControl> controlOfId(int id) {
+    if (id < kFirstLayoutId || id >= kFirstLayoutId + static_cast<int>(kControlCount)) {
+        return std::nullopt;
+    }
+    return static_cast<WindowControl>(id - kFirstLayoutId);
+}
+
+// Identifiers of the other windows' controls.
 enum ControlId : int {
-    kIdTypeFrame = 1000,
-    kIdBt,
-    kIdUsb,
-    kIdWifi,
-    kIdPortFrame,
-    kIdFirmwareFrame,
-    kIdPathLabel,
-    kIdPath,
-    kIdBrowse,
-    kIdUpdate,
-    kIdOutputFrame,
-    kIdOutput,
-    kIdClear,
-    kIdProgress,
-    kIdRead,
-
-    kIdNameLabel = 1100,
-    kIdPortList,
-    kIdBaudLabel,
-    kIdBaudList,
-    kIdRefresh,
-    kIdFind,
-
-    kIdAddressLabel = 1200,
-    kIdAddress,
-    kIdPortLabel,
-    kIdPortBox,
-    kIdWifiFind,
-
     kIdAboutIcon = 1300,
     kIdAboutName,
     kIdAboutNotice,

@@ -125,18 +125,19 @@ int main(int argc, char** argv) {
     SendMessageW(window.handle(), WM_SYSCOMMAND, korvane::kAboutCommand, 0);
     settle(window, kSettleMs);
 
-    SendMessageW(window.control(korvane::kIdWifi), BM_CLICK, 0, 0);
+    SendMessageW(window.control(korvane::WindowControl::Wifi), BM_CLICK, 0, 0);
     settle(window, kSettleMs);
     savePicture(window.handle(), L"wifi-panel.png");
 
     bool finished = true;
     if (argc == 5) {
-        for (const auto& [box, text] : {std::pair{window.wifiPanel().addressBox(), argv[2]},
-                                        std::pair{window.wifiPanel().portBox(), argv[3]},
-                                        std::pair{window.control(korvane::kIdPath), argv[4]}}) {
+        for (const auto& [box, text] :
+             {std::pair{window.wifiPanel().addressBox(), argv[2]},
+              std::pair{window.wifiPanel().portBox(), argv[3]},
+              std::pair{window.control(korvane::WindowControl::PathBox), argv[4]}}) {
             SetWindowTextW(box, korvane::wideFromUtf8(text).value_or(L"").c_str());
         }
-        SendMessageW(window.control(korvane::kIdUpdate), BM_CLICK, 0, 0);
+        SendMessageW(window.control(korvane::WindowControl::Update), BM_CLICK, 0, 0);
         const DWORD start = GetTickCount();
         while (window.isBusy() && GetTickCount() - start < kUpdateBudgetMs) {
             settle(window, 50);

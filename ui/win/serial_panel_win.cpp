@@ -1,7 +1,7 @@
 #include "ui/win/serial_panel_win.h"
 
 #include "ui/model/panel_defaults.h"
-#include "ui/win/dialog_template.h"
+#include "ui/win/layout_dialog.h"
 #include "ui/win/window_text.h"
 
 namespace korvane {
@@ -10,18 +10,6 @@ namespace {
 
 // A child dialog that the main window's keyboard navigation walks into.
 constexpr DWORD kPanelStyle = DS_CONTROL | WS_CHILD | DS_3DLOOK;
-constexpr DWORD kDropDownStyle = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-
-DialogTemplate serialPanelTemplate() {
-    DialogTemplate t(kPanelStyle, WS_EX_CONTROLPARENT, 115, 65, L"");
-    t.add(ControlClass::Static, L"Name:", kIdNameLabel, SS_LEFT, 10, 10, 22, 8);
-    t.add(ControlClass::ComboBox, L"", kIdPortList, kDropDownStyle, 35, 10, 70, 80);
-    t.add(ControlClass::Static, L"Baudrate:", kIdBaudLabel, SS_LEFT, 10, 25, 32, 8);
-    t.add(ControlClass::ComboBox, L"", kIdBaudList, kDropDownStyle, 45, 25, 60, 80);
-    t.add(ControlClass::Button, L"Find", kIdFind, BS_PUSHBUTTON | WS_TABSTOP, 10, 40, 40, 14);
-    t.add(ControlClass::Button, L"Refresh", kIdRefresh, BS_PUSHBUTTON | WS_TABSTOP, 55, 40, 50, 14);
-    return t;
-}
 
 std::wstring wideAscii(const std::string& text) {
     return std::wstring(text.begin(), text.end());
@@ -46,7 +34,8 @@ std::string comboItem(HWND list, int index) {
 }  // namespace
 
 bool SerialPanelWin::create(HINSTANCE instance, HWND parent) {
-    const DialogTemplate t = serialPanelTemplate();
+    const DialogTemplate t =
+        layoutTemplate(ControlPlace::SerialPanel, kPanelStyle, WS_EX_CONTROLPARENT, L"");
     panel_ = CreateDialogIndirectParamW(instance, t.get(), parent, &SerialPanelWin::procedure,
                                         reinterpret_cast<LPARAM>(this));
     return panel_ != nullptr;
@@ -62,8 +51,7 @@ void SerialPanelWin::destroy() {
 INT_PTR CALLBACK SerialPanelWin::procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(panel, DWLP_USER, lParam);
-        fitStaticText(GetDlgItem(panel, kIdNameLabel));
-        fitStaticText(GetDlgItem(panel, kIdBaudLabel));
+        fitLayoutLabels(panel, ControlPlace::SerialPanel);
         return TRUE;
     }
     auto* self = reinterpret_cast<SerialPanelWin*>(GetWindowLongPtrW(panel, DWLP_USER));
@@ -72,11 +60,11 @@ INT_PTR CALLBACK SerialPanelWin::procedure(HWND panel, UINT message, WPARAM wPar
     }
     if (message == WM_COMMAND) {
         const int id = LOWORD(wParam);
-        if (id == kIdRefresh && HIWORD(wParam) == BN_CLICKED) {
+        if (id == dialogId(WindowControl::Refresh) && HIWORD(wParam) == BN_CLICKED) {
             self->refreshPortList();
             return TRUE;
         }
-        if (id == kIdFind && HIWORD(wParam) == BN_CLICKED) {
+        if (id == dialogId(WindowControl::Find) && HIWORD(wParam) == BN_CLICKED) {
             if (self->onFind_) {
                 self->onFind_();
             }
@@ -167,10 +155,7 @@ SerialChoice SerialPanelWin::choice() const {
 }
 
 void SerialPanelWin::setInputsEnabled(bool enabled) {
-    EnableWindow(portList(), enabled);
-    EnableWindow(baudList(), enabled);
-    EnableWindow(refreshButton(), enabled);
-    EnableWindow(findButton(), enabled);
+    setLayoutInputsEnabled(panel_, ControlPlace::SerialPanel, enabled);
 }
 
 }  // namespace korvane

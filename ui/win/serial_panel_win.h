@@ -38,10 +38,11 @@ public:
     void setInputsEnabled(bool enabled);
 
     HWND handle() const { return panel_; }
-    HWND portList() const { return GetDlgItem(panel_, kIdPortList); }
-    HWND baudList() const { return GetDlgItem(panel_, kIdBaudList); }
-    HWND refreshButton() const { return GetDlgItem(panel_, kIdRefresh); }
-    HWND findButton() const { return GetDlgItem(panel_, kIdFind); }
+    HWND control(WindowControl control) const { return GetDlgItem(panel_, dialogId(control)); }
+    HWND portList() const { return control(WindowControl::PortList); }
+    HWND baudList() const { return control(WindowControl::BaudList); }
+    HWND refreshButton() const { return control(WindowControl::Refresh); }
+    HWND findButton() const { return control(WindowControl::Find); }
 
 private:
     static INT_PTR CALLBACK procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);

@@ -10,9 +10,8 @@
 
 #include "platform/wide_text_win.h"
 #include "ui/model/app_info.h"
-#include "ui/model/input_bounds.h"
 #include "ui/win/about_box_win.h"
-#include "ui/win/dialog_template.h"
+#include "ui/win/layout_dialog.h"
 #include "ui/win/window_text.h"
 
 namespace korvane {
@@ -31,36 +30,6 @@ constexpr DWORD kChosenPathChars = 32768;
 constexpr DWORD kWindowStyle =
     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_CENTER | DS_3DLOOK;
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
-constexpr DWORD kRadio = BS_AUTORADIOBUTTON;
-constexpr DWORD kFrame = BS_GROUPBOX;
-
-DialogTemplate mainWindowTemplate() {
-    DialogTemplate t(kWindowStyle, kWindowExStyle, 462, 195, L"KorvaneFwUpdater v3.6");
-    t.add(ControlClass::Button, L"Device Type", kIdTypeFrame, kFrame, 10, 10, 65, 65);
-    t.add(ControlClass::Button, L"BT", kIdBt, kRadio | WS_GROUP, 20, 25, 24, 10);
-    t.add(ControlClass::Button, L"USB", kIdUsb, kRadio, 20, 40, 28, 10);
-    t.add(ControlClass::Button, L"WIFI", kIdWifi, kRadio, 20, 55, 32, 10);
-    // The visible panel lies over this frame; the frame never paints over it.
-    t.add(ControlClass::Button, L"Comm Port", kIdPortFrame, kFrame | WS_GROUP | WS_CLIPSIBLINGS, 85,
-          10, 115, 65);
-    t.add(ControlClass::Button, L"Firmware", kIdFirmwareFrame, kFrame, 10, 85, 190, 60);
-    t.add(ControlClass::Static, L"Path:", kIdPathLabel, SS_LEFT, 20, 100, 21, 8);
-    t.add(ControlClass::Edit, L"", kIdPath, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 45,
-          100, 145, 14);
-    t.add(ControlClass::Button, L"Browse...", kIdBrowse, kButton, 140, 120, 50, 14);
-    t.add(ControlClass::Button, L"Update", kIdUpdate, BS_DEFPUSHBUTTON | WS_TABSTOP, 75, 155, 60,
-          30);
-    t.add(ControlClass::Button, L"Output:", kIdOutputFrame, kFrame, 210, 10, 240, 165);
-    t.add(ControlClass::Edit, L"", kIdOutput,
-          ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL |
-              WS_HSCROLL | WS_BORDER | WS_TABSTOP,
-          220, 25, 220, 120);
-    t.add(ControlClass::Button, L"Clear", kIdClear, kButton, 390, 150, 50, 14);
-    t.add(PROGRESS_CLASSW, L"", kIdProgress, WS_BORDER, 210, 180, 240, 6);
-    t.add(ControlClass::Button, L"Read", kIdRead, kButton, 220, 150, 50, 14);
-    return t;
-}
 
 HICON loadAppIcon(HINSTANCE instance, int sizeMetricX, int sizeMetricY) {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
@@ -113,7 +82,8 @@ UpdaterWindowWin::~UpdaterWindowWin() {
 }
 
 bool UpdaterWindowWin::create() {
-    const DialogTemplate t = mainWindowTemplate();
+    const DialogTemplate t = layoutTemplate(ControlPlace::Window, kWindowStyle, kWindowExStyle,
+                                            wideFromUtf8(kWindowCaption).value_or(L""));
     return CreateDialogIndirectParamW(instance_, t.get(), nullptr, &UpdaterWindowWin::procedure,
                                       reinterpret_cast<LPARAM>(this)) != nullptr;
 }
@@ -161,50 +131,25 @@ bool UpdaterWindowWin::dropDownOpen(HWND focused) {
            SendMessageW(focused, CB_GETDROPPEDSTATE, 0, 0) == TRUE;
 }
 
-WindowControl UpdaterWindowWin::controlOf(HWND window) const {
-    if (window == nullptr) {
-        return WindowControl::Other;
-    }
-    if (window == control(kIdPath)) {
-        return WindowControl::PathBox;
-    }
-    if (window == control(kIdUpdate)) {
-        return WindowControl::Update;
-    }
-    if (window == control(kIdRead)) {
-        return WindowControl::Read;
-    }
-    if (window == control(kIdClear)) {
-        return WindowControl::Clear;
-    }
-    if (window == control(kIdBrowse)) {
-        return WindowControl::Browse;
-    }
-    if ((btPanel_.handle() != nullptr && window == btPanel_.refreshButton()) ||
-        (usbPanel_.handle() != nullptr && window == usbPanel_.refreshButton())) {
-        return WindowControl::Refresh;
-    }
-    if ((btPanel_.handle() != nullptr && window == btPanel_.findButton()) ||
-        (usbPanel_.handle() != nullptr && window == usbPanel_.findButton()) ||
-        (wifiPanel_.handle() != nullptr && window == wifiPanel_.findButton())) {
-        return WindowControl::Find;
-    }
-    return WindowControl::Other;
+std::optional<WindowControl> UpdaterWindowWin::controlOf(HWND window) {
+    return window != nullptr ? controlOfId(GetDlgCtrlID(window)) : std::nullopt;
 }
 
 bool UpdaterWindowWin::takeEnter() {
     HWND focused = GetFocus();
     // The output box takes Return as a line break, and an open drop-down list takes it as the
     // choice of an entry.
-    if (focused == control(kIdOutput)) {
+    if (focused == control(WindowControl::Output)) {
         return false;
     }
     if (dropDownOpen(focused)) {
         return false;
     }
-    const std::optional<WindowControl> runs = WindowModel::enterRuns(controlOf(focused));
+    const std::optional<WindowControl> focusedControl = controlOf(focused);
+    const std::optional<WindowControl> runs =
+        focusedControl ? WindowModel::enterRuns(*focusedControl) : std::nullopt;
     if (runs) {
-        HWND button = *runs == WindowControl::Update ? control(kIdUpdate) : focused;
+        HWND button = *runs == WindowControl::Update ? control(WindowControl::Update) : focused;
         SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                      reinterpret_cast<LPARAM>(button));
     }
@@ -299,7 +244,7 @@ void UpdaterWindowWin::initialise() {
 
     // The visible panel covers the "Comm Port" frame exactly.
     RECT place;
-    GetWindowRect(control(kIdPortFrame), &place);
+    GetWindowRect(control(WindowControl::PortFrame), &place);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
     for (HWND panel : {btPanel_.handle(), usbPanel_.handle(), wifiPanel_.handle()}) {
         SetWindowPos(panel, HWND_TOP, place.left, place.top, place.right - place.left,
@@ -313,52 +258,57 @@ void UpdaterWindowWin::initialise() {
     usbPanel_.fillBaudList();
     wifiPanel_.fillDefaults();
 
-    fitStaticText(control(kIdPathLabel));
-    path_.attach(control(kIdPath), kMaxPathBytes);
+    fitLayoutLabels(window_, ControlPlace::Window);
+    path_.attach(control(WindowControl::PathBox), layoutOf(WindowControl::PathBox).maxBytes);
     // The output box keeps everything until Clear.
-    SendMessageW(control(kIdOutput), EM_SETLIMITTEXT, 0, 0);
-    SendMessageW(control(kIdProgress), PBM_SETRANGE32, 0, kProgressMaximum);
+    SendMessageW(control(WindowControl::Output), EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(control(WindowControl::Progress), PBM_SETRANGE32, 0, kProgressMaximum);
 
-    SendMessageW(control(kIdBt), BM_CLICK, 0, 0);
-    SetFocus(control(kIdUpdate));
+    SendMessageW(control(WindowControl::Bt), BM_CLICK, 0, 0);
+    SetFocus(control(WindowControl::Update));
 }
 
 void UpdaterWindowWin::onCommand(int id, int code) {
-    switch (id) {
-        case kIdBt:
-        case kIdUsb:
-        case kIdWifi:
+    if (id == IDCANCEL) {
+        // Esc, the dialog's Cancel.
+        if (model_.decideClose(CloseRequest::Escape, nullptr) == CloseAction::Close) {
+            closeProcedure();
+        }
+        return;
+    }
+    // IDOK among the others: the window never closes through it.
+    const std::optional<WindowControl> from = controlOfId(id);
+    if (!from) {
+        return;
+    }
+    switch (*from) {
+        case WindowControl::Bt:
+        case WindowControl::Usb:
+        case WindowControl::Wifi:
             if (code == BN_CLICKED) {
-                showPanel(id == kIdBt    ? btPanel_.handle()
-                          : id == kIdUsb ? usbPanel_.handle()
-                                         : wifiPanel_.handle());
+                showPanel(*from == WindowControl::Bt    ? btPanel_.handle()
+                          : *from == WindowControl::Usb ? usbPanel_.handle()
+                                                        : wifiPanel_.handle());
             }
             break;
-        case kIdPath:
+        case WindowControl::PathBox:
             if (code == EN_CHANGE) {
                 path_.onChange();
             }
             break;
-        case kIdBrowse:
+        case WindowControl::Browse:
             onBrowse();
             break;
-        case kIdUpdate:
+        case WindowControl::Update:
             model_.startUpdate();
             break;
-        case kIdRead:
+        case WindowControl::Read:
             model_.startRead();
             break;
-        case kIdClear:
+        case WindowControl::Clear:
             model_.clearOutput();
             break;
-        case IDCANCEL:
-            // Esc: closes only when Idle; while a job runs it would abandon it half way.
-            if (model_.escapeCloses()) {
-                closeProcedure();
-            }
-            break;
         default:
-            // IDOK among them: the window never closes through it.
             break;
     }
 }
@@ -394,18 +344,17 @@ void UpdaterWindowWin::onBrowse() {
 }
 
 void UpdaterWindowWin::onCloseBox() {
-    if (model_.closeNeedsConfirmation()) {
-        const std::wstring question = wideFromUtf8(model_.closeQuestion()).value_or(L"");
-        if (!confirm_ || !confirm_(window_, question)) {
-            return;
-        }
-        if (isBusy()) {
-            // Confirmed: the transfer is abandoned where it stands, nothing is cleaned up.
-            ExitProcess(0);
-        }
-        // The job ended while the question was open: close as from Idle.
+    const CloseAction action =
+        model_.decideClose(CloseRequest::CloseBox, [this](const std::string& question) {
+            return confirm_ && confirm_(window_, wideFromUtf8(question).value_or(L""));
+        });
+    if (action == CloseAction::EndProcess) {
+        // The transfer is abandoned where it stands, nothing is cleaned up.
+        ExitProcess(0);
     }
-    closeProcedure();
+    if (action == CloseAction::Close) {
+        closeProcedure();
+    }
 }
 
 void UpdaterWindowWin::closeProcedure() {
@@ -419,24 +368,29 @@ void UpdaterWindowWin::closeProcedure() {
 }
 
 DeviceType UpdaterWindowWin::deviceType() const {
-    if (IsDlgButtonChecked(window_, kIdWifi) == BST_CHECKED) {
+    if (IsDlgButtonChecked(window_, dialogId(WindowControl::Wifi)) == BST_CHECKED) {
         return DeviceType::Wifi;
     }
-    return IsDlgButtonChecked(window_, kIdUsb) == BST_CHECKED ? DeviceType::Usb : DeviceType::Bt;
+    return IsDlgButtonChecked(window_, dialogId(WindowControl::Usb)) == BST_CHECKED
+               ? DeviceType::Usb
+               : DeviceType::Bt;
 }
 
 std::string UpdaterWindowWin::pathText() const {
-    return utf8FromWide(windowText(control(kIdPath)));
+    return utf8FromWide(windowText(control(WindowControl::PathBox)));
 }
 
 void UpdaterWindowWin::setPathText(const std::string& path) {
-    SetWindowTextW(control(kIdPath), wideFromUtf8(path).value_or(L"").c_str());
+    SetWindowTextW(control(WindowControl::PathBox), wideFromUtf8(path).value_or(L"").c_str());
 }
 
 void UpdaterWindowWin::showFoundAdapter(DeviceType type, const std::string& port,
                                         const std::string& baud) {
-    const int radio = type == DeviceType::Wifi ? kIdWifi : type == DeviceType::Usb ? kIdUsb : kIdBt;
-    CheckRadioButton(window_, kIdBt, kIdWifi, radio);
+    const WindowControl radio = type == DeviceType::Wifi  ? WindowControl::Wifi
+                                : type == DeviceType::Usb ? WindowControl::Usb
+                                                          : WindowControl::Bt;
+    CheckRadioButton(window_, dialogId(WindowControl::Bt), dialogId(WindowControl::Wifi),
+                     dialogId(radio));
     showPanel(type == DeviceType::Wifi  ? wifiPanel_.handle()
               : type == DeviceType::Usb ? usbPanel_.handle()
                                         : btPanel_.handle());
@@ -469,27 +423,25 @@ void UpdaterWindowWin::setControlsEnabled(bool enabled) {
     if (!enabled) {
         focusBeforeBusy_ = GetFocus();
     }
-    for (int id : {kIdBt, kIdUsb, kIdWifi, kIdPath, kIdBrowse, kIdUpdate, kIdRead}) {
-        EnableWindow(control(id), enabled);
-    }
+    setLayoutInputsEnabled(window_, ControlPlace::Window, enabled);
     btPanel_.setInputsEnabled(enabled);
     usbPanel_.setInputsEnabled(enabled);
     wifiPanel_.setInputsEnabled(enabled);
     if (!enabled) {
         // A disabled control cannot keep the focus; the output box, never disabled, takes it.
         if (focusBeforeBusy_ != nullptr && !IsWindowEnabled(focusBeforeBusy_)) {
-            SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control(kIdOutput)),
-                         TRUE);
+            SendMessageW(window_, WM_NEXTDLGCTL,
+                         reinterpret_cast<WPARAM>(control(WindowControl::Output)), TRUE);
         }
     } else if (focusBeforeBusy_ != nullptr && IsWindow(focusBeforeBusy_) &&
-               GetFocus() == control(kIdOutput)) {
+               GetFocus() == control(WindowControl::Output)) {
         SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBeforeBusy_), TRUE);
         focusBeforeBusy_ = nullptr;
     }
 }
 
 void UpdaterWindowWin::appendOutput(const std::string& text, bool append) {
-    HWND box = control(kIdOutput);
+    HWND box = control(WindowControl::Output);
     const std::wstring shown = editTextFromUtf8(text);
     if (append) {
         const LRESULT length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
@@ -506,7 +458,7 @@ void UpdaterWindowWin::appendOutput(const std::string& text, bool append) {
 }
 
 void UpdaterWindowWin::setProgress(int percent) {
-    SendMessageW(control(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    SendMessageW(control(WindowControl::Progress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
 bool UpdaterWindowWin::isShown() const {

@@ -50,7 +50,7 @@ public:
     WindowModel& model() { return model_; }
 
     HWND handle() const { return window_; }
-    HWND control(int id) const { return GetDlgItem(window_, id); }
+    HWND control(WindowControl control) const { return GetDlgItem(window_, dialogId(control)); }
     SerialPanelWin& btPanel() { return btPanel_; }
     SerialPanelWin& usbPanel() { return usbPanel_; }
     WifiPanelWin& wifiPanel() { return wifiPanel_; }
@@ -90,7 +90,8 @@ private:
     void initialise();
     void onCommand(int id, int code);
     void showPanel(HWND panel);
-    WindowControl controlOf(HWND window) const;
+    // Which control of the layout `window` is, on the window or a panel.
+    static std::optional<WindowControl> controlOf(HWND window);
     bool takeEnter();
     static bool dropDownOpen(HWND focused);
     void onBrowse();

@@ -1,9 +1,8 @@
 #include "ui/win/wifi_panel_win.h"
 
 #include "platform/wide_text_win.h"
-#include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
-#include "ui/win/dialog_template.h"
+#include "ui/win/layout_dialog.h"
 #include "ui/win/window_text.h"
 
 namespace korvane {
@@ -11,29 +10,19 @@ namespace korvane {
 namespace {
 
 constexpr DWORD kPanelStyle = DS_CONTROL | WS_CHILD | DS_3DLOOK;
-constexpr DWORD kBoxStyle = ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
-
-DialogTemplate wifiPanelTemplate() {
-    DialogTemplate t(kPanelStyle, WS_EX_CONTROLPARENT, 115, 65, L"");
-    t.add(ControlClass::Static, L"IP Address:", kIdAddressLabel, SS_LEFT, 10, 10, 37, 8);
-    t.add(ControlClass::Edit, L"", kIdAddress, kBoxStyle, 10, 20, 95, 14);
-    t.add(ControlClass::Static, L"IP Port:", kIdPortLabel, SS_LEFT, 10, 40, 24, 8);
-    t.add(ControlClass::Edit, L"", kIdPortBox, kBoxStyle, 40, 40, 65, 14);
-    t.add(ControlClass::Button, L"Find", kIdWifiFind, BS_PUSHBUTTON | WS_TABSTOP, 55, 55, 50, 10);
-    return t;
-}
 
 }  // namespace
 
 bool WifiPanelWin::create(HINSTANCE instance, HWND parent) {
-    const DialogTemplate t = wifiPanelTemplate();
+    const DialogTemplate t =
+        layoutTemplate(ControlPlace::WifiPanel, kPanelStyle, WS_EX_CONTROLPARENT, L"");
     panel_ = CreateDialogIndirectParamW(instance, t.get(), parent, &WifiPanelWin::procedure,
                                         reinterpret_cast<LPARAM>(this));
     if (panel_ == nullptr) {
         return false;
     }
-    address_.attach(addressBox(), kMaxFieldBytes);
-    port_.attach(portBox(), kMaxFieldBytes);
+    address_.attach(addressBox(), layoutOf(WindowControl::AddressBox).maxBytes);
+    port_.attach(portBox(), layoutOf(WindowControl::PortBox).maxBytes);
     return true;
 }
 
@@ -47,8 +36,7 @@ void WifiPanelWin::destroy() {
 INT_PTR CALLBACK WifiPanelWin::procedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(panel, DWLP_USER, lParam);
-        fitStaticText(GetDlgItem(panel, kIdAddressLabel));
-        fitStaticText(GetDlgItem(panel, kIdPortLabel));
+        fitLayoutLabels(panel, ControlPlace::WifiPanel);
         return TRUE;
     }
     auto* self = reinterpret_cast<WifiPanelWin*>(GetWindowLongPtrW(panel, DWLP_USER));
@@ -57,14 +45,14 @@ INT_PTR CALLBACK WifiPanelWin::procedure(HWND panel, UINT message, WPARAM wParam
     }
     const int id = LOWORD(wParam);
     if (HIWORD(wParam) == EN_CHANGE) {
-        if (id == kIdAddress) {
+        if (id == dialogId(WindowControl::AddressBox)) {
             self->address_.onChange();
-        } else if (id == kIdPortBox) {
+        } else if (id == dialogId(WindowControl::PortBox)) {
             self->port_.onChange();
         }
         return TRUE;
     }
-    if (id == kIdWifiFind && HIWORD(wParam) == BN_CLICKED) {
+    if (id == dialogId(WindowControl::WifiFind) && HIWORD(wParam) == BN_CLICKED) {
         if (self->onFind_) {
             self->onFind_();
         }
@@ -88,9 +76,7 @@ std::string WifiPanelWin::port() const {
 }
 
 void WifiPanelWin::setInputsEnabled(bool enabled) {
-    EnableWindow(addressBox(), enabled);
-    EnableWindow(portBox(), enabled);
-    EnableWindow(findButton(), enabled);
+    setLayoutInputsEnabled(panel_, ControlPlace::WifiPanel, enabled);
 }
 
 }  // namespace korvane

@@ -27,9 +27,10 @@ public:
     void setInputsEnabled(bool enabled);
 
     HWND handle() const { return panel_; }
-    HWND addressBox() const { return GetDlgItem(panel_, kIdAddress); }
-    HWND portBox() const { return GetDlgItem(panel_, kIdPortBox); }
-    HWND findButton() const { return GetDlgItem(panel_, kIdWifiFind); }
+    HWND control(WindowControl control) const { return GetDlgItem(panel_, dialogId(control)); }
+    HWND addressBox() const { return control(WindowControl::AddressBox); }
+    HWND portBox() const { return control(WindowControl::PortBox); }
+    HWND findButton() const { return control(WindowControl::WifiFind); }
     // What the Find button below the port box runs (the window's Find).
     void setOnFind(std::function<void()> onFind) { onFind_ = std::move(onFind); }
 
