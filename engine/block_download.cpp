@@ -263,31 +263,38 @@ bool matchAdapterModel(FlowContext& flow, Channel& channel, AdapterFacts& adapte
     return true;
 }
 
-// Download mode: the models' commands in turn, until one is answered "OK"; the model that took
-// it must be the file's. False after the failure is reported.
-bool enterModelDownloadMode(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
-    if (!flow.enterDownloadMode(adapter)) {
-        return false;
-    }
-    char reply[kMainReplySize] = {};
-    const ModelRow* entered = nullptr;
-    bool answered = true;
+// The models' download-mode commands in turn, until one is answered "OK": the model that took
+// it, or none; `answered` turns false when a command went unanswered (the last answer is in
+// `reply`).
+const ModelRow* takeDownloadMode(Channel& channel, char* reply, std::size_t replySize,
+                                 bool& answered) {
     for (const ModelRow& model : modelCatalog()) {
         if (model.downloadCommand == nullptr) {
             continue;
         }
         reply[0] = '\0';
-        if (!exchangeCommand(channel, model.downloadCommand, reply, sizeof(reply), kCommandMs,
+        if (!exchangeCommand(channel, model.downloadCommand, reply, replySize, kCommandMs,
                              kCommandMs)
                  .answered()) {
             answered = false;
-            break;
+            return nullptr;
         }
         if (beginsWith(reply, "OK", 2)) {
-            entered = &model;
-            break;
+            return &model;
         }
     }
+    return nullptr;
+}
+
+// Download mode for the adapter's model, which must be the file's. False after the failure is
+// reported.
+bool enterModelDownloadMode(FlowContext& flow, Channel& channel, AdapterFacts& adapter) {
+    if (!flow.enterDownloadMode(adapter)) {
+        return false;
+    }
+    char reply[kMainReplySize] = {};
+    bool answered = true;
+    const ModelRow* entered = takeDownloadMode(channel, reply, sizeof(reply), answered);
     if (entered == nullptr) {
         if (answered) {
             // Each command was answered without "OK": the adapter stayed as it was.

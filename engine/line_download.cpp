@@ -66,6 +66,17 @@ void reportPairFailure(FlowContext& flow, LineResult result, int linesSent) {
     flow.reportFailure(text);
 }
 
+// The account of a pair that failed with `result` after `linesSent` lines were taken.
+FailureFacts pairFailureFacts(LineResult result, int linesSent) {
+    FailureFacts facts;
+    facts.step =
+        LineResult::StrayAnswer == result ? FailureStep::StrayAnswer : FailureStep::LinesNotTaken;
+    facts.command = "QXBL";
+    facts.number = linesSent;
+    facts.lineResult = result;
+    return facts;
+}
+
 // The sendLinePair result for a failed send: the stray answer stops the download.
 LineResult sendFailure(ExchangeResult result) {
     return result == ExchangeResult::StrayAnswer ? LineResult::StrayAnswer : LineResult::SendFailed;
@@ -215,13 +226,7 @@ LineResult sendAllLines(FlowContext& flow, Channel& channel, const std::uint8_t*
             continue;
         }
         reportPairFailure(flow, result, linesSent);
-        FailureFacts facts;
-        facts.step = LineResult::StrayAnswer == result ? FailureStep::StrayAnswer
-                                                       : FailureStep::LinesNotTaken;
-        facts.command = "QXBL";
-        facts.number = linesSent;
-        facts.lineResult = result;
-        lastFacts = facts;
+        lastFacts = pairFailureFacts(result, linesSent);
         if (result == LineResult::StrayAnswer || result == LineResult::RepeatedThrice) {
             // A stray answer: the adapter acted on a line command whose answer nobody waited for,
             // so it may hold a line twice, and no resend can tell or mend that.
