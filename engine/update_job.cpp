@@ -60,6 +60,7 @@ void UpdateJob::setReports(JobReports* reports) {
         std::lock_guard<CriticalLock> hold(jobLock_);
         stopRequest_ = false;
     }
+    stopSignal_.clear();
     reporter_ = Reporter(reports);
 }
 
@@ -110,7 +111,7 @@ int UpdateJob::openPort(const PortChoice& port, std::string_view path) {
     };
     if (port.request) {
         channel = createChannel(*port.request, factory_, tell, &failure,
-                                [this] { return stopRequested(); });
+                                OpenStop([this] { return stopRequested(); }, &stopSignal_));
     } else {
         tell(kPortParameterErrorText);
         failure.descriptor = port.problem;
@@ -482,8 +483,11 @@ JobOutcome UpdateJob::endedWithout() {
 }
 
 void UpdateJob::requestStop() {
-    std::lock_guard<CriticalLock> hold(jobLock_);
-    stopRequest_ = true;
+    {
+        std::lock_guard<CriticalLock> hold(jobLock_);
+        stopRequest_ = true;
+    }
+    stopSignal_.set();
 }
 
 bool UpdateJob::stopEndsRun() {

@@ -21,6 +21,7 @@
 #include "engine/update_file.h"
 #include "engine/version_report_result.h"
 #include "platform/critical_lock.h"
+#include "platform/stop_signal.h"
 
 namespace korvane {
 
@@ -188,6 +189,9 @@ private:
     // can be read or set at any time, also before setReports.
     CriticalLock jobLock_;
     bool stopRequest_ = false;
+    // Set with the stop request (after it), cleared with it, so that a wait that watches it (a TCP
+    // connect) ends at once.
+    StopSignal stopSignal_;
     // What the current run learned about its outcome; used by the thread that runs it.
     std::string firstFailure_;
     std::string firstReason_;

@@ -313,16 +313,27 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
             failure.record(connectErrorCause(errno), errno);
             return nullptr;
         }
-        pollfd entry{fd, POLLOUT, 0};
-        // In pieces, so that a stop request is seen while the peer keeps us waiting.
-        while (!pollUntil(&entry, 1, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())))) {
+        // The stop's signal, when there is one, ends the wait the moment it is set; the question
+        // itself is looked at between pieces of the wait.
+        const int stopFd =
+            stop.signal() != nullptr ? static_cast<int>(stop.signal()->waitable()) : -1;
+        pollfd entries[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
+        for (;;) {
+            const bool ready =
+                pollUntil(entries, 2, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())));
+            if (stop()) {
+                failure.record(OpenCause::Stopped, 0);
+                return nullptr;
+            }
+            if (ready && entries[0].revents != 0) {
+                break;
+            }
+            if (entries[1].revents != 0) {
+                entries[1].fd = -1;  // set without a stop: no use watching it (and no spin)
+            }
             if (deadline.expired()) {
                 failure.value = timeoutMs;
                 failure.record(OpenCause::TimedOut, 0);
-                return nullptr;
-            }
-            if (stop && stop()) {
-                failure.record(OpenCause::Stopped, 0);
                 return nullptr;
             }
         }

@@ -220,7 +220,46 @@ public:
 
     void wake() override { SetEvent(events_.wake()); }
 
+    enum class Connect { ended, stopped, timedOut, failed };
+
+    // Waits for the connect in progress to end, the event `stop` (when not null) to be set, or the
+    // deadline to pass. Ended: `error` holds the connect's own error number, 0 when it succeeded.
+    Connect waitForConnect(HANDLE stop, const Deadline& deadline, int& error) {
+        if (!select(FD_CONNECT | FD_READ | FD_CLOSE)) {
+            error = ::WSAGetLastError();
+            return Connect::failed;
+        }
+        const HANDLE handles[2] = {events_.network(), stop};
+        for (;;) {
+            const DWORD budget = waitBudgetMs(deadline);
+            const DWORD result =
+                WaitForMultipleObjects(stop != nullptr ? 2 : 1, handles, FALSE, budget);
+            if (result == WAIT_OBJECT_0 + 1) {
+                return Connect::stopped;
+            }
+            if (result == WAIT_TIMEOUT) {
+                if (budget == 0 || waitBudgetMs(deadline) == 0) {
+                    return Connect::timedOut;
+                }
+                continue;
+            }
+            WSANETWORKEVENTS happened{};
+            if (result != WAIT_OBJECT_0 ||
+                ::WSAEnumNetworkEvents(socket_, events_.network(), &happened) != 0) {
+                error = static_cast<int>(GetLastError());
+                return Connect::failed;
+            }
+            if (happened.lNetworkEvents & FD_CONNECT) {
+                error = happened.iErrorCode[FD_CONNECT_BIT];
+                // Back to the events a connected socket waits for.
+                return select(FD_READ | FD_CLOSE) ? Connect::ended : Connect::failed;
+            }
+        }
+    }
+
 private:
+    bool select(long events) { return ::WSAEventSelect(socket_, events_.network(), events) == 0; }
+
     SOCKET socket_;
     EventPair events_;
     bool selected_ = false;
@@ -361,35 +400,39 @@ std::unique_ptr<TcpSocket> connectTcp(const std::string& ip, int port, int timeo
             failure.record(connectErrorCause(error), error);
             return nullptr;
         }
-        // A refused or failed connect shows in the error set. The wait goes in pieces, so that a
-        // stop request is seen while the peer keeps us waiting.
-        int ready = 0;
-        while ((ready = selectUntil(
-                    raw, true, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())))) == 0) {
+        // The stop's event, when there is one, ends the wait the moment it is set; the question
+        // itself is looked at between pieces of the wait.
+        HANDLE stopEvent = nullptr;
+        if (stop.signal() != nullptr && stop.signal()->waitable() != -1) {
+            stopEvent = reinterpret_cast<HANDLE>(stop.signal()->waitable());
+        }
+        int connectError = 0;
+        for (;;) {
+            const WinTcpSocket::Connect waited = socket->waitForConnect(
+                stopEvent, Deadline(std::min(kOpenStopLookMs, deadline.remainingMs())),
+                connectError);
+            if (stop()) {
+                failure.record(OpenCause::Stopped, 0);
+                return nullptr;
+            }
+            if (waited == WinTcpSocket::Connect::ended) {
+                break;
+            }
+            if (waited == WinTcpSocket::Connect::failed) {
+                failure.record(OpenCause::Other, connectError);
+                return nullptr;
+            }
+            if (waited == WinTcpSocket::Connect::stopped) {
+                stopEvent = nullptr;  // set without a stop: no use watching it (and no spin)
+            }
             if (deadline.expired()) {
                 failure.value = timeoutMs;
                 failure.record(OpenCause::TimedOut, 0);
                 return nullptr;
             }
-            if (stop && stop()) {
-                failure.record(OpenCause::Stopped, 0);
-                return nullptr;
-            }
         }
-        // A refused connect lands in the error set; the socket's error tells why.
-        int socketError = 0;
-        int size = sizeof socketError;
-        if (::getsockopt(raw, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &size) !=
-            0) {
-            failure.record(OpenCause::Other, ::WSAGetLastError());
-            return nullptr;
-        }
-        if (socketError != 0) {
-            failure.record(connectErrorCause(socketError), socketError);
-            return nullptr;
-        }
-        if (ready < 0) {
-            failure.record(OpenCause::Other, ::WSAGetLastError());
+        if (connectError != 0) {
+            failure.record(connectErrorCause(connectError), connectError);
             return nullptr;
         }
     }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/json_batch_output.h"
+#include "cli/pending_output.h"
 #include "cli/progress_board.h"
 #include "cli/report_lines.h"
 #include "cli/single_adapter_output.h"
@@ -404,6 +405,61 @@ TEST(JsonBatchOutput, TextsKeepEveryByteAndResultsAndSummaryFollow) {
     EXPECT_EQ(nlohmann::json::parse(lines[2]).at("result"), "finished");
     EXPECT_EQ(lines[3], R"({"kind":"summary","adapters":2,"finished":1,"failed":0,)"
                         R"("cut_short":1,"refused":0,"in_download_mode":0,"exit_status":130})");
+}
+
+// What waits for a slow reader stays within its bound: the oldest lines go, whole, and their
+// stream gets one marker in their place, in the form of the lines it stands for.
+TEST(PendingOutput, DropsTheOldestLinesAndMarksWhere) {
+    const std::string text = " of output dropped here: the reader did not keep up\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> steps;  // "o:TEXT" / "e:TEXT" added, "take" one taken
+        std::string taken;               // every piece taken, as "O:TEXT|" or "E:TEXT|"
+    };
+    const Case cases[] = {
+        {"within the bound: in order, a stream's pieces joined",
+         {"o:a\n", "o:b\n", "e:c\n", "o:d"},
+         "O:a\nb\n|E:c\n|O:d|"},
+        {"the oldest lines go",
+         {"o:1\n", "e:2\n", "o:3\n", "o:4\n", "o:5\n", "o:6\n"},
+         "O:korvane-fw: 1 line" + text + "|E:korvane-fw: 1 line" + text + "|O:3\n4\n5\n6\n|"},
+        {"JSON lines get a JSON marker",
+         {"o:{\"a\":1}\n", "o:{\"a\":2}\n", "o:{\"a\":3}\n", "o:{\"a\":4}\n", "o:{\"a\":5}\n",
+          "o:{\"a\":6}\n"},
+         "O:{\"kind\":\"dropped\",\"lines\":2}\n|O:{\"a\":3}\n{\"a\":4}\n{\"a\":5}\n{\"a\":6}\n|"},
+        {"a line whose start went goes whole",
+         {"o:a\n", "o:device version:", "o:V2.2\n", "o:b\n", "o:c\n", "o:d\n"},
+         "O:korvane-fw: 2 lines" + text + "|O:b\nc\nd\n|"},
+        {"a line already begun is ended before the marker",
+         {"o:device version:", "take", "o:V2.2\n", "o:a\n", "o:b\n", "o:c\n", "o:d\n"},
+         "O:device version:|O:\nkorvane-fw: 1 line" + text + "|O:a\nb\nc\nd\n|"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PendingOutput pending(4 * PendingOutput::kLeastCost);
+        std::string taken;
+        const auto take = [&] {
+            const std::optional<PendingOutput::Piece> piece = pending.take();
+            if (piece) {
+                taken +=
+                    (piece->stream == StandardStream::Output ? "O:" : "E:") + piece->text + "|";
+            }
+            return piece.has_value();
+        };
+        for (const std::string& step : c.steps) {
+            if (step == "take") {
+                take();
+            } else {
+                pending.add(step[0] == 'o' ? StandardStream::Output : StandardStream::Error,
+                            step.substr(2));
+                EXPECT_LE(pending.held(), 4 * PendingOutput::kLeastCost);
+            }
+        }
+        while (take()) {
+        }
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_TRUE(pending.empty());
+    }
 }
 
 }  // namespace
