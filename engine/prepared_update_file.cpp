@@ -38,7 +38,10 @@ PreparedUpdateFile prepareUpdateFile(const std::string& path) {
     // A line or record the download would refuse or the adapter could not take is refused now,
     // before anything is sent, rather than half way through the download.
     if (const std::optional<int> unsendable = firstUnsendableLine(*file)) {
-        return refused(FileVerdict::Unsendable, std::move(file), unsendableFileText(*file),
+        // The text first: the order in which arguments are evaluated is unspecified, and the
+        // file is moved into the result.
+        std::string text = unsendableFileText(*file);
+        return refused(FileVerdict::Unsendable, std::move(file), std::move(text),
                        unsendableLineReason(*unsendable));
     }
     return PreparedUpdateFile{FileVerdict::Sound, std::move(file), {}, {}};
