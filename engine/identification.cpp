@@ -85,6 +85,44 @@ VersionReportResult reportVersion(FlowContext& flow, Channel& channel, ModelCode
     return VersionReportResult::Reported;
 }
 
+// The adapter's firmware version in the answer `reply` to the model's version query: the echo
+// (the query without its CR) and the version prefix of `matched` are stepped over together, from
+// the answer's first character.
+int adapterVersion(char* reply, const ModelRow& model, const VersionAnswer& matched) {
+    char prefix[64];
+    const int echoLength = static_cast<int>(std::strlen(model.versionQuery)) - 1;
+    std::snprintf(prefix, sizeof(prefix), "%.*s%s", echoLength, model.versionQuery,
+                  matched.versionPrefix);
+    char* digits = skipPrefix(reply, prefix, kWholePrefix);
+    return parseVersionNumber(digits, model.finalXDigit);
+}
+
+// An adapter at `deviceVersion` against its model's threshold, with a file at `fileVersion`:
+// DirectUpdate or IntermediateUpdate, or Refused with its text reported and its step in
+// `refusal`.
+GateResult passThreshold(FlowContext& flow, const ModelRow& model, int deviceVersion,
+                         int fileVersion, FailureStep& refusal) {
+    if (deviceVersion < model.threshold) {
+        if (model.upgradeText == nullptr) {
+            flow.reportFailure(kNoUpgradeText);
+            refusal = FailureStep::GateNoUpgrade;
+            return GateResult::Refused;
+        }
+        if (fileVersion <= model.threshold) {
+            return GateResult::IntermediateUpdate;
+        }
+        flow.reportFailure(model.upgradeText);
+        refusal = FailureStep::GateUpgradeFirst;
+        return GateResult::Refused;
+    }
+    if (fileVersion > model.threshold) {
+        return GateResult::DirectUpdate;
+    }
+    flow.reportFailure(kFirmwareNewerText);
+    refusal = FailureStep::GateFirmwareNewer;
+    return GateResult::Refused;
+}
+
 }  // namespace
 
 GateResult identifyModel(FlowContext& flow, Channel& channel, ModelCode code,
@@ -162,31 +200,10 @@ GateResult gateVersion(FlowContext& flow, Channel& channel, ModelCode code, int 
         return refuse(FailureStep::GateNoVersion);
     }
 
-    // Echo (the query without its CR) and version prefix are stepped over together, from the
-    // answer's first character.
-    char prefix[64];
-    const int echoLength = static_cast<int>(std::strlen(model->versionQuery)) - 1;
-    std::snprintf(prefix, sizeof(prefix), "%.*s%s", echoLength, model->versionQuery,
-                  matched->versionPrefix);
-    char* digits = skipPrefix(reply, prefix, kWholePrefix);
-    const int deviceVersion = parseVersionNumber(digits, model->finalXDigit);
-
-    if (deviceVersion < model->threshold) {
-        if (model->upgradeText == nullptr) {
-            flow.reportFailure(kNoUpgradeText);
-            return refuse(FailureStep::GateNoUpgrade);
-        }
-        if (fileVersion <= model->threshold) {
-            return GateResult::IntermediateUpdate;
-        }
-        flow.reportFailure(model->upgradeText);
-        return refuse(FailureStep::GateUpgradeFirst);
-    }
-    if (fileVersion > model->threshold) {
-        return GateResult::DirectUpdate;
-    }
-    flow.reportFailure(kFirmwareNewerText);
-    return refuse(FailureStep::GateFirmwareNewer);
+    FailureStep refusal = FailureStep::None;
+    const GateResult result =
+        passThreshold(flow, *model, adapterVersion(reply, *model, *matched), fileVersion, refusal);
+    return result == GateResult::Refused ? refuse(refusal) : result;
 }
 
 VersionReportResult reportDeviceVersion(FlowContext& flow, Channel& channel, ModelCode code) {

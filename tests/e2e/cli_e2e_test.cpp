@@ -2,9 +2,6 @@
 // adapter, with its output, progress and exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,163 +10,22 @@
 #include <sstream>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/e2e/program_run.h"
 #include "tests/e2e/silent_listener.h"
-
-extern char** environ;
 
 namespace korvane::e2e {
 namespace {
 
-struct Finished {
-    int status = -1;      // exit status, or 128 + signal
-    bool killed = false;  // a signal ended the process
-    std::string out;
-    std::string err;
-};
+using test::Output;
+using test::runProgram;
+using Finished = test::ProgramResult;
+using Program = test::ProgramRun;
 
 std::string readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-// Where the program's standard output goes: a file the test reads afterwards, nowhere (the
-// descriptor closed), or with standard error into a pipe the test reads while it runs.
-// Pipe: both streams into a pipe the test reads; FullPipe: into a pipe already full that nobody
-// reads (the reader stalled).
-enum class Output { File, Closed, Pipe, FullPipe };
-
-// Fills the pipe whose write end is `fd` up to the last byte it holds.
-void fillPipe(int fd) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    const std::string chunk(4096, 'x');
-    while (::write(fd, chunk.data(), chunk.size()) > 0) {
-    }
-    ::fcntl(fd, F_SETFL, flags);  // the program gets it as a reader's stalled pipe is: blocking
-}
-
-// korvane-fw run as a child process, its output collected in files.
-class Program {
-public:
-    explicit Program(std::vector<std::string> args, const std::string& workDir = "",
-                     Output output = Output::File) {
-        static int counter = 0;
-        const std::string base = ::testing::TempDir() + "korvane_fw_" + std::to_string(::getpid()) +
-                                 "_" + std::to_string(counter++);
-        outPath_ = base + ".out";
-        errPath_ = base + ".err";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        int pipeEnds[2] = {-1, -1};
-        if ((output == Output::Pipe || output == Output::FullPipe) &&
-            ::pipe2(pipeEnds, O_CLOEXEC) == 0) {
-            pipe_ = pipeEnds[0];
-            if (output == Output::FullPipe) {
-                fillPipe(pipeEnds[1]);
-            }
-            posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-            posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-        } else {
-            if (output == Output::Closed) {
-                posix_spawn_file_actions_addclose(&actions, 1);
-            } else {
-                posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                                 O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            }
-            posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        }
-        if (!workDir.empty()) {
-            posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
-        }
-        args.insert(args.begin(), KORVANE_FW_PATH);
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, KORVANE_FW_PATH, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        if (pipeEnds[1] >= 0) {
-            ::close(pipeEnds[1]);
-        }
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            wait();
-        }
-        closePipe();
-    }
-
-    // Output::Pipe: reads what the program writes until `text` came (true) or the output ended.
-    bool readUntil(const std::string& text) {
-        std::string seen;
-        char chunk[512];
-        while (seen.find(text) == std::string::npos) {
-            const ssize_t count = ::read(pipe_, chunk, sizeof chunk);
-            if (count <= 0) {
-                return false;
-            }
-            seen.append(chunk, static_cast<std::size_t>(count));
-        }
-        return true;
-    }
-    // Output::Pipe: the reader goes away, as `grep -m1` does once it found its line.
-    void closePipe() {
-        if (pipe_ >= 0) {
-            ::close(pipe_);
-            pipe_ = -1;
-        }
-    }
-
-    void interrupt(int signal = SIGINT) { ::kill(pid_, signal); }
-
-    // Whether the program has put its own handler on `signal` within `timeoutMs` (Linux: the
-    // SigCgt mask of /proc/PID/status). A signal sent before that meets the default action, which
-    // a test of what the program does on Ctrl-C must not take for the program's answer.
-    bool catchesWithin(int signal, int timeoutMs) const {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        const std::string status = "/proc/" + std::to_string(pid_) + "/status";
-        do {
-            std::ifstream in(status);
-            for (std::string line; std::getline(in, line);) {
-                if (line.rfind("SigCgt:", 0) == 0 &&
-                    ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1U) != 0) {
-                    return true;
-                }
-            }
-            ::usleep(5 * 1000);
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
-
-    Finished wait() {
-        Finished result;
-        int status = 0;
-        if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            result.killed = WIFSIGNALED(status);
-        }
-        pid_ = -1;
-        result.out = readWhole(outPath_);
-        result.err = readWhole(errPath_);
-        return result;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int pipe_ = -1;
-    std::string outPath_;
-    std::string errPath_;
-};
-
-Finished runProgram(std::vector<std::string> args) {
-    return Program(std::move(args)).wait();
 }
 
 // The descriptor's "tcp|ADDR:PORT" as --tcp's ADDR:PORT.

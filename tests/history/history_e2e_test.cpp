@@ -14,7 +14,7 @@
 #include "history/history_recorder.h"
 #include "history/sha256.h"
 #include "tests/e2e/e2e_support.h"
-#include "tests/parallel/program_run.h"
+#include "tests/e2e/program_run.h"
 
 namespace korvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "tests/e2e/e2e_support.h"
-#include "tests/parallel/program_run.h"
+#include "tests/e2e/program_run.h"
 
 namespace korvane::e2e {
 namespace {

@@ -16,7 +16,6 @@
 
 #include "channel/serial/serial_port_watch.h"
 #include "engine/update_job.h"
-#include "ui/model/input_bounds.h"
 #include "ui/model/port_lister.h"
 #include "ui/model/window_model.h"
 #include "ui/model/window_view.h"

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QWidget>
 
-#include "ui/model/input_bounds.h"
 #include "ui/model/panel_defaults.h"
 #include "ui/qt/control_set.h"
 

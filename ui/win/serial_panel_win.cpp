@@ -2,7 +2,6 @@
 
 #include "ui/model/panel_defaults.h"
 #include "ui/win/layout_dialog.h"
-#include "ui/win/window_text.h"
 
 namespace korvane {
 
