@@ -13,29 +13,29 @@ constexpr std::size_t kReceiveChunk = 4096;
 
 DirectReceiver::DirectReceiver(TcpSocket& socket) : socket_(socket) {}
 
-bool DirectReceiver::read(std::uint8_t* buffer, std::size_t count, const Deadline& deadline) {
+ReadResult DirectReceiver::read(std::uint8_t* buffer, std::size_t count, const Deadline& deadline) {
     if (count > kCapacity) {
-        return false;  // can never be held: do not sit out the whole budget
+        return ReadResult::LinkLost;  // can never be held: do not sit out the whole budget
     }
     for (;;) {
         if (takeHeld(buffer, count)) {
-            return true;
+            return ReadResult::Read;
         }
         if (ended_) {
-            return false;
+            return ReadResult::LinkLost;
         }
         // A look that may not wait, just after a receive emptied the socket, finds what purge()
         // would find: nothing yet. Bytes that came in that last moment stay for the next read.
         if (emptiedRecently() && deadline.expired()) {
-            return false;
+            return ReadResult::TimedOut;
         }
         // Waits only when nothing is there: one system call whether the answer has come or not.
-        const int got = receiveSome(count - held(), &deadline);
+        const int got = receiveSome(count - heldCount(), &deadline);
         if (got < 0) {
-            return false;
+            return ReadResult::LinkLost;
         }
         if (got == 0 && deadline.expired()) {
-            return false;
+            return ReadResult::TimedOut;
         }
     }
 }
@@ -60,14 +60,14 @@ std::size_t DirectReceiver::available() {
     if (!ended_) {
         receiveSome(kReceiveChunk, nullptr);
     }
-    return held();
+    return heldCount();
 }
 
 int DirectReceiver::receiveSome(std::size_t wanted, const Deadline* wait) {
     if (start_ == end_) {
         start_ = end_ = 0;
     }
-    const std::size_t room = kCapacity - held();
+    const std::size_t room = kCapacity - heldCount();
     if (room == 0) {
         return 0;  // full: further input waits in the socket until a read makes room
     }
@@ -75,8 +75,8 @@ int DirectReceiver::receiveSome(std::size_t wanted, const Deadline* wait) {
     if (bytes_.size() - end_ < wanted) {
         // Unread bytes go to the front, then the buffer grows as far as the bound allows.
         if (start_ > 0) {
-            std::memmove(bytes_.data(), bytes_.data() + start_, held());
-            end_ = held();
+            std::memmove(bytes_.data(), bytes_.data() + start_, heldCount());
+            end_ = heldCount();
             start_ = 0;
         }
         if (bytes_.size() - end_ < wanted) {

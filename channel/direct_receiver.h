@@ -1,11 +1,14 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
+#include "channel/read_result.h"
 #include "channel/tcp/tcp_socket.h"
 #include "platform/tick.h"
 
@@ -31,7 +34,7 @@ public:
 
     // Moves `count` bytes into `buffer` when they are held already; no system call, no clock.
     bool takeHeld(std::uint8_t* buffer, std::size_t count) {
-        if (held() < count) {
+        if (heldCount() < count) {
             return false;
         }
         if (count == 1) {
@@ -42,11 +45,16 @@ public:
         }
         return true;
     }
-    // True when `count` bytes were moved into `buffer` before the deadline passed. False when it
-    // passed first, at once when the input has ended and too few bytes are held, and at once for
-    // a count above kCapacity; nothing is taken then. A read whose deadline has passed does not
-    // ask the socket again within kRecentlyEmptied of a receive that emptied it (as purge()).
-    bool read(std::uint8_t* buffer, std::size_t count, const Deadline& deadline);
+    // Read when `count` bytes were moved into `buffer` before the deadline passed; TimedOut when
+    // it passed first; LinkLost at once when the input has ended and too few bytes are held, and
+    // for a count above kCapacity. Nothing is taken unless Read. A read whose deadline has passed
+    // does not ask the socket again within kRecentlyEmptied of a receive that emptied it (as
+    // purge()).
+    ReadResult read(std::uint8_t* buffer, std::size_t count, const Deadline& deadline);
+    // The bytes held now, which a read would take first; valid until the next call.
+    std::span<const std::uint8_t> held() const { return {bytes_.data() + start_, end_ - start_}; }
+    // Takes the first `count` held bytes (at most all of them).
+    void consume(std::size_t count) { start_ += std::min(count, end_ - start_); }
     // Drops every byte received so far, those still in the socket included (up to kCapacity).
     // A receive that found the socket empty less than kRecentlyEmptied ago stands for asking it
     // again: bytes that came in that last moment are left for the next read (a pump that takes
@@ -60,7 +68,7 @@ public:
     bool ended() const { return ended_; }
 
 private:
-    std::size_t held() const { return end_ - start_; }
+    std::size_t heldCount() const { return end_ - start_; }
     bool emptiedRecently() const;
     // One receive, with room for at least `wanted` bytes where the bound allows, of what the
     // socket holds (`wait` null) or of what comes until `*wait`: the count, 0 when nothing came,

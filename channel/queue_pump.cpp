@@ -133,17 +133,17 @@ bool QueuePump::sendAll(const std::uint8_t* bytes, int count) {
     return true;
 }
 
-bool readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
-                   std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
+                         std::uint8_t* buffer, int count, int timeoutMs) {
     if (count < 0) {
-        return false;
+        return ReadResult::LinkLost;
     }
     if (count == 0) {
-        return true;
+        return ReadResult::Read;
     }
     const auto wanted = static_cast<std::size_t>(count);
     if (!rxQueue.waitForAtLeast(wanted, Deadline(timeoutMs))) {
-        return false;
+        return rxQueue.ended() ? ReadResult::LinkLost : ReadResult::TimedOut;
     }
     std::size_t sizeBefore = 0;
     {
@@ -154,7 +154,7 @@ bool readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
     if (pump != nullptr) {
         pump->notifyReceiveTaken(sizeBefore);
     }
-    return true;
+    return ReadResult::Read;
 }
 
 bool writeToQueue(ByteQueue& txQueue, CriticalLock& queueLock, QueuePump* pump,

@@ -7,6 +7,7 @@
 
 #include "channel/byte_queue.h"
 #include "channel/pump_link.h"
+#include "channel/read_result.h"
 #include "platform/critical_lock.h"
 #include "platform/worker_thread.h"
 
@@ -83,12 +84,12 @@ private:
     WorkerThread thread_;  // last: starts only when everything above exists
 };
 
-// The caller's side of a buffered channel's receive queue: true when `count` bytes were queued
-// before the budget ran out, then moved into `buffer`. A count of 0 succeeds, a negative one
-// fails, both at once; so does a read the queue cannot serve once the link is lost. `pump` may be
-// null (channel not open).
-bool readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
-                   std::uint8_t* buffer, int count, int timeoutMs);
+// The caller's side of a buffered channel's receive queue: Read when `count` bytes were queued
+// before the budget ran out, then moved into `buffer`; TimedOut when it ran out first. A count of
+// 0 succeeds, a negative one fails (LinkLost), both at once; so does a read the queue cannot serve
+// once the link is lost (LinkLost). `pump` may be null (channel not open).
+ReadResult readFromQueue(ByteQueue& rxQueue, CriticalLock& queueLock, QueuePump* pump,
+                         std::uint8_t* buffer, int count, int timeoutMs);
 
 // The caller's side of the transmit queue: sends what the link takes at once when nothing is
 // queued, queues the rest and waits until the pump has taken it all; false when the budget ran

@@ -41,7 +41,7 @@ Heard ask(Channel& channel, std::string_view command, const ProbeTiming& timing)
             wait = timing.quietGapMs;
         }
         std::uint8_t byte = 0;
-        if (!channel.read(&byte, 1, wait)) {
+        if (channel.read(&byte, 1, wait) != ReadResult::Read) {
             break;
         }
         if (byte == 0) {

@@ -15,7 +15,7 @@ public:
     explicit AnswerWatch(Channel& inner) : inner_(inner) {}
 
     void close() override { inner_.close(); }
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override { inner_.purge(); }
     int available() override { return inner_.available(); }
@@ -26,9 +26,13 @@ public:
     }
     int setBaudRate(int baud) override { return inner_.setBaudRate(baud); }
     LinkLoss linkLoss() const override { return inner_.linkLoss(); }
+    // Bytes already received came through a read, which saw the answer begin.
+    std::span<const std::uint8_t> received() override { return inner_.received(); }
+    void consumeReceived(std::size_t count) override { inner_.consumeReceived(count); }
 
     // True when the adapter has sent nothing since `silentCommand()` was written and a read for
-    // its answer waited its budget out (a read that fails at once met a dropped link instead).
+    // its answer waited its budget out (TimedOut; a read that met a dropped link or a stop does
+    // not count).
     bool silent() const { return !silentCommand_.empty(); }
     // The command without its CR (control characters shown as "?"), and the read's budget.
     const std::string& silentCommand() const { return silentCommand_; }

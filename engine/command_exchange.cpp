@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 #include "channel/atoi_rule.h"
 #include "platform/tick.h"
@@ -33,14 +34,54 @@ bool writeCommand(Channel& channel, const char* command, std::size_t length, int
                          timeoutMs);
 }
 
-bool readByte(Channel& channel, char& c, int timeoutMs) {
-    std::uint8_t byte = 0;
-    if (!channel.read(&byte, 1, timeoutMs)) {
-        return false;
+// The answer's bytes as the routines take them, one at a time. Bytes the channel has already
+// received are taken from its receive buffer (Channel::received()) without a call, a clock or a
+// wait; only when none are left does a byte cost a read, with its timeout. What was taken is
+// consumed from the channel before its next operation (a read, or when the reader goes), so the
+// bytes after the answer stay for the next routine, as one-byte reads leave them.
+class AnswerBytes {
+public:
+    explicit AnswerBytes(Channel& channel) : channel_(channel) {}
+    ~AnswerBytes() { release(); }
+    AnswerBytes(const AnswerBytes&) = delete;
+    AnswerBytes& operator=(const AnswerBytes&) = delete;
+
+    // A byte already received, if there is one.
+    bool takeHeld(char& c) {
+        if (at_ == held_.size()) {
+            return false;
+        }
+        c = static_cast<char>(held_[at_++]);
+        return true;
     }
-    c = static_cast<char>(byte);
-    return true;
-}
+    // The next byte, waiting up to `timeoutMs` when none is held.
+    bool read(char& c, int timeoutMs) {
+        if (takeHeld(c)) {
+            return true;
+        }
+        release();
+        std::uint8_t byte = 0;
+        if (channel_.read(&byte, 1, timeoutMs) != ReadResult::Read) {
+            return false;
+        }
+        c = static_cast<char>(byte);
+        held_ = channel_.received();
+        return true;
+    }
+
+private:
+    void release() {
+        if (at_ > 0) {
+            channel_.consumeReceived(at_);
+        }
+        held_ = {};
+        at_ = 0;
+    }
+
+    Channel& channel_;
+    std::span<const std::uint8_t> held_;
+    std::size_t at_ = 0;
+};
 
 // Whether the `kept` characters collected so far, followed by `c`, contain the whole command.
 // Every earlier character was tested when it arrived, and a match discards everything collected,
@@ -106,24 +147,29 @@ ExchangeReply exchangeUntil(Channel& channel, const char* command, char* reply,
     bool echoSeen = false;
     bool graceUsed = false;
     std::size_t kept = 0;
+    AnswerBytes answer(channel);
     for (;;) {
-        const bool late = deadline.expired();
-        if (late && lateDeadline.expired()) {
-            reply[kept] = '\0';
-            return failed(ExchangeResult::TimedOut);
-        }
         char c = '\0';
-        // Each read gets the whole deadline, not the time left; in the grace period, what is left
-        // of it.
-        if (!readByte(channel, c, late ? lateDeadline.remainingMs() : deadlineMs)) {
-            // One more read for the rest of the grace period, then the read counts as failed. (A
-            // link that fails reads at once costs two reads, never a spin.)
-            if (rules.graceMs > 0 && !graceUsed && !lateDeadline.expired()) {
-                graceUsed = true;
-                continue;
+        // Bytes already received came within the deadline: the clock is asked only before a
+        // byte has to be waited for.
+        if (!answer.takeHeld(c)) {
+            const bool late = deadline.expired();
+            if (late && lateDeadline.expired()) {
+                reply[kept] = '\0';
+                return failed(ExchangeResult::TimedOut);
             }
-            reply[kept] = '\0';
-            return failed(ExchangeResult::NoByte);
+            // Each read gets the whole deadline, not the time left; in the grace period, what is
+            // left of it.
+            if (!answer.read(c, late ? lateDeadline.remainingMs() : deadlineMs)) {
+                // One more read for the rest of the grace period, then the read counts as failed.
+                // (A link that fails reads at once costs two reads, never a spin.)
+                if (rules.graceMs > 0 && !graceUsed && !lateDeadline.expired()) {
+                    graceUsed = true;
+                    continue;
+                }
+                reply[kept] = '\0';
+                return failed(ExchangeResult::NoByte);
+            }
         }
         if (c == '\0') {
             continue;
@@ -230,9 +276,10 @@ ExchangeResult sendCommandAfterStrayCheck(Channel& channel, const char* command,
 }
 
 bool takeStrayAnswer(Channel& channel) {
+    AnswerBytes waiting(channel);
     for (std::size_t looked = 0; looked < kMostStrayBytes; ++looked) {
         char c = '\0';
-        if (!readByte(channel, c, 0)) {
+        if (!waiting.read(c, 0)) {
             return false;
         }
         if (!isLineEndOrPrompt(c)) {
@@ -250,9 +297,10 @@ ExchangeReply readPromptReply(Channel& channel, char* reply, std::size_t replySi
     }
     replySize = usableSize(replySize);
     std::size_t kept = 0;
+    AnswerBytes answer(channel);
     for (;;) {
         char c = '\0';
-        if (!readByte(channel, c, byteTimeoutMs)) {
+        if (!answer.read(c, byteTimeoutMs)) {
             reply[kept] = '\0';
             return failed(ExchangeResult::NoByte);
         }
@@ -278,9 +326,10 @@ ExchangeReply readReplyLine(Channel& channel, char* reply, std::size_t replySize
     }
     replySize = usableSize(replySize);
     std::size_t kept = 0;
+    AnswerBytes answer(channel);
     for (;;) {
         char c = '\0';
-        if (!readByte(channel, c, byteTimeoutMs)) {
+        if (!answer.read(c, byteTimeoutMs)) {
             reply[kept] = '\0';
             return failed(ExchangeResult::NoByte);
         }

@@ -6,12 +6,12 @@
 
 namespace korvane {
 
-bool StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (run_.inDownloadMode()) {
         return inner_.read(buffer, count, timeoutMs);
     }
     if (run_.stopRequested()) {
-        return false;
+        return ReadResult::Stopped;
     }
     // Answers are read a byte at a time; a longer read is not cut, as its bytes would be lost.
     if (count != 1 || timeoutMs <= kSliceMs) {
@@ -19,18 +19,14 @@ bool StopAwareChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     }
     const Deadline deadline(timeoutMs);
     for (;;) {
-        const int sliceMs = std::min(kSliceMs, deadline.remainingMs());
-        const Deadline slice(sliceMs);
-        if (inner_.read(buffer, count, sliceMs)) {
-            return true;
+        const ReadResult result =
+            inner_.read(buffer, count, std::min(kSliceMs, deadline.remainingMs()));
+        // Only a slice that ran out is waited again; a lost link would fail at once again.
+        if (result != ReadResult::TimedOut || deadline.expired()) {
+            return result;
         }
-        if (deadline.expired() || run_.stopRequested()) {
-            return false;
-        }
-        // A read that failed long before its slice ran out met a lost link: it would fail at once
-        // again, so the whole read has failed.
-        if (slice.remainingMs() > sliceMs / 2) {
-            return false;
+        if (run_.stopRequested()) {
+            return ReadResult::Stopped;
         }
     }
 }

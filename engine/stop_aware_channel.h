@@ -19,7 +19,8 @@ public:
     StopAwareChannel(Channel& inner, FlowContext& run) : inner_(inner), run_(run) {}
 
     void close() override { inner_.close(); }
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    // Stopped once a stop was requested (before download mode).
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override { inner_.purge(); }
     int available() override { return inner_.available(); }
@@ -30,6 +31,9 @@ public:
     }
     int setBaudRate(int baud) override { return inner_.setBaudRate(baud); }
     LinkLoss linkLoss() const override { return inner_.linkLoss(); }
+    // Bytes already received are no wait, so a stop does not cut them.
+    std::span<const std::uint8_t> received() override { return inner_.received(); }
+    void consumeReceived(std::size_t count) override { inner_.consumeReceived(count); }
 
     // The channel passed through.
     Channel& inner() { return inner_; }

@@ -2,8 +2,6 @@
 
 #include <thread>
 
-#include "platform/coarse_clock.h"
-
 namespace korvane {
 
 std::int64_t tickMs() {
@@ -18,15 +16,9 @@ void sleepMs(int ms) {
 }
 
 Deadline::Deadline(int budgetMs)
-    : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs)),
-      coarseEndMs_(coarseTickMs() + budgetMs) {}
+    : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs)) {}
 
 bool Deadline::expired() const {
-    // The coarse count lags by at most the slack, at construction and now alike, so this says
-    // "not expired" only when the precise clock would too.
-    if (coarseTickMs() < coarseEndMs_ - kCoarseClockSlackMs) {
-        return false;
-    }
     return remainingMs() < 1;
 }
 

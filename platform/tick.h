@@ -15,15 +15,12 @@ public:
     explicit Deadline(int budgetMs);
     // Milliseconds left, never below 0.
     int remainingMs() const;
-    // Whether less than 1 ms is left. Cheap enough to ask once per byte: while the end is still
-    // further away than the coarse clock can lag, the coarse clock answers; near the end the
-    // precise one does, so the answer is the same as remainingMs() < 1.
+    // Whether less than 1 ms is left.
     bool expired() const;
     std::chrono::steady_clock::time_point timePoint() const { return end_; }
 
 private:
     std::chrono::steady_clock::time_point end_;
-    std::int64_t coarseEndMs_;  // the end on the coarse clock
 };
 
 }  // namespace korvane

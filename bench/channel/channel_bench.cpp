@@ -155,7 +155,7 @@ bool channelExchange(Channel& channel) {
     }
     std::uint8_t byte = 0;
     for (int i = 0; i < kReplySize; ++i) {
-        if (!channel.read(&byte, 1, 1000)) {
+        if (channel.read(&byte, 1, 1000) != ReadResult::Read) {
             return false;
         }
     }

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                                       static_cast<int>(command.size()), kBudgetMs);
         std::uint8_t byte = 0;
         while (answered && byte != '>') {
-            answered = channel.read(&byte, 1, kBudgetMs);
+            answered = channel.read(&byte, 1, kBudgetMs) == korvane::ReadResult::Read;
         }
         if (!answered) {
             std::fprintf(stderr, "korvane-bench-channel-client: no answer to %s\n",

@@ -42,23 +42,40 @@ void SerialChannel::close() {
     logOpenEvent(kClosedTail);
 }
 
-bool SerialChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult SerialChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (direct()) {
         if (!open_ || count < 0) {
-            return false;
+            return ReadResult::LinkLost;
         }
         // Bytes already taken from the driver need no deadline: the usual one-byte read.
-        if (!port_->readHeld(buffer, count) &&
-            port_->read(buffer, count, Deadline(timeoutMs)) != count) {
-            return false;
+        if (!port_->readHeld(buffer, count)) {
+            const int got = port_->read(buffer, count, Deadline(timeoutMs));
+            if (got != count) {
+                return got < 0 ? ReadResult::LinkLost : ReadResult::TimedOut;
+            }
         }
-    } else if (!readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs)) {
-        return false;
-    } else if (count == 0) {
-        return true;
+    } else {
+        const ReadResult result =
+            readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs);
+        if (result != ReadResult::Read || count == 0) {
+            return result;
+        }
     }
     log_->logData(buffer, count, kInHead, "");
-    return true;
+    return ReadResult::Read;
+}
+
+std::span<const std::uint8_t> SerialChannel::received() {
+    if (!direct() || !open_ || log_->hasFile()) {
+        return {};
+    }
+    return port_->held();
+}
+
+void SerialChannel::consumeReceived(std::size_t count) {
+    if (direct() && open_ && !log_->hasFile()) {
+        port_->consumeHeld(count);
+    }
 }
 
 bool SerialChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {
@@ -86,6 +103,10 @@ void SerialChannel::purge() {
 }
 
 int SerialChannel::available() {
+    if (direct() && open_) {
+        const int pending = port_->pendingInput();
+        return pending >= 0 ? pending : static_cast<int>(port_->held().size());
+    }
     return static_cast<int>(rxQueue_.size());
 }
 

@@ -32,7 +32,7 @@ public:
     ~SerialChannel() override;
 
     void close() override;
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override;
     int available() override;
@@ -41,6 +41,10 @@ public:
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
     LinkLoss linkLoss() const override;
+    // Direct mode: the bytes the port's read-ahead holds; none while the traffic log writes a
+    // file, so that every read is logged as it comes.
+    std::span<const std::uint8_t> received() override;
+    void consumeReceived(std::size_t count) override;
 
     // The stored rate: the configured one, then the last one asked of setBaudRate.
     int baud() const { return baud_; }

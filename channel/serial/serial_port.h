@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "channel/open_failure.h"
@@ -26,6 +27,13 @@ public:
     // Moves `count` bytes into `buffer` only when a read would find them taken from the device
     // already (a read-ahead), without a system call or a clock; false otherwise, nothing moved.
     virtual bool readHeld(std::uint8_t* /*buffer*/, int /*count*/) { return false; }
+    // The read-ahead itself, which readHeld takes from, valid until the next call; and taking
+    // its first `count` bytes.
+    virtual std::span<const std::uint8_t> held() { return {}; }
+    virtual void consumeHeld(std::size_t /*count*/) {}
+    // The bytes a read could take now without waiting: what the driver holds (FIONREAD, the
+    // input queue's count) and the read-ahead's; -1 when the driver does not tell.
+    virtual int pendingInput() = 0;
     // Drops the driver's pending input and output.
     virtual bool purge() = 0;
     // Sets the line rate and reads it back; false when the device does not run at exactly `baud`

@@ -138,6 +138,19 @@ public:
         aheadStart_ += static_cast<std::size_t>(count);
         return true;
     }
+    std::span<const std::uint8_t> held() override {
+        return {ahead_.data() + aheadStart_, aheadEnd_ - aheadStart_};
+    }
+    void consumeHeld(std::size_t count) override {
+        aheadStart_ += std::min(count, aheadEnd_ - aheadStart_);
+    }
+    int pendingInput() override {
+        int inDriver = 0;
+        if (::ioctl(fd_, FIONREAD, &inDriver) != 0) {
+            return -1;
+        }
+        return inDriver + static_cast<int>(aheadEnd_ - aheadStart_);
+    }
     int write(const std::uint8_t* bytes, int count, const Deadline& deadline) override {
         return transfer(const_cast<std::uint8_t*>(bytes), count, deadline, Step::write);
     }

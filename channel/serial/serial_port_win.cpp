@@ -66,6 +66,14 @@ public:
                FALSE;
     }
     bool setBaud(int baud) override;
+    int pendingInput() override {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(handle_, &errors, &status)) {
+            return -1;
+        }
+        return static_cast<int>(status.cbInQue);
+    }
 
     Wait waitForInputOrWake(bool watchInput, const Deadline& deadline) override;
     int receiveAvailable(std::uint8_t* buffer, int most) override {

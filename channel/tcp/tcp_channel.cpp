@@ -68,17 +68,27 @@ void TcpChannel::close() {
     }
 }
 
-bool TcpChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult TcpChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (!receiver_ || count <= 0) {
         return readFromQueue(rxQueue_, queueLock_, pump_.get(), buffer, count, timeoutMs);
     }
     const auto wanted = static_cast<std::size_t>(count);
     if (receiver_->takeHeld(buffer, wanted)) {
-        return true;  // the common case of a one-byte read: no clock, no system call
+        return ReadResult::Read;  // bytes already here: no clock, no system call
     }
-    const bool done = receiver_->read(buffer, wanted, Deadline(timeoutMs));
+    const ReadResult result = receiver_->read(buffer, wanted, Deadline(timeoutMs));
     noteInputEnd();
-    return done;
+    return result;
+}
+
+std::span<const std::uint8_t> TcpChannel::received() {
+    return receiver_ ? receiver_->held() : std::span<const std::uint8_t>{};
+}
+
+void TcpChannel::consumeReceived(std::size_t count) {
+    if (receiver_) {
+        receiver_->consume(count);
+    }
 }
 
 bool TcpChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {

@@ -47,7 +47,7 @@ public:
     ~TcpChannel() override;
 
     void close() override;
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override;
     int available() override;
@@ -60,6 +60,8 @@ public:
     Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override;
     int setBaudRate(int baud) override;
     LinkLoss linkLoss() const override;
+    std::span<const std::uint8_t> received() override;
+    void consumeReceived(std::size_t count) override;
 
     // Why the last client open failed; cause None after a successful one (and for the other
     // roles, whose failures have no cause recorded).

@@ -29,9 +29,9 @@ public:
     const std::string& recorded() const { return recorded_; }
 
     void close() override {}
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override {
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override {
         if (count <= 0) {
-            return count == 0;
+            return count == 0 ? ReadResult::Read : ReadResult::LinkLost;
         }
         const std::int64_t deadline = virtualNowMs() + timeoutMs;
         for (;;) {
@@ -42,7 +42,7 @@ public:
             const std::int64_t due = adapter_.nextDueNs();
             if (due == sim::kNever || due / kNsPerMs + 1 > deadline) {
                 advanceVirtualClock(deadline - virtualNowMs());
-                return false;
+                return ReadResult::TimedOut;
             }
             advanceVirtualClock(due / kNsPerMs + 1 - virtualNowMs());
         }
@@ -51,7 +51,7 @@ public:
         }
         recorded_.append(pending_, 0, static_cast<std::size_t>(count));
         pending_.erase(0, static_cast<std::size_t>(count));
-        return true;
+        return ReadResult::Read;
     }
     bool write(const std::uint8_t* bytes, int count, int) override {
         if (count > 0) {

@@ -4,19 +4,19 @@
 
 namespace korvane::fuzz {
 
-bool FuzzChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult FuzzChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (count == 0) {
-        return true;
+        return ReadResult::Read;
     }
     if (count < 0) {
-        return false;
+        return ReadResult::LinkLost;
     }
     ++reads_;
     const std::size_t wanted = static_cast<std::size_t>(count);
     const std::size_t streamed = timeoutMs > 0 ? script_.stream.size() - streamAt_ : 0;
     if (echoed_.size() + streamed < wanted) {
         advanceVirtualClock(timeoutMs);
-        return false;
+        return ReadResult::TimedOut;
     }
     for (std::size_t i = 0; i < wanted; ++i) {
         if (!echoed_.empty()) {
@@ -27,7 +27,7 @@ bool FuzzChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
         }
     }
     advanceVirtualClock(static_cast<std::int64_t>(script_.byteDelayMs) * count);
-    return true;
+    return ReadResult::Read;
 }
 
 bool FuzzChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {

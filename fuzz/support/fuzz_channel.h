@@ -39,7 +39,7 @@ public:
     int baudRate() const { return baud_; }
 
     void close() override { open_ = false; }
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override { echoed_.clear(); }
     int available() override;

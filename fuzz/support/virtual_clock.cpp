@@ -45,12 +45,10 @@ void sleepMs(int ms) {
     fuzz::advanceVirtualClock(ms);
 }
 
-Deadline::Deadline(int budgetMs)
-    : end_(virtualTimePoint(now + budgetMs)), coarseEndMs_(now + budgetMs) {}
+Deadline::Deadline(int budgetMs) : end_(virtualTimePoint(now + budgetMs)) {}
 
 bool Deadline::expired() const {
-    // One clock here, so the coarse end is exact: it decides on its own.
-    return now >= coarseEndMs_;
+    return remainingMs() < 1;
 }
 
 int Deadline::remainingMs() const {

@@ -172,7 +172,8 @@ TEST(QueuePump, MovesInputIntoTheReceiveQueue) {
     const auto bytes = test::patternBytes(3000);
     rig.link.feed(bytes);
     std::vector<std::uint8_t> got(3000);
-    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data(), 3000, 5000));
+    ASSERT_EQ(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data(), 3000, 5000),
+              ReadResult::Read);
     EXPECT_EQ(got, bytes);
     EXPECT_TRUE(rig.rx.empty());
 }
@@ -182,9 +183,12 @@ TEST(QueuePump, AFullReceiveQueueHoldsInputBackUntilReadFrom) {
     rig.link.feed(test::patternBytes(250));
     std::vector<std::uint8_t> got(250);
     // Each read takes what is there; the pump refills as room appears, nothing is lost.
-    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data(), 100, 5000));
-    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data() + 100, 100, 5000));
-    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data() + 200, 50, 5000));
+    ASSERT_EQ(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data(), 100, 5000),
+              ReadResult::Read);
+    ASSERT_EQ(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data() + 100, 100, 5000),
+              ReadResult::Read);
+    ASSERT_EQ(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got.data() + 200, 50, 5000),
+              ReadResult::Read);
     EXPECT_EQ(got, test::patternBytes(250));
 }
 
@@ -194,9 +198,9 @@ TEST(QueuePump, EndedInputLosesTheLinkWithoutKeepingThePumpBusy) {
     rig.link.hangUp();
     std::uint8_t got[2] = {};
     // What came before the end is still served; after it, reads and writes fail.
-    ASSERT_TRUE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 2, 5000));
+    ASSERT_EQ(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 2, 5000), ReadResult::Read);
     EXPECT_EQ(got[1], 'b');
-    EXPECT_FALSE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 1, 300));
+    EXPECT_NE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, got, 1, 300), ReadResult::Read);
     EXPECT_TRUE(rig.pump.linkLost());
     EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, got, 1, 5000));
     EXPECT_TRUE(rig.link.sent().empty());
@@ -221,7 +225,7 @@ TEST(QueuePump, AFailedSendLosesTheLinkAndLaterWritesFail) {
     EXPECT_FALSE(writeToQueue(rig.tx, rig.queueLock, &rig.pump, &byte, 1, 5000));
     EXPECT_TRUE(rig.tx.empty());  // refused, not queued for a link that is gone
     std::uint8_t got = 0;
-    EXPECT_FALSE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, &got, 1, 5000));
+    EXPECT_NE(readFromQueue(rig.rx, rig.queueLock, &rig.pump, &got, 1, 5000), ReadResult::Read);
 }
 
 TEST(QueuePump, ASendOnlyPumpLeavesTheInputAlone) {
@@ -248,9 +252,9 @@ TEST(QueuePumpQueues, ZeroAndNegativeCounts) {
     ByteQueue queue;
     CriticalLock lock;
     std::uint8_t byte = 0;
-    EXPECT_TRUE(readFromQueue(queue, lock, nullptr, &byte, 0, 0));
+    EXPECT_EQ(readFromQueue(queue, lock, nullptr, &byte, 0, 0), ReadResult::Read);
     EXPECT_TRUE(writeToQueue(queue, lock, nullptr, &byte, 0, 0));
-    EXPECT_FALSE(readFromQueue(queue, lock, nullptr, &byte, -1, 100));
+    EXPECT_NE(readFromQueue(queue, lock, nullptr, &byte, -1, 100), ReadResult::Read);
     EXPECT_FALSE(writeToQueue(queue, lock, nullptr, &byte, -1, 100));
     EXPECT_TRUE(queue.empty());
 }
@@ -261,9 +265,10 @@ TEST(QueuePumpQueues, ReadLeavesTheQueueUntouchedWhenTooFewBytesCame) {
     const std::uint8_t two[] = {1, 2};
     queue.pushBytes(two, 2);
     std::uint8_t got[3] = {};
-    EXPECT_FALSE(readFromQueue(queue, lock, nullptr, got, 3, 20));
+    EXPECT_NE(readFromQueue(queue, lock, nullptr, got, 3, 20), ReadResult::Read);
     EXPECT_EQ(queue.size(), 2u);
-    EXPECT_TRUE(readFromQueue(queue, lock, nullptr, got, 2, 0));  // already there: no wait needed
+    EXPECT_EQ(readFromQueue(queue, lock, nullptr, got, 2, 0),
+              ReadResult::Read);  // already there: no wait needed
     EXPECT_EQ(got[1], 2);
 }
 

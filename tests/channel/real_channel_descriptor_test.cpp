@@ -43,7 +43,7 @@ TEST(RealChannelDescriptor, TcpDescriptorConnects) {
     ASSERT_GE(adapter, 0);
     ASSERT_TRUE(test::writeAll(adapter, ">"));
     std::uint8_t byte = 0;
-    EXPECT_TRUE(channel->read(&byte, 1, 1000));
+    EXPECT_EQ(channel->read(&byte, 1, 1000), ReadResult::Read);
     EXPECT_EQ(byte, '>');
     ::close(adapter);
 }

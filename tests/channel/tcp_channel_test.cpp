@@ -74,7 +74,7 @@ TEST(TcpChannel, ClientTalksToAListeningAdapter) {
     ASSERT_TRUE(test::writeAll(rig.adapter, "ELM327 v1.5\r>"));
     std::uint8_t reply[13] = {};
     for (int i = 0; i < 13; ++i) {  // one byte per read, as the command exchange reads
-        ASSERT_TRUE(rig.channel->read(reply + i, 1, 1000)) << i;
+        ASSERT_EQ(rig.channel->read(reply + i, 1, 1000), ReadResult::Read) << i;
     }
     EXPECT_EQ(std::string(reply, reply + 13), "ELM327 v1.5\r>");
     EXPECT_EQ(rig.channel->setBaudRate(2000000), 1);
@@ -85,19 +85,19 @@ TEST(TcpChannel, ReadAndPurgeServeTheReceiveQueue) {
     ClientRig rig;
     ASSERT_TRUE(test::writeAll(rig.adapter, "abcd"));
     std::uint8_t got[5] = {};
-    EXPECT_FALSE(rig.channel->read(got, 5, 200));  // four came: too few
-    EXPECT_EQ(rig.channel->available(), 4);        // and they stay queued
-    EXPECT_TRUE(rig.channel->read(got, 2, 0));
+    EXPECT_NE(rig.channel->read(got, 5, 200), ReadResult::Read);  // four came: too few
+    EXPECT_EQ(rig.channel->available(), 4);                       // and they stay queued
+    EXPECT_EQ(rig.channel->read(got, 2, 0), ReadResult::Read);
     EXPECT_EQ(got[1], 'b');
     rig.channel->purge();
     EXPECT_EQ(rig.channel->available(), 0);
-    EXPECT_FALSE(rig.channel->read(got, 1, 50));
+    EXPECT_NE(rig.channel->read(got, 1, 50), ReadResult::Read);
     // Purge also drops what has arrived but was never looked at.
     ASSERT_TRUE(test::writeAll(rig.adapter, "stale"));
     sleepMs(100);
     rig.channel->purge();
     ASSERT_TRUE(test::writeAll(rig.adapter, "!"));
-    ASSERT_TRUE(rig.channel->read(got, 1, 2000));
+    ASSERT_EQ(rig.channel->read(got, 1, 2000), ReadResult::Read);
     EXPECT_EQ(got[0], '!');
     EXPECT_EQ(rig.channel->available(), 0);
 }
@@ -127,9 +127,9 @@ TEST(TcpChannel, ClientWithoutListeningAdapterFailsWithinTheBound) {
     EXPECT_FALSE(channel.isOpen());
     EXPECT_LT(msSince(start), TcpChannel::kConnectTimeoutMs + 2000);
     std::uint8_t byte = 0;
-    EXPECT_TRUE(channel.read(&byte, 0, 0));  // even a channel that never opened
-    EXPECT_FALSE(channel.read(&byte, -1, 0));
-    EXPECT_FALSE(channel.read(&byte, 1, 20));
+    EXPECT_EQ(channel.read(&byte, 0, 0), ReadResult::Read);  // even a channel that never opened
+    EXPECT_NE(channel.read(&byte, -1, 0), ReadResult::Read);
+    EXPECT_NE(channel.read(&byte, 1, 20), ReadResult::Read);
     EXPECT_FALSE(channel.reopen());
 }
 
@@ -182,7 +182,8 @@ TEST_P(TcpChannelDrop, FailsEveryLaterReadAndWriteAtOnce) {
     const bool reset = GetParam();
     ASSERT_TRUE(test::writeAll(rig.adapter, "OK\r>"));
     std::uint8_t reply[4] = {};
-    ASSERT_TRUE(rig.channel->read(reply, 4, 5000));  // wait until the answer is here
+    ASSERT_EQ(rig.channel->read(reply, 4, 5000),
+              ReadResult::Read);  // wait until the answer is here
     if (reset) {
         const linger now{1, 0};
         ::setsockopt(rig.adapter, SOL_SOCKET, SO_LINGER, &now, sizeof now);
@@ -193,18 +194,19 @@ TEST_P(TcpChannelDrop, FailsEveryLaterReadAndWriteAtOnce) {
     rig.adapter = -1;
     if (!reset) {
         std::uint8_t late[4] = {};
-        ASSERT_TRUE(rig.channel->read(late, 4, 5000));  // what came before the close is kept
+        ASSERT_EQ(rig.channel->read(late, 4, 5000),
+                  ReadResult::Read);  // what came before the close is kept
         EXPECT_EQ(std::string(late, late + 4), "late");
     }
     // Budgets of 20 s, failures well before: the drop is noticed, not waited out.
     std::uint8_t byte = 0;
     const auto start = test::Clock::now();
-    EXPECT_FALSE(rig.channel->read(&byte, 1, 20000));
+    EXPECT_NE(rig.channel->read(&byte, 1, 20000), ReadResult::Read);
     rig.channel->purge();
     const auto command = bytesOf("QXBL00\r");
     EXPECT_FALSE(rig.channel->write(command.data(), 7, 20000));
     EXPECT_FALSE(rig.channel->write(command.data(), 7, 20000));
-    EXPECT_FALSE(rig.channel->read(&byte, 1, 20000));
+    EXPECT_NE(rig.channel->read(&byte, 1, 20000), ReadResult::Read);
     EXPECT_LT(msSince(start), 3000);
     EXPECT_EQ(rig.channel->available(), 0);
     EXPECT_TRUE(rig.channel->isOpen());  // open until closed, as a hung-up serial line
@@ -228,8 +230,8 @@ TEST_P(TcpChannelDrop, IsNoticedByTheFirstWriteToo) {
     for (int attempt = 0; attempt < 3 && !failed; ++attempt) {
         rig.channel->purge();
         std::uint8_t byte = 0;
-        failed =
-            !rig.channel->write(command.data(), 4, 20000) || !rig.channel->read(&byte, 1, 20000);
+        failed = !rig.channel->write(command.data(), 4, 20000) ||
+                 rig.channel->read(&byte, 1, 20000) != ReadResult::Read;
     }
     EXPECT_TRUE(failed);
     EXPECT_LT(msSince(start), 3000);
@@ -246,7 +248,7 @@ TEST(TcpChannel, ReopenConnectsAgain) {
     ASSERT_GE(second, 0);
     ASSERT_TRUE(test::writeAll(second, "x"));
     std::uint8_t byte = 0;
-    EXPECT_TRUE(rig.channel->read(&byte, 1, 1000));
+    EXPECT_EQ(rig.channel->read(&byte, 1, 1000), ReadResult::Read);
     ::close(second);
 }
 
@@ -288,7 +290,7 @@ TEST(TcpServer, AcceptPeerByNameCarriesThatPeersData) {
     EXPECT_EQ(peerB->acceptPeer(ChannelConfig(), 0), nullptr);
     ASSERT_TRUE(test::writeAll(b, "from b"));
     std::uint8_t got[6] = {};
-    ASSERT_TRUE(peerB->read(got, 6, 2000));
+    ASSERT_EQ(peerB->read(got, 6, 2000), ReadResult::Read);
     EXPECT_EQ(std::string(got, got + 6), "from b");
     ASSERT_TRUE(peerB->write(bytesOf("to b").data(), 4, 2000));
     EXPECT_EQ(test::readExactly(b, 4, 2000), bytesOf("to b"));

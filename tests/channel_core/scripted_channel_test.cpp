@@ -16,7 +16,7 @@ using test::ScriptedChannel;
 std::string readAll(ScriptedChannel& channel) {
     std::string text;
     std::uint8_t byte = 0;
-    while (channel.read(&byte, 1, 100)) {
+    while (channel.read(&byte, 1, 100) == ReadResult::Read) {
         text.push_back(static_cast<char>(byte));
     }
     return text;
@@ -55,11 +55,11 @@ TEST(ScriptedChannel, ReadTakesExactlyCountBytesOrNothing) {
     ScriptedChannel channel;
     channel.queueInput("abc");
     std::uint8_t buffer[4] = {};
-    EXPECT_TRUE(channel.read(buffer, 0, 100));
-    EXPECT_FALSE(channel.read(buffer, -1, 100));
-    EXPECT_FALSE(channel.read(buffer, 4, 100));
+    EXPECT_EQ(channel.read(buffer, 0, 100), ReadResult::Read);
+    EXPECT_NE(channel.read(buffer, -1, 100), ReadResult::Read);
+    EXPECT_NE(channel.read(buffer, 4, 100), ReadResult::Read);
     EXPECT_EQ(channel.available(), 3);  // nothing taken by the failed read
-    EXPECT_TRUE(channel.read(buffer, 3, 100));
+    EXPECT_EQ(channel.read(buffer, 3, 100), ReadResult::Read);
     EXPECT_EQ(std::string(buffer, buffer + 3), "abc");
     EXPECT_EQ(channel.readTimeouts(), (std::vector<int>{100, 100}));
 }
@@ -72,10 +72,10 @@ TEST(ScriptedChannel, PurgeDropsInputButTheStreamGoesOn) {
     channel.streamForever("ab");
     channel.queueInput("x");
     std::uint8_t buffer[4] = {};
-    ASSERT_TRUE(channel.read(buffer, 4, 100));
+    ASSERT_EQ(channel.read(buffer, 4, 100), ReadResult::Read);
     EXPECT_EQ(std::string(buffer, buffer + 4), "xaba");
     channel.purge();
-    ASSERT_TRUE(channel.read(buffer, 1, 100));
+    ASSERT_EQ(channel.read(buffer, 1, 100), ReadResult::Read);
     EXPECT_EQ(buffer[0], 'b');
     EXPECT_EQ(channel.purgeCount(), 2);
 }
@@ -85,9 +85,9 @@ TEST(ScriptedChannel, PacedStreamFailsAReadWhoseTimeoutIsTooShort) {
     channel.streamForever("z", 30);
     std::uint8_t byte = 0;
     const std::int64_t before = tickMs();
-    EXPECT_FALSE(channel.read(&byte, 1, 5));
+    EXPECT_NE(channel.read(&byte, 1, 5), ReadResult::Read);
     EXPECT_GE(tickMs() - before, 4);
-    EXPECT_TRUE(channel.read(&byte, 1, 5000));
+    EXPECT_EQ(channel.read(&byte, 1, 5000), ReadResult::Read);
     EXPECT_EQ(byte, 'z');
 }
 
@@ -96,11 +96,11 @@ TEST(ScriptedChannel, RealTimeReadWaitsForInputFromAnotherThread) {
     channel.setRealTime(true);
     std::uint8_t byte = 0;
     const std::int64_t before = tickMs();
-    EXPECT_FALSE(channel.read(&byte, 1, 30));  // silence costs the whole timeout
+    EXPECT_NE(channel.read(&byte, 1, 30), ReadResult::Read);  // silence costs the whole timeout
     EXPECT_GE(tickMs() - before, 29);
 
     std::thread sender([&] { channel.queueInput(">"); });
-    EXPECT_TRUE(channel.read(&byte, 1, 20000));
+    EXPECT_EQ(channel.read(&byte, 1, 20000), ReadResult::Read);
     sender.join();
     EXPECT_EQ(byte, '>');
 }
@@ -123,10 +123,10 @@ TEST(ScriptedChannel, FailedWritesClosedChannelAndBaudRates) {
     channel.close();
     EXPECT_FALSE(channel.isOpen());
     std::uint8_t byte = 0;
-    EXPECT_FALSE(channel.read(&byte, 1, 100));
+    EXPECT_NE(channel.read(&byte, 1, 100), ReadResult::Read);
     EXPECT_FALSE(writeText(channel, "d"));
     EXPECT_TRUE(channel.reopen());
-    EXPECT_TRUE(channel.read(&byte, 1, 100));
+    EXPECT_EQ(channel.read(&byte, 1, 100), ReadResult::Read);
     EXPECT_EQ(channel.acceptPeer(ChannelConfig{}, 10), nullptr);
 }
 

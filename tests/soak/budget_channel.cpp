@@ -119,16 +119,16 @@ void BudgetChannel::close() {
     inner_->close();
 }
 
-bool BudgetChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult BudgetChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     Booked booked(*budget_, "read", count, timeoutMs);
-    const bool ok = inner_->read(buffer, count, timeoutMs);
-    if (ok) {
+    const ReadResult result = inner_->read(buffer, count, timeoutMs);
+    if (result == ReadResult::Read) {
         budget_->traceBytes('R', buffer, count);
     } else if (count > 0) {
         const std::uint8_t none[] = "(no byte)";
         budget_->traceBytes('T', none, 9);
     }
-    return ok;
+    return result;
 }
 
 bool BudgetChannel::write(const std::uint8_t* bytes, int count, int timeoutMs) {

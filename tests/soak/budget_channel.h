@@ -69,7 +69,7 @@ public:
     ~BudgetChannel() override;
 
     void close() override;
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override;
     int available() override;

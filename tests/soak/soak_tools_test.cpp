@@ -91,7 +91,7 @@ TEST(BudgetChannel, BooksEveryTimedCallAndForwardsIt) {
     scripted->queueInput("OK");
     BudgetChannel channel(std::move(inner), budget);
     std::uint8_t bytes[2] = {};
-    EXPECT_TRUE(channel.read(bytes, 2, 1500));
+    EXPECT_EQ(channel.read(bytes, 2, 1500), ReadResult::Read);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 2), "OK");
     EXPECT_TRUE(channel.write(reinterpret_cast<const std::uint8_t*>("ATI\r"), 4, 700));
     EXPECT_EQ(channel.setBaudRate(2000000), 1);

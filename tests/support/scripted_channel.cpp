@@ -151,34 +151,34 @@ void ScriptedChannel::close() {
     arrived_.notify_all();
 }
 
-bool ScriptedChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
+ReadResult ScriptedChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
     if (count == 0) {
-        return true;
+        return ReadResult::Read;
     }
     if (count < 0 || buffer == nullptr) {
-        return false;
+        return ReadResult::LinkLost;
     }
     const std::size_t want = static_cast<std::size_t>(count);
     std::unique_lock<std::mutex> hold(mutex_);
     readTimeouts_.push_back(timeoutMs);
     if (!open_) {
-        return false;
+        return ReadResult::LinkLost;
     }
     if (input_.size() < want && stream_.empty() && realTime_) {
         const Deadline deadline(timeoutMs);
         arrived_.wait_until(hold, deadline.timePoint(),
                             [&] { return input_.size() >= want || !stream_.empty() || !open_; });
         if (!open_) {
-            return false;
+            return ReadResult::LinkLost;
         }
     }
     if (input_.size() >= want) {
         std::copy_n(input_.begin(), want, buffer);
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(want));
-        return true;
+        return ReadResult::Read;
     }
     if (stream_.empty()) {
-        return false;
+        return realTime_ ? ReadResult::TimedOut : ReadResult::LinkLost;
     }
     return readStreamLocked(hold, buffer, input_.size(), want, timeoutMs);
 }
@@ -186,16 +186,20 @@ bool ScriptedChannel::read(std::uint8_t* buffer, int count, int timeoutMs) {
 // Serves what the queue holds and the rest from the stream. A paced stream delivers one byte per
 // interval: when the read's timeout is shorter than the bytes need, the read waits out its
 // timeout and fails without taking anything.
-bool ScriptedChannel::readStreamLocked(std::unique_lock<std::mutex>& hold, std::uint8_t* buffer,
-                                       std::size_t fromQueue, std::size_t count, int timeoutMs) {
+ReadResult ScriptedChannel::readStreamLocked(std::unique_lock<std::mutex>& hold,
+                                             std::uint8_t* buffer, std::size_t fromQueue,
+                                             std::size_t count, int timeoutMs) {
     if (streamIntervalMs_ > 0) {
         const long long needMs =
             static_cast<long long>(count - fromQueue) * static_cast<long long>(streamIntervalMs_);
         const bool inTime = needMs <= timeoutMs;
         const Deadline wait(inTime ? static_cast<int>(needMs) : timeoutMs);
         arrived_.wait_until(hold, wait.timePoint(), [&] { return !open_; });
-        if (!inTime || !open_ || stream_.empty()) {
-            return false;
+        if (!open_ || stream_.empty()) {
+            return ReadResult::LinkLost;
+        }
+        if (!inTime) {
+            return ReadResult::TimedOut;  // waited its whole timeout
         }
     }
     // The queue may have changed while waiting; take what it holds now, then the stream.
@@ -206,7 +210,7 @@ bool ScriptedChannel::readStreamLocked(std::unique_lock<std::mutex>& hold, std::
         buffer[i] = static_cast<std::uint8_t>(stream_[streamPosition_]);
         streamPosition_ = (streamPosition_ + 1) % stream_.size();
     }
-    return true;
+    return ReadResult::Read;
 }
 
 bool ScriptedChannel::write(const std::uint8_t* bytes, int count, int /*timeoutMs*/) {

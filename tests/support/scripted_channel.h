@@ -12,10 +12,11 @@
 //   - purge() empties the input queue (as a real channel drops what was received);
 //   - once the queue runs dry, an endless stream (streamForever()) serves further bytes,
 //     otherwise the far end is silent;
-//   - time: in the default instant mode a read that cannot be served fails at once, as if its
-//     whole timeout had passed, so silence costs no real time. setRealTime(true) makes such a
-//     read block (condition variable) until enough bytes arrive or its timeout runs out. A stream
-//     with a byte interval is paced in real time, bounded by each read's timeout;
+//   - time: in the default instant mode a read that cannot be served fails at once, so silence
+//     costs no real time; as it waited for nothing it counts as a dropped link (LinkLost).
+//     setRealTime(true) makes such a read block (condition variable) until enough bytes arrive or
+//     its timeout runs out. A stream with a byte interval is paced in real time, bounded by each
+//     read's timeout;
 //   - everything is recorded: writes, each read's timeout, purges, baud-rate changes.
 // All operations may be called from any thread. A responder runs under the channel's lock and
 // must not call back into the channel.
@@ -80,7 +81,7 @@ public:
 
     // Channel.
     void close() override;
-    bool read(std::uint8_t* buffer, int count, int timeoutMs) override;
+    ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
     void purge() override;
     int available() override;
@@ -98,8 +99,8 @@ private:
 
     void addRule(Responder responder, int times);
     void answerLocked(std::string_view written);
-    bool readStreamLocked(std::unique_lock<std::mutex>& hold, std::uint8_t* buffer,
-                          std::size_t fromQueue, std::size_t count, int timeoutMs);
+    ReadResult readStreamLocked(std::unique_lock<std::mutex>& hold, std::uint8_t* buffer,
+                                std::size_t fromQueue, std::size_t count, int timeoutMs);
 
     ChannelConfig config_;
     mutable std::mutex mutex_;

@@ -48,7 +48,7 @@ protected:
 
     Bytes readFromChannel(Channel& channel, int count, int timeoutMs) {
         Bytes bytes(static_cast<std::size_t>(count));
-        if (!channel.read(bytes.data(), count, timeoutMs)) {
+        if (channel.read(bytes.data(), count, timeoutMs) != ReadResult::Read) {
             return {};
         }
         return bytes;
@@ -89,7 +89,7 @@ TEST_F(SerialChannelOnComPair, ReadThatGetsTooFewBytesFailsWhenItsBudgetRunsOut)
     ASSERT_TRUE(peer_->write("AB"));
     Bytes buffer(5, 0);
     const auto start = Clock::now();
-    EXPECT_FALSE(channel->read(buffer.data(), 5, 500));
+    EXPECT_NE(channel->read(buffer.data(), 5, 500), ReadResult::Read);
     const long long elapsed = msSince(start);
     EXPECT_GE(elapsed, 450);
     EXPECT_LT(elapsed, 5000);
@@ -111,7 +111,7 @@ TEST_F(SerialChannelOnComPair, WaitingReadCostsLittleProcessorTime) {
     const auto cpuBefore = test::processCpuTime();
     const auto start = Clock::now();
     std::uint8_t byte = 0;
-    EXPECT_FALSE(channel->read(&byte, 1, 1500));
+    EXPECT_NE(channel->read(&byte, 1, 1500), ReadResult::Read);
     const long long wallMs = msSince(start);
     const long long cpuMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(test::processCpuTime() - cpuBefore)
@@ -129,7 +129,7 @@ TEST_F(SerialChannelOnComPair, PurgeDropsInputThatWasWaiting) {
     Sleep(200);  // the rest reaches the driver
     channel->purge();
     std::uint8_t byte = 0;
-    EXPECT_FALSE(channel->read(&byte, 1, 300));
+    EXPECT_NE(channel->read(&byte, 1, 300), ReadResult::Read);
     ASSERT_TRUE(peer_->write("new"));
     EXPECT_EQ(readFromChannel(*channel, 3, 3000), (Bytes{'n', 'e', 'w'}));
 }
@@ -144,7 +144,7 @@ TEST_F(SerialChannelOnComPair, SwitchTo2MbpsChangesTheLineAndSurvivesReopen) {
     // The peer still runs at 115200: nothing it sends can be read at 2 Mbps.
     ASSERT_TRUE(peer_->write("b"));
     std::uint8_t byte = 0;
-    EXPECT_FALSE(channel->read(&byte, 1, 500));
+    EXPECT_NE(channel->read(&byte, 1, 500), ReadResult::Read);
 
     ASSERT_TRUE(peer_->setBaud(2000000));
     ASSERT_TRUE(peer_->write("c"));
@@ -174,7 +174,7 @@ TEST_F(SerialChannelOnComPair, RateTheDriverDoesNotRunExactlyClosesThePort) {
     if (result == -1) {
         EXPECT_FALSE(channel->isOpen());
         std::uint8_t byte = 0;
-        EXPECT_FALSE(channel->read(&byte, 1, 100));
+        EXPECT_NE(channel->read(&byte, 1, 100), ReadResult::Read);
         EXPECT_FALSE(channel->write(&byte, 1, 100));
         // A reopen tries the stored rate again and fails the same way.
         EXPECT_FALSE(channel->reopen());

@@ -41,7 +41,7 @@ ChannelConfig serverConfig(int port) {
 
 Bytes readFrom(Channel& channel, int count, int timeoutMs) {
     Bytes bytes(static_cast<std::size_t>(count));
-    if (!channel.read(bytes.data(), count, timeoutMs)) {
+    if (channel.read(bytes.data(), count, timeoutMs) != ReadResult::Read) {
         return {};
     }
     return bytes;
@@ -75,7 +75,7 @@ TEST(TcpChannelOnWinsock, ReadWakesForLateBytesAndFailsAfterItsBudgetWithout) {
 
     std::uint8_t byte = 0;
     auto start = Clock::now();
-    EXPECT_FALSE(channel.read(&byte, 1, 400));
+    EXPECT_NE(channel.read(&byte, 1, 400), ReadResult::Read);
     EXPECT_GE(msSince(start), 350);
 
     ASSERT_TRUE(adapter.sendAll({'>'}));
@@ -200,9 +200,9 @@ TEST(TcpChannelOnWinsock, ConnectionClosedByTheAdapterFailsReadsAndWritesAtOnce)
     std::uint8_t byte = 0;
     const auto start = Clock::now();
     // Budgets of 20 s, failures well before: the close is noticed, not waited out.
-    EXPECT_FALSE(channel.read(&byte, 1, 20000));
+    EXPECT_NE(channel.read(&byte, 1, 20000), ReadResult::Read);
     EXPECT_FALSE(channel.write(&byte, 1, 20000));
-    EXPECT_FALSE(channel.read(&byte, 1, 20000));
+    EXPECT_NE(channel.read(&byte, 1, 20000), ReadResult::Read);
     EXPECT_LT(msSince(start), 3000);
     EXPECT_TRUE(channel.isOpen());  // open until closed, as a hung-up serial line
 }
