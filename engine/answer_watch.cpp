@@ -3,7 +3,7 @@
 namespace korvane {
 
 ReadResult AnswerWatch::read(std::uint8_t* buffer, int count, int timeoutMs) {
-    const ReadResult result = inner_.read(buffer, count, timeoutMs);
+    const ReadResult result = inner().read(buffer, count, timeoutMs);
     const bool ok = result == ReadResult::Read;
     const bool waitedOut = timeoutMs > 0 && result == ReadResult::TimedOut;
     if (ok && count > 0) {
@@ -18,7 +18,7 @@ ReadResult AnswerWatch::read(std::uint8_t* buffer, int count, int timeoutMs) {
 }
 
 bool AnswerWatch::write(const std::uint8_t* bytes, int count, int timeoutMs) {
-    const bool ok = inner_.write(bytes, count, timeoutMs);
+    const bool ok = inner().write(bytes, count, timeoutMs);
     if (ok && count > 0) {
         std::string command;
         for (int i = 0; i < count && bytes[i] != '\r'; ++i) {

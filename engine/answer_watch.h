@@ -2,33 +2,21 @@
 
 #include <string>
 
-#include "channel/channel.h"
+#include "channel/forwarding_channel.h"
 
 namespace korvane {
 
 // The channel of one run, passed through unchanged, watched for silence: it remembers the first
 // command of the current stretch in which the adapter sent nothing back, and how long the read
 // that ran out waited. After a failed run this tells "no answer to QXI within 2000 ms" apart from
-// an adapter that answered wrongly. Used by the one thread that runs the job.
-class AnswerWatch final : public Channel {
+// an adapter that answered wrongly. Bytes already received pass through unwatched: they came
+// through a read, which saw the answer begin. Used by the one thread that runs the job.
+class AnswerWatch final : public ForwardingChannel {
 public:
-    explicit AnswerWatch(Channel& inner) : inner_(inner) {}
+    explicit AnswerWatch(Channel& inner) : ForwardingChannel(inner) {}
 
-    void close() override { inner_.close(); }
     ReadResult read(std::uint8_t* buffer, int count, int timeoutMs) override;
     bool write(const std::uint8_t* bytes, int count, int timeoutMs) override;
-    void purge() override { inner_.purge(); }
-    int available() override { return inner_.available(); }
-    bool isOpen() override { return inner_.isOpen(); }
-    bool reopen() override { return inner_.reopen(); }
-    Channel* acceptPeer(const ChannelConfig& config, int timeoutMs) override {
-        return inner_.acceptPeer(config, timeoutMs);
-    }
-    int setBaudRate(int baud) override { return inner_.setBaudRate(baud); }
-    LinkLoss linkLoss() const override { return inner_.linkLoss(); }
-    // Bytes already received came through a read, which saw the answer begin.
-    std::span<const std::uint8_t> received() override { return inner_.received(); }
-    void consumeReceived(std::size_t count) override { inner_.consumeReceived(count); }
 
     // True when the adapter has sent nothing since `silentCommand()` was written and a read for
     // its answer waited its budget out (TimedOut; a read that met a dropped link or a stop does
@@ -38,14 +26,10 @@ public:
     const std::string& silentCommand() const { return silentCommand_; }
     int silentWaitMs() const { return silentWaitMs_; }
 
-    // The channel watched.
-    Channel& inner() { return inner_; }
-
 private:
     // Commands are short; a longer write (a download line) is named by its first characters.
     static constexpr std::size_t kMostShownCommand = 24;
 
-    Channel& inner_;
     std::string lastCommand_;
     bool answered_ = true;  // a byte came since lastCommand_ was written
     std::string silentCommand_;

@@ -410,135 +410,224 @@ std::string silenceReason(const PortRequest& port, const std::string& command, i
     return line(words + ".");
 }
 
-std::string flowFailureReason(const FailureFacts& facts, AdapterState state) {
+namespace {
+
+// What went wrong, in words, and what to do about it (empty: power the adapter off and on and
+// update it again, or nothing when it was left as it was).
+struct Account {
+    std::string words;
+    std::string todo;
+};
+
+// The file itself cannot be matched to any adapter.
+Account fileAccount(const FailureFacts& facts) {
+    const std::string fileModel = shownText(facts.fileModel);
+    Account account;
+    switch (facts.step) {
+        case FailureStep::UnknownFileModel:
+            account.words = "the update file names the model " + quoted(facts.fileModel) +
+                            ", which this program does not know";
+            account.todo = "the file is damaged or is not an update file for these adapters";
+            break;
+        case FailureStep::NoProductText:
+            account.words =
+                "the update file holds no product text, so no adapter can be matched to it";
+            account.todo = "the file is damaged or is not an update file";
+            break;
+        default:
+            break;
+    }
+    return account;
+}
+
+// The adapter's answers show that the file is not for it.
+Account adapterAccount(const FailureFacts& facts) {
     const std::string fileModel = shownText(facts.fileModel);
     const std::string adapterModel = shownText(facts.adapterModel);
     const std::string number = std::to_string(facts.number);
-    std::string words;
-    std::string todo;
-    if (identificationStep(facts.step) && garbled(facts.answer, facts.command)) {
-        // Not an answer that names another model: the link garbled or flooded it.
-        words = "the adapter's answer to " + facts.command + " was no text but " +
-                std::to_string(facts.answer.size()) +
-                " bytes of line noise or a flood, so the file could not be compared with it (the "
-                "file is not at fault)";
-        return line(words + "; " + kLeftAsItWas +
-                    "; check the link and that its rate is the adapter's, then try again.");
-    }
+    Account account;
     switch (facts.step) {
-        case FailureStep::UnknownFileModel:
-            words = "the update file names the model " + quoted(facts.fileModel) +
-                    ", which this program does not know";
-            todo = "the file is damaged or is not an update file for these adapters";
-            break;
         case FailureStep::BootLoaderRefused:
-            words =
+            account.words =
                 "the adapter's answer to ATI held no ELM327 identity, so it was taken to run "
                 "its boot loader, but it gave " +
                 answerTo(facts) + " instead of OK";
-            todo = "power it off and on and try again";
+            account.todo = "power it off and on and try again";
             break;
         case FailureStep::IdentityMismatch:
-            words = "the adapter names itself " + answerTo(facts) + ", which is not a " +
-                    fileModel + ", the file's model";
-            todo = kOtherFile;
+            account.words = "the adapter names itself " + answerTo(facts) + ", which is not a " +
+                            fileModel + ", the file's model";
+            account.todo = kOtherFile;
             break;
         case FailureStep::ProductMismatch:
-            words = "the adapter's product text is " + answerTo(facts) + ", and the file's, " +
-                    quoted(facts.fileModel) + ", is not part of it";
-            todo = kOtherFile;
-            break;
-        case FailureStep::NoProductText:
-            words = "the update file holds no product text, so no adapter can be matched to it";
-            todo = "the file is damaged or is not an update file";
+            account.words = "the adapter's product text is " + answerTo(facts) +
+                            ", and the file's, " + quoted(facts.fileModel) + ", is not part of it";
+            account.todo = kOtherFile;
             break;
         case FailureStep::ElmVersionTooNew:
-            words = "the adapter reports " + answerTo(facts) +
-                    ", an ELM327 version newer than this program knows (up to " +
-                    std::to_string(facts.number / 10) + "." + std::to_string(facts.number % 10) +
-                    ")";
-            todo = "install a newer version of this program";
-            break;
-        case FailureStep::GateNoVersion:
-            words = "the adapter gave " + answerTo(facts) +
-                    ", which holds no firmware version of a " + fileModel + " adapter";
-            todo = kOtherFile;
-            break;
-        case FailureStep::GateTooOld:
-            words = "the adapter's firmware, " + answerTo(facts) +
-                    ", is too old to be updated with an update file";
-            todo = "ask the contact named above";
-            break;
-        case FailureStep::GateUpgradeFirst:
-            words = "the adapter's firmware, " + answerTo(facts) +
-                    ", is older than the version this file builds on";
-            todo = "install the version named above first, then this file";
-            break;
-        case FailureStep::GateFirmwareNewer:
-            words = "the adapter's firmware, " + answerTo(facts) +
-                    ", already has what this file (version " + number + ") brings";
-            todo = "use a newer update file";
-            break;
-        case FailureStep::GateNoUpgrade:
-            words = "the adapter's firmware, " + answerTo(facts) +
-                    ", cannot be updated with an update file";
-            todo = "nothing to do: this adapter keeps its firmware";
-            break;
-        case FailureStep::StartNotTaken:
-            words = "the adapter gave no complete answer to the start request QXUPDT03 (" +
-                    quoted(facts.answer) + ")";
-            break;
-        case FailureStep::LinesNotTaken:
-            words = "the adapter did not take the pair of lines after line " + number + ": " +
-                    lineTrouble(facts);
-            break;
-        case FailureStep::FinishNotTaken:
-            words = "the adapter did not close the download: QXFL and the closing record got " +
-                    quoted(facts.answer) + " instead of OK";
+            account.words = "the adapter reports " + answerTo(facts) +
+                            ", an ELM327 version newer than this program knows (up to " +
+                            std::to_string(facts.number / 10) + "." +
+                            std::to_string(facts.number % 10) + ")";
+            account.todo = "install a newer version of this program";
             break;
         case FailureStep::AdapterModelMismatch:
-            words = "the adapter names itself " + answerTo(facts) + ", a " + adapterModel +
-                    ", and the file is for a " + fileModel;
-            todo = kOtherFile;
+            account.words = "the adapter names itself " + answerTo(facts) + ", a " + adapterModel +
+                            ", and the file is for a " + fileModel;
+            account.todo = kOtherFile;
             break;
         case FailureStep::DownloadModeRefused:
-            words = "the adapter refused the download-mode commands of a family-1 file, " +
-                    facts.command + ", with " + quoted(facts.answer) +
-                    " instead of OK: it is no ZNB540 or ZNB6730, so this file is not for it";
-            todo = kOtherFile;
+            account.words =
+                "the adapter refused the download-mode commands of a family-1 file, " +
+                facts.command + ", with " + quoted(facts.answer) +
+                " instead of OK: it is no ZNB540 or ZNB6730, so this file is not for it";
+            account.todo = kOtherFile;
             break;
         case FailureStep::LearnedModelMismatch:
-            words =
+            account.words =
                 "the adapter's answer to QXVERS named no model, so it was put into download "
                 "mode to learn it: it took " +
                 facts.command + ", so it is a " + adapterModel + ", and the file is for a " +
                 fileModel;
-            todo = "update it with a file for a " + adapterModel;
+            account.todo = "update it with a file for a " + adapterModel;
+            break;
+        default:
+            break;
+    }
+    return account;
+}
+
+// The adapter's firmware version does not admit this file.
+Account gateAccount(const FailureFacts& facts) {
+    const std::string fileModel = shownText(facts.fileModel);
+    const std::string number = std::to_string(facts.number);
+    Account account;
+    switch (facts.step) {
+        case FailureStep::GateNoVersion:
+            account.words = "the adapter gave " + answerTo(facts) +
+                            ", which holds no firmware version of a " + fileModel + " adapter";
+            account.todo = kOtherFile;
+            break;
+        case FailureStep::GateTooOld:
+            account.words = "the adapter's firmware, " + answerTo(facts) +
+                            ", is too old to be updated with an update file";
+            account.todo = "ask the contact named above";
+            break;
+        case FailureStep::GateUpgradeFirst:
+            account.words = "the adapter's firmware, " + answerTo(facts) +
+                            ", is older than the version this file builds on";
+            account.todo = "install the version named above first, then this file";
+            break;
+        case FailureStep::GateFirmwareNewer:
+            account.words = "the adapter's firmware, " + answerTo(facts) +
+                            ", already has what this file (version " + number + ") brings";
+            account.todo = "use a newer update file";
+            break;
+        case FailureStep::GateNoUpgrade:
+            account.words = "the adapter's firmware, " + answerTo(facts) +
+                            ", cannot be updated with an update file";
+            account.todo = "nothing to do: this adapter keeps its firmware";
+            break;
+        default:
+            break;
+    }
+    return account;
+}
+
+// The download itself did not go through.
+Account downloadAccount(const FailureFacts& facts) {
+    const std::string number = std::to_string(facts.number);
+    Account account;
+    switch (facts.step) {
+        case FailureStep::StartNotTaken:
+            account.words = "the adapter gave no complete answer to the start request QXUPDT03 (" +
+                            quoted(facts.answer) + ")";
+            break;
+        case FailureStep::LinesNotTaken:
+            account.words = "the adapter did not take the pair of lines after line " + number +
+                            ": " + lineTrouble(facts);
+            break;
+        case FailureStep::FinishNotTaken:
+            account.words =
+                "the adapter did not close the download: QXFL and the closing record got " +
+                quoted(facts.answer) + " instead of OK";
             break;
         case FailureStep::RecordRefused:
-            words = "the adapter refused record " + number +
-                    " (ERR02), although the file passed its own check: the firmware is not for "
-                    "this adapter's hardware, or the record was damaged on the way";
-            todo =
+            account.words =
+                "the adapter refused record " + number +
+                " (ERR02), although the file passed its own check: the firmware is not for "
+                "this adapter's hardware, or the record was damaged on the way";
+            account.todo =
                 "update it again; if the record is refused again, use the update file made "
                 "for this adapter";
             break;
         case FailureStep::RecordNotTaken:
-            words = "the adapter did not take record " + number + " in three tries";
+            account.words = "the adapter did not take record " + number + " in three tries";
             break;
         case FailureStep::EndNotTaken:
-            words = "the adapter did not take QXDLED, which closes the download (" +
-                    quoted(facts.answer) + ")";
+            account.words = "the adapter did not take QXDLED, which closes the download (" +
+                            quoted(facts.answer) + ")";
             break;
         case FailureStep::StrayAnswer:
-            words =
+            account.words =
                 "an answer came that no command waited for, so the adapter may hold a line or "
                 "record twice; the download was stopped";
             break;
         case FailureStep::None:
-            words = "the update did not finish";
+            account.words = "the update did not finish";
+            break;
+        default:
             break;
     }
+    return account;
+}
+
+Account accountOf(const FailureFacts& facts) {
+    switch (facts.step) {
+        case FailureStep::UnknownFileModel:
+        case FailureStep::NoProductText:
+            return fileAccount(facts);
+        case FailureStep::BootLoaderRefused:
+        case FailureStep::IdentityMismatch:
+        case FailureStep::ProductMismatch:
+        case FailureStep::ElmVersionTooNew:
+        case FailureStep::AdapterModelMismatch:
+        case FailureStep::DownloadModeRefused:
+        case FailureStep::LearnedModelMismatch:
+            return adapterAccount(facts);
+        case FailureStep::GateNoVersion:
+        case FailureStep::GateTooOld:
+        case FailureStep::GateUpgradeFirst:
+        case FailureStep::GateFirmwareNewer:
+        case FailureStep::GateNoUpgrade:
+            return gateAccount(facts);
+        case FailureStep::StartNotTaken:
+        case FailureStep::LinesNotTaken:
+        case FailureStep::FinishNotTaken:
+        case FailureStep::RecordRefused:
+        case FailureStep::RecordNotTaken:
+        case FailureStep::EndNotTaken:
+        case FailureStep::StrayAnswer:
+        case FailureStep::None:
+            return downloadAccount(facts);
+    }
+    return downloadAccount(facts);
+}
+
+}  // namespace
+
+std::string flowFailureReason(const FailureFacts& facts, AdapterState state) {
+    if (identificationStep(facts.step) && garbled(facts.answer, facts.command)) {
+        // Not an answer that names another model: the link garbled or flooded it.
+        const std::string words =
+            "the adapter's answer to " + facts.command + " was no text but " +
+            std::to_string(facts.answer.size()) +
+            " bytes of line noise or a flood, so the file could not be compared with it (the "
+            "file is not at fault)";
+        return line(words + "; " + kLeftAsItWas +
+                    "; check the link and that its rate is the adapter's, then try again.");
+    }
+    const auto [words, todo] = accountOf(facts);
     std::string reason = words + "; ";
     if (state == AdapterState::DownloadMode) {
         reason += "the adapter now waits in download mode: power it off and on, then " +
