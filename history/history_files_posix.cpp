@@ -9,35 +9,12 @@
 
 #include "channel/open_failure.h"
 #include "history/history_files.h"
+#include "platform/file_descriptor_posix.h"
 #include "platform/tick.h"
 
 namespace korvane {
 
 namespace {
-
-// A file descriptor, closed on every way out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void reset(int fd) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
 
 HistoryFileStatus failed(HistoryFileResult result, const std::string& path, int code) {
     return HistoryFileStatus{result, path, systemErrorText(code)};
@@ -91,7 +68,7 @@ bool writeAll(int fd, std::string_view bytes) {
 // The whole file at `path` into `content`; a missing file is empty.
 bool readWhole(const std::string& path, std::string& content) {
     content.clear();
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
         return errno == ENOENT;
     }
@@ -115,7 +92,8 @@ bool readWhole(const std::string& path, std::string& content) {
 bool replaceWhole(const std::string& path, std::string_view content) {
     const std::string temporary = path + ".tmp";
     {
-        Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        FileDescriptor file(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         if (!file.valid() || !writeAll(file.get(), content) || ::fsync(file.get()) != 0) {
             return false;
         }
@@ -124,7 +102,7 @@ bool replaceWhole(const std::string& path, std::string_view content) {
 }
 
 void syncFolder(const std::string& folder) {
-    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.valid()) {
         ::fsync(directory.get());
     }
@@ -153,7 +131,7 @@ HistoryFileStatus rotate(const std::string& folder) {
 
 // Opens the folder's lock file and takes its lock.
 HistoryFileStatus lockFolder(const std::string& folder, int operation, int waitMs,
-                             Descriptor& lock) {
+                             FileDescriptor& lock) {
     const std::string path = historyPath(folder, kHistoryLockFileName);
     lock.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!lock.valid()) {
@@ -192,7 +170,7 @@ HistoryFileStatus appendHistoryLine(const std::string& folder, std::string_view 
     if (!makeFolders(folder)) {
         return failed(HistoryFileResult::CannotCreate, folder, errno);
     }
-    Descriptor lock;
+    FileDescriptor lock;
     HistoryFileStatus status = lockFolder(folder, LOCK_EX, lockWaitMs, lock);
     if (!status.done()) {
         return status;
@@ -207,7 +185,7 @@ HistoryFileStatus appendHistoryLine(const std::string& folder, std::string_view 
             return status;
         }
     }
-    Descriptor file(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    FileDescriptor file(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
     if (!file.valid()) {
         return failed(HistoryFileResult::CannotCreate, path, errno);
     }
@@ -238,7 +216,7 @@ HistoryFileStatus readHistoryFiles(const std::string& folder, std::string& older
     if (::stat(folder.c_str(), &info) != 0) {
         return {};  // no history yet
     }
-    Descriptor lock;
+    FileDescriptor lock;
     HistoryFileStatus status = lockFolder(folder, LOCK_SH, lockWaitMs, lock);
     if (!status.done()) {
         return status;

@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "platform/file_descriptor_posix.h"
 #include "platform/regular_file.h"
 
 namespace korvane {
@@ -43,22 +44,6 @@ FileCause typeCause(mode_t mode) {
     return FileCause::NotRegular;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 bool readRegularFile(const std::string& path, std::size_t maxBytes,
@@ -78,7 +63,7 @@ bool readRegularFile(const std::string& path, std::size_t maxBytes,
         return failure.record(typeCause(info.st_mode), 0);
     }
     // Non-blocking, in case something else was put in its place since.
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         return failure.record(errorCause(errno), errno);
     }
