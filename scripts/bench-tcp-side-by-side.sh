@@ -37,6 +37,8 @@ if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
 fi
 
 work=$(mktemp -d)
+# The benchmark's updates are kept in a history of their own, not in the user's.
+export XDG_STATE_HOME=$work/state
 source scripts/bench_common.sh
 
 file=$work/update.hex

@@ -26,8 +26,9 @@ show() {
 
 image="$out/adapter-image.txt"
 rm -f "$image" "$out/adapter.out"
-# The demo keeps its update history beside its other files, not in the user's own.
-export XDG_STATE_HOME="$out/state"
+# The demo keeps its update history beside its other files, not in the user's own. The folder must
+# be given absolute: a relative XDG_STATE_HOME is ignored, as the base-directory rules say.
+export XDG_STATE_HOME="$(cd "$out" && pwd)/state"
 
 echo "== Starting the emulated adapter (model ZNB5413, firmware 2.2.29) on 127.0.0.1"
 show "$bin/korvane-adapter-sim" --tcp 127.0.0.1:0 --model 1 --image-out "$image"
